@@ -1,0 +1,121 @@
+#pragma once
+// The table cursor: our layer in place of the dBASE engine.  One object per
+// table, reopened many times; reads and writes real dBASE III/IV files and
+// keeps their production index up to date.
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace vedomec::data {
+
+enum class FieldKind { Text, Number };
+
+// A declared field: found in the file by name without regard to case.
+struct FieldDef {
+    QString name;
+    FieldKind kind = FieldKind::Text;
+    int width = 0; // text fields: exact width the file must have
+};
+
+using Bookmark = qint64; // 0 means none
+
+class TTable : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit TTable(QObject* parent = nullptr);
+    ~TTable() override;
+
+    // 1. Folder and file name; only while closed (throws otherwise).
+    void SetDatabaseName(const QString& folder);
+    QString DatabaseName() const;
+    void SetTableName(const QString& fileName);
+    QString TableName() const;
+    // The index to follow: a tag of the production index, matched without
+    // regard to case; empty for physical order.  May be set while open.
+    void SetIndexName(const QString& tag);
+    QString IndexName() const;
+    void SetFieldDefs(const QList<FieldDef>& defs);
+    const QList<FieldDef>& FieldDefs() const;
+
+    // 2. Open checks the declared layout ("Field '%s' not found", ...) and
+    // stands on the first row.  Close on a closed table does nothing.
+    void Open();
+    void Close();
+    bool Active() const;
+    State state() const;
+    QString FilePath() const; // the file actually opened
+
+    // 3./4. Navigation.  Next on the last row sets Eof and stays there.
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;
+    bool Bof() const;
+    bool IsEmpty() const;
+
+    // 5. Field text without trailing blanks; numbers as decimal text of a
+    // 16-bit integer; blanks as the empty text.  Empty on a table without rows.
+    QString FieldAsString(const QString& name) const;
+
+    // 6./7. Edit / Insert, set fields, Post (writes through to the file).
+    void Edit();
+    void Insert();
+    void SetFieldAsString(const QString& name, const QString& value);
+    void Post();
+    void Cancel();
+
+    // 8.
+    int RecordCount() const;
+    // Physical record number of the current row (1-based), 0 when none.
+    int RecNo() const;
+
+    // 9. Valid while the table stays open.
+    Bookmark GetBookmark() const;
+    void GotoBookmark(Bookmark b);
+
+    // 10. Exact match on the selected index's key; returns whether found and
+    // leaves the cursor where it was when not.
+    bool FindKey(const QStringList& values);
+    QStringList IndexTagNames() const;
+
+signals:
+    void activeChanged(bool active);
+    // The current row moved or its values changed.
+    void dataChanged();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// 11. A data source: bound controls read the current row through it and
+// read the empty text while it is disabled or its table is closed.
+class TDataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataSource(QObject* parent = nullptr);
+
+    void SetDataSet(TTable* table);
+    TTable* DataSet() const { return m_table; }
+    void SetEnabled(bool enabled);
+    bool Enabled() const { return m_enabled; }
+
+    QString FieldText(const QString& field) const;
+
+signals:
+    // Anything a bound control shows may have changed.
+    void dataChanged();
+
+private:
+    TTable* m_table = nullptr;
+    bool m_enabled = true;
+    QMetaObject::Connection m_c1, m_c2, m_c3;
+};
+
+} // namespace vedomec::data

@@ -1,0 +1,46 @@
+#include "Sound.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSoundEffect>
+#include <QUrl>
+
+namespace vedomec {
+namespace {
+
+class QtSoundPlayer final : public ISoundPlayer {
+public:
+    void playFile(const QString& path) override
+    {
+        const QString abs = QFileInfo(path).absoluteFilePath();
+        QSoundEffect*& effect = m_effects[abs];
+        if (!effect) {
+            effect = new QSoundEffect;
+            effect->setSource(QUrl::fromLocalFile(abs));
+        }
+        // Without an audio device play() still returns at once.
+        effect->play();
+    }
+
+private:
+    QHash<QString, QSoundEffect*> m_effects;
+};
+
+ISoundPlayer* g_override = nullptr;
+
+} // namespace
+
+ISoundPlayer& soundPlayer()
+{
+    if (g_override)
+        return *g_override;
+    static QtSoundPlayer player;
+    return player;
+}
+
+void setSoundPlayer(ISoundPlayer* player)
+{
+    g_override = player;
+}
+
+} // namespace vedomec
