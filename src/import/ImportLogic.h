@@ -1,0 +1,83 @@
+#pragma once
+// Taking a question table from the import folder into the catalogue, free of
+// any window so that the whole transaction can be driven and checked from a
+// test.  The dialogs only gather the user's choice and show the outcome.
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace vedomec::data {
+class TTable;
+}
+
+namespace vedomec::importing {
+
+// Texts the user sees.
+QString noSelectionMessage();   // "Nebyl vybrán žádný test pro import!"
+QString nameTakenMessage();     // "Soubor s tímto názvem již existuje. ..."
+
+// "Test typu a) b) c) d)", "Test typu ano / ne", "Test typu doplňte" for the
+// letters A, B, C (exact, upper case); "Neznámý typ testu" for anything else.
+QString typeText(const QString& testType);
+// "ANO" when the test carries an edit password, "NE" when it does not.  The
+// password itself is never shown.
+QString protectionText(const QString& password);
+
+// Whether a file or folder of this name, in any letter case, already lies in
+// the tests folder.  Only that folder is asked: neither the current folder nor
+// the import folder takes part, and the user's file is never renamed.
+bool nameTaken(const QString& testsFolder, const QString& fileName);
+
+// The test-wide values of an import file's first row that the catalogue needs.
+struct ImportedTest {
+    QString fileName; // the name as listed in the import folder
+    QString kind;     // DRUH
+    QString title;    // NAZEV (up to 100 characters)
+    QString type;     // TEST
+    QString password; // HESLO
+};
+
+// Reads the current table's first row (the table is open with at least the
+// test-wide fields).  Moves the cursor to the first row.
+ImportedTest readImportedTest(data::TTable& table, const QString& fileName);
+
+// The copy into the tests folder: `to` must not exist; true only when the copy
+// is complete and flushed; on failure nothing is left at `to` and `error`
+// says what failed.  fs::copyNew is the real one; tests inject failures.
+using CopyFunction = std::function<bool(const QString& from, const QString& to, QString* error)>;
+
+struct ImportFolders {
+    QString importFolder; // application folder + "Testy/Import"
+    QString testsFolder;  // application folder + "Testy"
+};
+
+struct ImportResult {
+    bool kindAdded = false;
+    uint32_t catalogueRecNo = 0;
+    uint32_t kindRecNo = 0;   // 0 when no kind row was added
+    bool sourceRemoved = true; // false: imported, but the import file could not be deleted
+    QString copiedTo;
+};
+
+// The acceptance of an imported test:
+//   1. the catalogue row (title cut to the catalogue's 50 characters) goes in
+//      through the catalogue's index;
+//   2. the kind row goes in when no row of exactly that kind exists (found on
+//      the kind table's index, then compared with letter case);
+//   3. the file is copied into the tests folder, never replacing a file there;
+//   4. only after a complete, flushed copy is the import file deleted.
+// When a step after the catalogue row fails, the rows this import added are
+// taken back and the import file stays where it was; the error is rethrown
+// for the standard error report.  Both tables are closed on return.
+// `catalogue` and `kinds` come configured (folder, file, layout, index).
+ImportResult acceptImport(data::TTable& catalogue, data::TTable& kinds, const ImportedTest& test,
+                          const ImportFolders& folders, const CopyFunction& copy = {});
+
+// Marks a row of a closed table deleted and removes its keys from the
+// table's production index, after checking that the row still holds
+// `field` = `value` (so nothing but the row just added can be removed).
+// Returns false when the row does not match.  Throws EDatabaseError.
+bool takeBackRow(const QString& dbfPath, uint32_t recno, const QString& field, const QString& value);
+
+} // namespace vedomec::importing
