@@ -1,0 +1,102 @@
+#pragma once
+// dBASE III/IV table files (.DBF): header, field descriptors, records.
+//
+// The whole file is read at open and kept in memory; every change is written
+// through to the file (pwrite) before the call returns, so another program
+// opening the table sees it at once.  Damaged files are refused with an
+// EDatabaseError at open, before anything could be written.
+#include "data/Mdx.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace vedomec::data {
+
+struct DbfField {
+    QString name;      // as stored in the descriptor (normally upper case)
+    char type = 'C';   // dBASE field type letter
+    int offset = 0;    // byte offset inside the record; the deletion flag is byte 0
+    int length = 0;
+    int decimals = 0;
+};
+
+// A field of a table to be created.
+struct DbfFieldSpec {
+    QString name;      // up to 10 ASCII characters
+    char type = 'C';   // 'C' (text) or 'N' (number)
+    int length = 0;
+    int decimals = 0;
+};
+
+class DbfFile {
+public:
+    ~DbfFile();
+    DbfFile(const DbfFile&) = delete;
+    DbfFile& operator=(const DbfFile&) = delete;
+
+    // Opens an existing table; writable when the file permits it.  Throws
+    // EDatabaseError on a missing, unreadable or damaged file.
+    static std::unique_ptr<DbfFile> open(const QString& path);
+    // Parses a table image that has no file behind it (read-only): used by
+    // the fuzz target.
+    static std::unique_ptr<DbfFile> fromBytes(const QByteArray& image, const QString& name);
+
+    // Writes a new, empty dBASE IV table (language driver Windows-1250).
+    // With `productionIndex` the header announces a production index, which
+    // the caller creates next to it.  Never replaces an existing file.
+    static void create(const QString& path, const std::vector<DbfFieldSpec>& fields, bool productionIndex);
+
+    QString path() const;
+    bool writable() const;
+    uint8_t version() const;
+    bool hasProductionIndex() const;
+    uint8_t languageDriver() const;
+    int headerLength() const;
+    int recordLength() const;
+    uint32_t recordCount() const; // physical records, deleted ones included
+
+    const std::vector<DbfField>& fields() const;
+    int fieldIndex(const QString& name) const; // without regard to case; -1 when none
+    std::vector<MdxFieldRef> mdxFields() const;
+
+    // recno is 1-based and must be within 1..recordCount(); the pointer is
+    // valid until the next append.
+    const char* record(uint32_t recno) const;
+    bool isDeleted(uint32_t recno) const { return record(recno)[0] == '*'; }
+    QByteArray blankRecord() const;
+
+    // Writes the record in place (`data` holds recordLength() bytes).
+    void writeRecord(uint32_t recno, const char* data);
+    // Appends the record with the end-of-file marker after it, then updates
+    // the header's record count and date.  Returns the new record number.
+    uint32_t appendRecord(const char* data);
+
+    // Field values as text (see Table.h for the rules).
+    static QString readField(const DbfField& f, const char* record);
+    // Encodes `text` into the field; throws EDatabaseError for a number
+    // field given something that is not a 16-bit whole number.
+    static void writeField(const DbfField& f, char* record, const QString& text);
+    static bool isWholeNumber(const DbfField& f);
+    // The type names used in layout errors: "String", "SmallInt", "Float"...
+    static QString typeName(const DbfField& f);
+
+private:
+    DbfFile();
+    void parse();
+    void pwriteAll(const char* data, size_t size, int64_t offset);
+
+    QString m_path;
+    int m_fd = -1;
+    bool m_writable = false;
+    QByteArray m_image; // header + records as they are in the file
+    int m_headerLength = 0;
+    int m_recordLength = 0;
+    uint32_t m_count = 0;
+    std::vector<DbfField> m_fields;
+};
+
+} // namespace vedomec::data
