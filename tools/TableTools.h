@@ -1,0 +1,40 @@
+#pragma once
+// What the authoring and administration tools do to tables, built on the
+// store's own operations (DbfFile::create, MdxFile::create, TTable).  Every
+// function either finishes or leaves no new file behind, and none of them
+// ever replaces an existing file.  Failures throw EVedomecError/EDatabaseError.
+#include "TestSource.h"
+
+#include <QString>
+
+namespace vedomec::tools {
+
+// Writes the question table of `test` to `path` (layout A, B or C by its
+// type).  The table is built under a temporary name in the same folder and
+// renamed into place only when complete; an existing `path` is refused.
+void writeQuestionTable(const TestSource& test, const QString& path);
+
+// Creates the empty catalogue Testy.DBF + Testy.MDX (tag DRUHJMENO on
+// DRUH+JMENO) and kind table TestD.DBF + TestD.MDX (tag DRUH on DRUH) in
+// `dataFolder`, which must exist and hold none of them (in any letter case).
+void createCatalogue(const QString& dataFolder);
+
+struct AddedTest {
+    QString fileName;   // catalogue NAZEV
+    QString kind;
+    QString title;      // catalogue JMENO
+    QChar type;
+    bool newKind = false;
+};
+
+// Registers the question table `testFile` in the catalogue of `dataFolder`
+// as the import does: a catalogue row (NAZEV = the file's name, DRUH, JMENO =
+// the table's title, TEST, HESLO, OTEVRENO empty, AUTOR) and a kind row when
+// the kind is new.  The question table must open with the layout of its type;
+// a file name already in the catalogue is refused.
+AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile);
+
+// A temporary name for `path` in the same folder that does not exist yet.
+QString temporarySibling(const QString& path);
+
+} // namespace vedomec::tools

@@ -1,0 +1,336 @@
+// vedomec-table: the administrator's look into the tables, through the
+// store's own operations, so what it shows is what the program sees.
+#include "TableTools.h"
+
+#include "data/Data.h"
+#include "data/Dbf.h"
+#include "data/Mdx.h"
+#include "data/Table.h"
+#include "platform/Cp1250.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <map>
+
+using namespace vedomec;
+using namespace vedomec::data;
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+const char* const Usage =
+    "usage: vedomec-table COMMAND ARGS...\n"
+    "  dump FILE                  fields and every record (deleted ones marked '*')\n"
+    "  tags FILE                  tags of the table's production index\n"
+    "  walk FILE TAG              rows in the tag's key order\n"
+    "  seek FILE TAG KEY...       the first row whose key matches exactly (exit 1 when none)\n"
+    "  check FILE                 table and index sanity (exit 1 on problems)\n"
+    "  insert FILE FIELD=VALUE... add a row; the indexes are kept up to date\n"
+    "  catalogue FOLDER           create an empty Testy.DBF/.MDX and TestD.DBF/.MDX in FOLDER\n"
+    "  add-test FOLDER TESTFILE   register a question table in the catalogue in FOLDER\n";
+
+struct UsageError {};
+
+QString existingFile(const QString& file)
+{
+    const QString path = fs::resolve(file);
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        throw EVedomecError(QStringLiteral("%1: no such file").arg(file));
+    return path;
+}
+
+QString mdxPathOf(const QString& dbfPath)
+{
+    const QFileInfo info(dbfPath);
+    return fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
+}
+
+void openAll(TTable& t, const QString& path, const QString& tag = QString())
+{
+    const QFileInfo info(path);
+    t.SetDatabaseName(info.path());
+    t.SetTableName(info.fileName());
+    if (!tag.isEmpty())
+        t.SetIndexName(tag);
+    t.Open();
+}
+
+QString typeText(const DbfField& f)
+{
+    QString s = QStringLiteral("%1 %2").arg(QChar::fromLatin1(f.type)).arg(f.length);
+    if (f.decimals)
+        s += QStringLiteral(",%1").arg(f.decimals);
+    return s;
+}
+
+void printRow(TTable& t, const std::vector<DbfField>& fields)
+{
+    out << "#" << t.RecNo();
+    for (const DbfField& f : fields)
+        out << "\t" << f.name << "=" << t.FieldAsString(f.name);
+    out << "\n";
+}
+
+int cmdDump(const QStringList& a)
+{
+    if (a.size() != 1)
+        throw UsageError();
+    const auto dbf = DbfFile::open(existingFile(a[0]));
+    out << "file: " << dbf->path() << "\n";
+    out << "version: 0x" << QString::number(dbf->version(), 16).rightJustified(2, u'0')
+        << "  language driver: 0x" << QString::number(dbf->languageDriver(), 16).rightJustified(2, u'0')
+        << "  production index: " << (dbf->hasProductionIndex() ? "yes" : "no") << "\n";
+    out << "header length: " << dbf->headerLength() << "  record length: " << dbf->recordLength()
+        << "  records: " << dbf->recordCount() << "\n";
+    out << "fields:\n";
+    for (const DbfField& f : dbf->fields())
+        out << "  " << f.name.leftJustified(10) << "  " << typeText(f) << "\n";
+    out << "records:\n";
+    for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
+        const char* rec = dbf->record(r);
+        out << (dbf->isDeleted(r) ? "*" : "#") << r;
+        for (const DbfField& f : dbf->fields())
+            out << "\t" << f.name << "=" << DbfFile::readField(f, rec);
+        out << "\n";
+    }
+    return 0;
+}
+
+int cmdTags(const QStringList& a)
+{
+    if (a.size() != 1)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    const auto dbf = DbfFile::open(path);
+    if (!dbf->hasProductionIndex()) {
+        out << "no production index\n";
+        return 0;
+    }
+    const QString mdxPath = mdxPathOf(path);
+    if (mdxPath.isEmpty())
+        throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
+    const auto mdx = MdxFile::open(mdxPath, false);
+    for (int t = 0; t < mdx->tagCount(); ++t)
+        out << mdx->tagName(t) << "\t" << mdx->tagExpression(t) << "\tkey " << QChar::fromLatin1(mdx->keyType(t))
+            << " " << mdx->keyLength(t) << "\n";
+    return 0;
+}
+
+int cmdWalk(const QStringList& a)
+{
+    if (a.size() != 2)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    TTable t;
+    openAll(t, path, a[1]);
+    const auto dbf = DbfFile::open(path);
+    if (!t.IsEmpty()) {
+        t.First();
+        do {
+            printRow(t, dbf->fields());
+            t.Next();
+        } while (!t.Eof());
+    }
+    return 0;
+}
+
+int cmdSeek(const QStringList& a)
+{
+    if (a.size() < 3)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    TTable t;
+    openAll(t, path, a[1]);
+    const auto dbf = DbfFile::open(path);
+    if (!t.FindKey(a.mid(2))) {
+        out << "not found\n";
+        return 1;
+    }
+    printRow(t, dbf->fields());
+    return 0;
+}
+
+int cmdCheck(const QStringList& a)
+{
+    if (a.size() != 1)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    QStringList problems;
+    const auto dbf = DbfFile::open(path); // refuses a damaged header outright
+    const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
+    const qint64 size = QFileInfo(path).size();
+    if (size < expected)
+        problems << QStringLiteral("the file is %1 bytes, its header promises %2").arg(size).arg(expected);
+    if (dbf->languageDriver() != 0xC8)
+        out << "note: language driver 0x" << QString::number(dbf->languageDriver(), 16)
+            << " (not Windows-1250); text is read as Windows-1250 all the same\n";
+    uint32_t live = 0;
+    for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
+        const char flag = dbf->record(r)[0];
+        if (flag != ' ' && flag != '*')
+            problems << QStringLiteral("record %1: deletion flag 0x%2").arg(r).arg(uchar(flag), 2, 16, QLatin1Char('0'));
+        if (flag != '*')
+            ++live;
+        for (const DbfField& f : dbf->fields()) {
+            if (!DbfFile::isWholeNumber(f))
+                continue;
+            const QString v = DbfFile::readField(f, dbf->record(r));
+            bool ok = true;
+            if (!v.isEmpty())
+                v.toShort(&ok);
+            if (!ok)
+                problems << QStringLiteral("record %1: %2 is not a 16-bit whole number").arg(r).arg(f.name);
+        }
+    }
+
+    int tags = 0;
+    if (dbf->hasProductionIndex()) {
+        const QString mdxPath = mdxPathOf(path);
+        if (mdxPath.isEmpty()) {
+            problems << QStringLiteral("the header announces a production index, but %1.MDX is missing")
+                            .arg(QFileInfo(path).completeBaseName());
+        } else {
+            const auto mdx = MdxFile::open(mdxPath, false);
+            problems << mdx->check();
+            const std::vector<MdxFieldRef> refs = dbf->mdxFields();
+            tags = mdx->tagCount();
+            for (int t = 0; t < tags; ++t) {
+                const QString label = QStringLiteral("tag %1").arg(mdx->tagName(t));
+                std::optional<MdxKeyExpression> expr;
+                try {
+                    expr = MdxKeyExpression::parse(mdx->tagExpression(t), refs);
+                } catch (const EVedomecError& e) {
+                    problems << QStringLiteral("%1: expression %2 cannot be evaluated: %3").arg(label, mdx->tagExpression(t), e.message());
+                }
+                // Every live record once, under the key its fields give now.
+                std::map<uint32_t, int> seen;
+                uint32_t walked = 0;
+                for (auto p = mdx->first(t); p.valid(); p = mdx->next(t, p)) {
+                    if (++walked > dbf->recordCount() + 1u) {
+                        problems << QStringLiteral("%1: more entries than records").arg(label);
+                        break;
+                    }
+                    const uint32_t r = mdx->recno(t, p);
+                    if (r < 1 || r > dbf->recordCount()) {
+                        problems << QStringLiteral("%1: entry points at record %2 of %3").arg(label).arg(r).arg(dbf->recordCount());
+                        continue;
+                    }
+                    if (++seen[r] > 1)
+                        problems << QStringLiteral("%1: record %2 is indexed twice").arg(label).arg(r);
+                    if (expr && !dbf->isDeleted(r) && expr->evaluate(dbf->record(r), mdx->keyLength(t)) != mdx->key(t, p))
+                        problems << QStringLiteral("%1: record %2 is indexed under the stale key '%3'")
+                                        .arg(label).arg(r).arg(cp1250ToUnicode(mdx->key(t, p)).trimmed());
+                }
+                for (uint32_t r = 1; r <= dbf->recordCount(); ++r)
+                    if (!dbf->isDeleted(r) && !seen.count(r))
+                        problems << QStringLiteral("%1: record %2 is missing from the index").arg(label).arg(r);
+            }
+        }
+    }
+    if (problems.isEmpty()) {
+        out << path << ": ok, " << dbf->recordCount() << " records (" << live << " live), " << tags << " tags\n";
+        return 0;
+    }
+    for (const QString& p : std::as_const(problems))
+        out << path << ": " << p << "\n";
+    return 1;
+}
+
+int cmdInsert(const QStringList& a)
+{
+    if (a.size() < 2)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    QList<QPair<QString, QString>> values;
+    const auto dbf = DbfFile::open(path);
+    for (const QString& arg : a.mid(1)) {
+        const qsizetype eq = arg.indexOf(u'=');
+        if (eq <= 0)
+            throw EVedomecError(QStringLiteral("'%1': expected FIELD=VALUE").arg(arg));
+        const QString name = arg.left(eq);
+        if (dbf->fieldIndex(name) < 0)
+            throw EVedomecError(QStringLiteral("Field '%1' not found").arg(name));
+        values.append({name, arg.mid(eq + 1)});
+    }
+    TTable t;
+    openAll(t, path);
+    t.Insert();
+    try {
+        for (const auto& [name, value] : values)
+            t.SetFieldAsString(name, value);
+        t.Post();
+    } catch (...) {
+        t.Cancel();
+        throw;
+    }
+    out << "inserted record " << t.RecNo() << "\n";
+    return 0;
+}
+
+int cmdCatalogue(const QStringList& a)
+{
+    if (a.size() != 1)
+        throw UsageError();
+    tools::createCatalogue(a[0]);
+    out << "created Testy.DBF, Testy.MDX, TestD.DBF and TestD.MDX in " << a[0] << "\n";
+    return 0;
+}
+
+int cmdAddTest(const QStringList& a)
+{
+    if (a.size() != 2)
+        throw UsageError();
+    const tools::AddedTest added = tools::addTestToCatalogue(a[0], a[1]);
+    out << "added " << added.fileName << " (" << added.type << ", " << added.kind << " / " << added.title << ")";
+    if (added.newKind)
+        out << "; new kind";
+    out << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        err << Usage;
+        return 2;
+    }
+    const QString cmd = args[0];
+    const QStringList rest = args.mid(1);
+    static const std::map<QString, int (*)(const QStringList&)> commands = {
+        {QStringLiteral("dump"), cmdDump},       {QStringLiteral("tags"), cmdTags},
+        {QStringLiteral("walk"), cmdWalk},       {QStringLiteral("seek"), cmdSeek},
+        {QStringLiteral("check"), cmdCheck},     {QStringLiteral("insert"), cmdInsert},
+        {QStringLiteral("catalogue"), cmdCatalogue}, {QStringLiteral("add-test"), cmdAddTest},
+    };
+    const auto it = commands.find(cmd);
+    if (it == commands.end()) {
+        err << "vedomec-table: unknown command '" << cmd << "'\n" << Usage;
+        return 2;
+    }
+    try {
+        const int rc = it->second(rest);
+        out.flush();
+        return rc;
+    } catch (const UsageError&) {
+        err << Usage;
+        return 2;
+    } catch (const EVedomecError& e) {
+        out.flush();
+        err << "vedomec-table: " << e.message() << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        out.flush();
+        err << "vedomec-table: " << e.what() << "\n";
+        return 1;
+    }
+}
