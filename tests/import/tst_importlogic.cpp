@@ -1,0 +1,328 @@
+// The import transaction read back from disk: catalogue and kind table walked
+// by their tags, index checks, the files in both folders.
+#include "TestData.h"
+
+#include "data/Data.h"
+#include "data/Mdx.h"
+#include "data/Table.h"
+#include "import/ImportLogic.h"
+#include "platform/Cp1250.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace vedomec;
+using namespace vedomec::importing;
+using vedomec::testdata::AppFolder;
+using vedomec::testdata::TestFile;
+
+namespace {
+
+struct Store {
+    data::TTable catalogue, kinds, file;
+    explicit Store(const AppFolder& app)
+    {
+        catalogue.SetDatabaseName(app.path() + "Data");
+        catalogue.SetTableName("Testy.DBF");
+        catalogue.SetFieldDefs(data::catalogueLayout());
+        catalogue.SetIndexName("DruhJmeno");
+        kinds.SetDatabaseName(app.path() + "Data");
+        kinds.SetTableName("TestD.DBF");
+        kinds.SetFieldDefs(data::kindLayout());
+        kinds.SetIndexName("DRUH");
+        file.SetFieldDefs(data::identificationLayout());
+    }
+};
+
+ImportFolders foldersOf(const AppFolder& app)
+{
+    return {app.path() + "Testy/Import", app.path() + "Testy"};
+}
+
+// What the identification dialog reads before "Ok".
+ImportedTest prepare(const AppFolder& app, const QString& name)
+{
+    data::TTable t;
+    t.SetFieldDefs(data::identificationLayout());
+    t.SetDatabaseName(app.path() + "Testy/Import");
+    t.SetTableName(name);
+    t.Open();
+    ImportedTest it = readImportedTest(t, name);
+    t.Close();
+    return it;
+}
+
+// Rows in the order of the table's selected index, as "field1|field2".
+QStringList walk(data::TTable& t, const QStringList& fields)
+{
+    QStringList out;
+    t.Open();
+    t.First();
+    if (!t.IsEmpty()) {
+        do {
+            QStringList v;
+            for (const QString& f : fields)
+                v << t.FieldAsString(f);
+            out << v.join('|');
+            t.Next();
+        } while (!t.Eof());
+    }
+    t.Close();
+    return out;
+}
+
+void verifyKeyOrder(const QStringList& rows, const QList<int>& widths)
+{
+    auto key = [&](const QString& row) {
+        const QStringList parts = row.split('|');
+        QByteArray k;
+        for (int i = 0; i < widths.size(); ++i) {
+            QByteArray b = unicodeToCp1250(parts.value(i)).left(widths[i]);
+            k += b + QByteArray(widths[i] - b.size(), ' ');
+        }
+        return k;
+    };
+    for (int i = 1; i < rows.size(); ++i)
+        QVERIFY2(key(rows[i - 1]) <= key(rows[i]), qPrintable(rows[i - 1] + " > " + rows[i]));
+}
+
+void verifyIndexSound(const QString& mdxPath)
+{
+    auto mdx = data::MdxFile::open(mdxPath, false);
+    const QStringList problems = mdx->check();
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
+} // namespace
+
+class TestImportLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void texts()
+    {
+        QCOMPARE(typeText("A"), QStringLiteral("Test typu a) b) c) d)"));
+        QCOMPARE(typeText("B"), QStringLiteral("Test typu ano / ne"));
+        QCOMPARE(typeText("C"), QStringLiteral("Test typu doplňte"));
+        QCOMPARE(typeText("a"), QStringLiteral("Neznámý typ testu"));
+        QCOMPARE(typeText(""), QStringLiteral("Neznámý typ testu"));
+        QCOMPARE(protectionText(""), QStringLiteral("NE"));
+        QCOMPARE(protectionText("tajne"), QStringLiteral("ANO"));
+    }
+
+    // Only Testy is asked, in any letter case; the current folder and a file
+    // called like the old working name play no part.
+    void nameCheck()
+    {
+        AppFolder app;
+        app.addTest("Zemepis.dbf", testdata::simpleTest("A", 2));
+        app.addImport("NV99.dbf", testdata::simpleTest("A", 2));
+        app.addImport("ZEMEPIS.DBF", testdata::simpleTest("A", 2));
+        QVERIFY(nameTaken(app.testy(), "Zemepis.dbf"));
+        QVERIFY(nameTaken(app.testy(), "ZEMEPIS.DBF"));
+        QVERIFY(nameTaken(app.testy(), "zemepis.DBF"));
+        QVERIFY(!nameTaken(app.testy(), "Zemepis2.dbf"));
+        const QString before = QDir::currentPath();
+        QVERIFY(fs::setCurrentFolder(app.import()));
+        QVERIFY(!nameTaken(app.testy(), "NV99.dbf"));
+        fs::setCurrentFolder(before);
+        // Refused names leave the import folder untouched.
+        QVERIFY(QFile::exists(app.import() + "ZEMEPIS.DBF"));
+        QVERIFY(QFile::exists(app.import() + "NV99.dbf"));
+    }
+
+    // Several imports: kinds differing in case, a long title, the same test
+    // under two names, a kind already known; then key order and index checks.
+    void severalImports()
+    {
+        AppFolder app;
+        app.addTest("Stary.dbf", testdata::simpleTest("B", 2)); // kind "Zeměpis" in the catalogue
+        app.addKind("Zeměpis");
+        TestFile a = testdata::simpleTest("A", 3);
+        a.druh = "Zeměpis";
+        a.nazev = "Řeky";
+        TestFile b = testdata::simpleTest("B", 2);
+        b.druh = "zeměpis";
+        b.nazev = QString(80, QChar(u'Ž'));
+        b.heslo = "tajne";
+        TestFile c = testdata::simpleTest("C", 4);
+        c.druh = "Čeština";
+        c.nazev = "Vyjmenovaná slova";
+        app.addImport("reky.dbf", a);
+        app.addImport("Dlouhy.DBF", b);
+        app.addImport("Slova1.dbf", c);
+        app.addImport("Slova2.dbf", c);
+        app.addImport("NV99.dbf", a);
+
+        Store s(app);
+        const ImportFolders f = foldersOf(app);
+        QByteArray slova1;
+        {
+            QFile in(app.import() + "Slova1.dbf");
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            slova1 = in.readAll();
+        }
+        const ImportResult r1 = acceptImport(s.catalogue, s.kinds, prepare(app, "reky.dbf"), f);
+        QVERIFY(!r1.kindAdded); // "Zeměpis" is known
+        const ImportResult r2 = acceptImport(s.catalogue, s.kinds, prepare(app, "Dlouhy.DBF"), f);
+        QVERIFY(r2.kindAdded); // "zeměpis" differs in case
+        QVERIFY(acceptImport(s.catalogue, s.kinds, prepare(app, "Slova1.dbf"), f).kindAdded);
+        QVERIFY(!acceptImport(s.catalogue, s.kinds, prepare(app, "Slova2.dbf"), f).kindAdded);
+        QVERIFY(!acceptImport(s.catalogue, s.kinds, prepare(app, "NV99.dbf"), f).kindAdded);
+        QVERIFY(!s.catalogue.Active());
+        QVERIFY(!s.kinds.Active());
+
+        // Files moved, contents intact.
+        for (const char* n : {"reky.dbf", "Dlouhy.DBF", "Slova1.dbf", "Slova2.dbf", "NV99.dbf"}) {
+            QVERIFY2(QFile::exists(app.testy() + n), n);
+            QVERIFY2(!QFile::exists(app.import() + n), n);
+        }
+        QFile out(app.testy() + "Slova1.dbf");
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), slova1);
+
+        const QStringList cat = walk(s.catalogue, {"DRUH", "JMENO", "NAZEV", "TEST", "HESLO", "OTEVRENO"});
+        QCOMPARE(cat.size(), 6);
+        verifyKeyOrder(cat, {50, 50});
+        QVERIFY(cat.contains("zeměpis|" + QString(50, QChar(u'Ž')) + "|Dlouhy.DBF|B|tajne|"));
+        QVERIFY(cat.contains("Zeměpis|Řeky|reky.dbf|A||"));
+        QVERIFY(cat.contains("Čeština|Vyjmenovaná slova|Slova1.dbf|C||"));
+        QVERIFY(cat.contains("Čeština|Vyjmenovaná slova|Slova2.dbf|C||"));
+        QVERIFY(cat.contains("Zeměpis|Řeky|NV99.dbf|A||"));
+
+        const QStringList kinds = walk(s.kinds, {"DRUH"});
+        QCOMPARE(kinds.size(), 3);
+        QVERIFY(kinds.contains("Zeměpis") && kinds.contains("zeměpis") && kinds.contains("Čeština"));
+        verifyKeyOrder(kinds, {100});
+
+        // The question table keeps the whole title.
+        data::TTable q;
+        q.SetFieldDefs(data::identificationLayout());
+        q.SetDatabaseName(app.testy());
+        q.SetTableName("Dlouhy.DBF");
+        q.Open();
+        QCOMPARE(q.FieldAsString("NAZEV"), QString(80, QChar(u'Ž')));
+        q.Close();
+
+        verifyIndexSound(app.path() + "Data/Testy.MDX");
+        verifyIndexSound(app.path() + "Data/TestD.MDX");
+    }
+
+    // A failed copy (injected, and a real one into a missing folder) takes
+    // back the catalogue row and the new kind row and leaves the file.
+    void copyFailureLosesNothing_data()
+    {
+        QTest::addColumn<bool>("injected");
+        QTest::newRow("injected") << true;
+        QTest::newRow("Testy missing") << false;
+    }
+    void copyFailureLosesNothing()
+    {
+        QFETCH(bool, injected);
+        AppFolder app;
+        app.addTest("Stary.dbf", testdata::simpleTest("A", 2));
+        app.addKind("Zeměpis");
+        TestFile t = testdata::simpleTest("C", 2);
+        t.druh = "Nový druh";
+        app.addImport("Novy.dbf", t);
+        QFile src(app.import() + "Novy.dbf");
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        const QByteArray before = src.readAll();
+        src.close();
+
+        Store s(app);
+        const QStringList catBefore = walk(s.catalogue, {"DRUH", "JMENO", "NAZEV"});
+        const QStringList kindsBefore = walk(s.kinds, {"DRUH"});
+        const ImportedTest it = prepare(app, "Novy.dbf");
+        ImportFolders f = foldersOf(app);
+        CopyFunction copy;
+        int calls = 0;
+        if (injected) {
+            copy = [&](const QString&, const QString&, QString* err) {
+                ++calls;
+                *err = "No space left on device";
+                return false;
+            };
+        } else {
+            f.testsFolder = app.path() + "Chybi";
+        }
+        QString message;
+        try {
+            acceptImport(s.catalogue, s.kinds, it, f, copy);
+            QFAIL("the import should fail");
+        } catch (const EVedomecError& e) {
+            message = e.message();
+        }
+        if (injected) {
+            QCOMPARE(calls, 1);
+            QVERIFY2(message.contains("No space left on device"), qPrintable(message));
+        }
+        QVERIFY2(message.contains("Testy"), qPrintable(message));
+        QVERIFY(!s.catalogue.Active() && !s.kinds.Active());
+
+        QCOMPARE(walk(s.catalogue, {"DRUH", "JMENO", "NAZEV"}), catBefore);
+        QCOMPARE(walk(s.kinds, {"DRUH"}), kindsBefore);
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        QCOMPARE(src.readAll(), before);
+        QVERIFY(!QFile::exists(app.testy() + "Novy.dbf"));
+        verifyIndexSound(app.path() + "Data/Testy.MDX");
+        verifyIndexSound(app.path() + "Data/TestD.MDX");
+
+        // Once the cause is gone the same file imports normally.
+        const ImportResult r = acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+        QVERIFY(r.kindAdded);
+        QVERIFY(QFile::exists(app.testy() + "Novy.dbf"));
+        QVERIFY(!QFile::exists(app.import() + "Novy.dbf"));
+        QCOMPARE(walk(s.catalogue, {"NAZEV"}).size(), catBefore.size() + 1);
+        verifyIndexSound(app.path() + "Data/Testy.MDX");
+        verifyIndexSound(app.path() + "Data/TestD.MDX");
+    }
+
+    // A name taken in Testy while the identification was open: refused before
+    // anything is written; the file in Testy is not replaced.
+    void takenAtAcceptance()
+    {
+        AppFolder app;
+        TestFile t = testdata::simpleTest("A", 2);
+        app.addImport("Dvojce.dbf", t);
+        const ImportedTest it = prepare(app, "Dvojce.dbf");
+        QFile other(app.testy() + "DVOJCE.DBF");
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("jiny test");
+        other.close();
+        Store s(app);
+        try {
+            acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+            QFAIL("expected refusal");
+        } catch (const EVedomecError& e) {
+            QCOMPARE(e.message(), nameTakenMessage());
+        }
+        QVERIFY(walk(s.catalogue, {"NAZEV"}).isEmpty());
+        QVERIFY(walk(s.kinds, {"DRUH"}).isEmpty());
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.readAll(), QByteArray("jiny test"));
+        QVERIFY(QFile::exists(app.import() + "Dvojce.dbf"));
+    }
+
+    // The take-back removes only the row it was given.
+    void takeBackChecksTheRow()
+    {
+        AppFolder app;
+        app.addKind("Jedna");
+        app.addKind("Dva");
+        const QString kinds = app.path() + "Data/TestD.DBF";
+        QVERIFY(!takeBackRow(kinds, 1, "DRUH", "Dva"));
+        QVERIFY(!takeBackRow(kinds, 7, "DRUH", "Dva"));
+        QVERIFY(takeBackRow(kinds, 2, "DRUH", "Dva"));
+        QVERIFY(!takeBackRow(kinds, 2, "DRUH", "Dva")); // already gone
+        QCOMPARE(testdata::readColumn(kinds, "DRUH"), QStringList{"Jedna"});
+        Store s(app);
+        QCOMPARE(walk(s.kinds, {"DRUH"}), QStringList{"Jedna"});
+        verifyIndexSound(app.path() + "Data/TestD.MDX");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportLogic)
+#include "tst_importlogic.moc"
