@@ -86,6 +86,11 @@ public:
     Position prior(int tag, Position p) const; // invalid before the start
     uint32_t recno(int tag, Position p) const;
     QByteArray key(int tag, Position p) const;
+    // The key bytes of an entry without a copy (keyLength(tag) bytes), or
+    // nullptr for an invalid position; valid until the next change.
+    const char* keyData(int tag, Position p) const;
+    // The number of entries of a tag.
+    int entryCount(int tag) const;
 
     // The first entry whose key equals `key` exactly (after padding to the
     // key length); invalid when there is none.
@@ -102,6 +107,8 @@ public:
     // Walks every tag and checks order, counts and structure; returns the
     // problems found (empty when the file is sound).
     QStringList check() const;
+
+    QString path() const;
 
 private:
     MdxFile();
