@@ -508,4 +508,22 @@ void DbfFile::writeField(const DbfField& f, char* record, const QString& text)
     std::memset(p + n, ' ', size_t(f.length - n));
 }
 
+void createTable(const QString& dbfPath, const std::vector<DbfFieldSpec>& fields, const std::vector<MdxTagSpec>& tags)
+{
+    const QFileInfo info(dbfPath);
+    const QString mdxPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".MDX");
+    if (!tags.empty() && (fs::isFile(mdxPath) || QFileInfo::exists(mdxPath)))
+        throw EDatabaseError(QStringLiteral("Cannot create index '%1': the file already exists").arg(mdxPath));
+    DbfFile::create(dbfPath, fields, !tags.empty());
+    if (tags.empty())
+        return;
+    try {
+        const auto dbf = DbfFile::open(dbfPath);
+        MdxFile::create(mdxPath, info.completeBaseName(), tags, dbf->mdxFields(), {});
+    } catch (...) {
+        QFile::remove(dbfPath);
+        throw;
+    }
+}
+
 } // namespace vedomec::data

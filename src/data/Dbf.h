@@ -99,4 +99,10 @@ private:
     std::vector<DbfField> m_fields;
 };
 
+// Creates an empty table and, when tags are given, its production index
+// <base>.MDX next to it (flagged in the table's header).  Replaces nothing;
+// when the index cannot be made the new table is removed again.
+void createTable(const QString& dbfPath, const std::vector<DbfFieldSpec>& fields,
+                 const std::vector<MdxTagSpec>& tags = {});
+
 } // namespace vedomec::data
