@@ -372,8 +372,22 @@ void DbfFile::writeRecord(uint32_t recno, const char* data)
     if (recno < 1 || recno > m_count)
         throw EDatabaseError(QStringLiteral("Record %1 is not in table '%2'").arg(recno).arg(m_path));
     const int64_t offset = int64_t(m_headerLength) + int64_t(recno - 1) * m_recordLength;
-    pwriteAll(data, size_t(m_recordLength), offset);
-    std::memcpy(m_image.data() + offset, data, size_t(m_recordLength));
+    // Only the bytes that changed go to the file: the rest of the record is
+    // there already, and an answer is a small part of a long question row.
+    const char* old = m_image.constData() + offset;
+    int first = 0;
+    int end = m_recordLength;
+    while (first < end && old[first] == data[first])
+        ++first;
+    while (end > first && old[end - 1] == data[end - 1])
+        --end;
+    if (first == end) {
+        if (!writable())
+            throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
+        return;
+    }
+    pwriteAll(data + first, size_t(end - first), offset + first);
+    std::memcpy(m_image.data() + offset + first, data + first, size_t(end - first));
 }
 
 uint32_t DbfFile::appendRecord(const char* data)

@@ -41,6 +41,13 @@ struct TTable::Impl {
     std::vector<Access> access;
     // One entry per tag: its key evaluator, or why the store cannot keep it.
     std::vector<std::optional<MdxKeyExpression>> tagKeys;
+    // How FindKey builds a tag's key from given values: upper-cased or not,
+    // and the widths of the key's fields (empty when not a plain field list).
+    struct KeyShape {
+        bool upper = false;
+        std::vector<int> widths;
+    };
+    std::vector<KeyShape> keyShapes;
     QStringList tagErrors;
 
     State state = State::Inactive;
@@ -151,6 +158,7 @@ struct TTable::Impl {
         dbf.reset();
         access.clear();
         tagKeys.clear();
+        keyShapes.clear();
         tagErrors.clear();
         filePath.clear();
         state = State::Inactive;
@@ -274,6 +282,21 @@ void TTable::Open()
             d->mdx = MdxFile::open(mdxPath, d->dbf->writable());
             const std::vector<MdxFieldRef> refs = d->dbf->mdxFields();
             for (int t = 0; t < d->mdx->tagCount(); ++t) {
+                Impl::KeyShape shape;
+                QString expr = d->mdx->tagExpression(t).trimmed();
+                if (expr.startsWith(QStringLiteral("UPPER("), Qt::CaseInsensitive) && expr.endsWith(QLatin1Char(')'))) {
+                    shape.upper = true;
+                    expr = expr.mid(6, expr.size() - 7);
+                }
+                for (const QString& part : expr.split(QLatin1Char('+'))) {
+                    const int f = d->dbf->fieldIndex(part.trimmed());
+                    if (f < 0) {
+                        shape.widths.clear();
+                        break;
+                    }
+                    shape.widths.push_back(d->dbf->fields()[size_t(f)].length);
+                }
+                d->keyShapes.push_back(std::move(shape));
                 try {
                     if (d->mdx->keyType(t) != 'C')
                         throw EDatabaseError(QStringLiteral("only character keys are supported"));
@@ -562,23 +585,16 @@ bool TTable::FindKey(const QStringList& values)
     const int keyLength = d->mdx->keyLength(tag);
     // Several values stand for the parts of a key built from several fields:
     // each but the last is padded to its field's width, as in the key.
-    QString expr = d->mdx->tagExpression(tag).trimmed();
-    bool upper = false;
-    if (expr.startsWith(QStringLiteral("UPPER("), Qt::CaseInsensitive) && expr.endsWith(QLatin1Char(')'))) {
-        upper = true;
-        expr = expr.mid(6, expr.size() - 7);
-    }
-    const QStringList parts = expr.split(QLatin1Char('+'));
+    const Impl::KeyShape& shape = d->keyShapes[size_t(tag)];
+    const bool byParts = values.size() > 1 && size_t(values.size()) == shape.widths.size();
     QByteArray key;
+    key.reserve(keyLength);
     for (int i = 0; i < values.size(); ++i) {
-        QByteArray v = unicodeToCp1250(upper ? values[i].toUpper() : values[i]);
-        if (i + 1 < values.size() && parts.size() == values.size()) {
-            const int f = d->dbf->fieldIndex(parts[i].trimmed());
-            if (f >= 0) {
-                const int width = d->dbf->fields()[size_t(f)].length;
-                v = v.left(width);
-                v.append(QByteArray(width - v.size(), ' '));
-            }
+        QByteArray v = unicodeToCp1250(shape.upper ? values[i].toUpper() : values[i]);
+        if (byParts && i + 1 < values.size()) {
+            const int width = shape.widths[size_t(i)];
+            v.truncate(width);
+            v.append(QByteArray(width - v.size(), ' '));
         }
         key += v;
     }
