@@ -1,6 +1,6 @@
 #include "controls/DBControls.h"
 
-namespace vedomec::controls {
+namespace vedomec {
 
 using vedomec::data::TDataSource;
 
@@ -59,4 +59,4 @@ void TDBEdit::refresh()
     setText(m_source && !m_field.isEmpty() ? m_source->FieldText(m_field) : QString());
 }
 
-} // namespace vedomec::controls
+} // namespace vedomec

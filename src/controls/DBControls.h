@@ -7,7 +7,7 @@
 
 #include "data/Table.h"
 
-namespace vedomec::controls {
+namespace vedomec {
 
 class TDBText : public QLabel {
     Q_OBJECT
@@ -52,4 +52,4 @@ private:
     QMetaObject::Connection m_conn;
 };
 
-} // namespace vedomec::controls
+} // namespace vedomec

@@ -3,7 +3,7 @@
 // the mouse is over it or it has the focus.
 #include <QLineEdit>
 
-namespace vedomec::controls {
+namespace vedomec {
 
 class TEdit97 : public QLineEdit {
     Q_OBJECT
@@ -15,4 +15,9 @@ public:
     QString Text() const { return text(); }
 };
 
+} // namespace vedomec
+
+// Also reachable with the rest of the kit.
+namespace vedomec::controls {
+using vedomec::TEdit97;
 } // namespace vedomec::controls

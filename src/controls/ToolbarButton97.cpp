@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPolygon>
 
-namespace vedomec::controls {
+namespace vedomec {
 
 QPixmap NavigationGlyph(NavGlyph kind)
 {
@@ -152,4 +152,4 @@ void TToolbarButton97::paintEvent(QPaintEvent*)
     }
 }
 
-} // namespace vedomec::controls
+} // namespace vedomec

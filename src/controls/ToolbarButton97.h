@@ -4,7 +4,7 @@
 #include <QAbstractButton>
 #include <QPixmap>
 
-namespace vedomec::controls {
+namespace vedomec {
 
 enum class NavGlyph { First, Prior, Next, Last };
 
@@ -18,6 +18,9 @@ class TToolbarButton97 : public QAbstractButton {
     Q_PROPERTY(QPixmap Glyph READ Glyph WRITE setGlyph)
 
 public:
+    // The navigation pictures, by name.
+    enum StandardGlyph { GlyphFirst, GlyphPrior, GlyphNext, GlyphLast };
+
     explicit TToolbarButton97(QWidget* parent = nullptr);
 
     QString Caption() const { return text(); }
@@ -27,6 +30,7 @@ public:
     void setHint(const QString& hint) { setToolTip(hint); }
     QPixmap Glyph() const { return m_glyph; }
     void setGlyph(const QPixmap& glyph);
+    void setGlyph(StandardGlyph kind) { setGlyph(NavigationGlyph(NavGlyph(int(kind)))); }
     bool Enabled() const { return isEnabled(); }
     void setEnabledState(bool on) { setEnabled(on); }
 
@@ -46,4 +50,11 @@ private:
     bool m_hot = false;
 };
 
+} // namespace vedomec
+
+// Also reachable with the rest of the kit.
+namespace vedomec::controls {
+using vedomec::TToolbarButton97;
+using vedomec::NavGlyph;
+using vedomec::NavigationGlyph;
 } // namespace vedomec::controls
