@@ -367,6 +367,8 @@ TestSource Parser::run(const QByteArray& source)
             headerLine(lineNo, key, value);
             continue;
         }
+        if (key != Key::None && key != Key::Spravne)
+            headerLine(lineNo, key, value); // refuses: the header is over
         if (!inBlock)
             throw SourceError(lineNo, QStringLiteral("otázka musí začínat řádkem „Otázka:“"));
         questionLine(lineNo, trimmed);

@@ -1,0 +1,363 @@
+// The authoring and administration tools, judged by what they leave on
+// disk: question tables read back through the table cursor with the
+// program's declared layouts, a catalogue the index check accepts, and no
+// stray or half-written file after a refusal.
+#include "TableTools.h"
+#include "TestSource.h"
+
+#include "data/Data.h"
+#include "data/Dbf.h"
+#include "data/Table.h"
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vedomec;
+using namespace vedomec::data;
+using namespace vedomec::tools;
+
+namespace {
+
+const char* const SourceA =
+    "Druh: Zeměpis\n"
+    "Název: Hory a řeky České republiky – opakování před písemkou z vlastivědy\n"
+    "Autor: Jiří Čermák\n"
+    "Adresa: Náměstí 1, Žďár nad Sázavou\n"
+    "E-mail: cermak@skola.example\n"
+    "Http: www.skola.example\n"
+    "Heslo: Šťovík\n"
+    "Typ: A\n"
+    "Čas: 0:15:00\n"
+    "\n"
+    "Otázka: Která hora je nejvyšší?\n"
+    "a) Sněžka\nb) Praděd\nc) Klínovec\nd) Lysá hora\n"
+    "Správně: A\n"
+    "\n"
+    "Otázka: Kudy teče Vltava?\n"
+    "a) Brnem\nb) Prahou\nc) Ostravou\nd) Žďárem\n"
+    "Správně: B\n";
+
+const char* const SourceB =
+    "Druh: Přírodověda\nNázev: Živočichové\nTyp: B\n\n"
+    "Otázka: Žába je obojživelník.\nSprávně: ANO\n\n"
+    "Otázka: Pavouk má šest nohou.\nSprávně: NE\n";
+
+const char* const SourceC =
+    "Druh: Zeměpis\nNázev: Hlavní města\nAutor: Eva Malá\nTyp: C\nČas: 2:05:07\n\n"
+    "Otázka: Hlavní město Maďarska?\nSprávně: Budapešť\n";
+
+QString toolPath(const char* name)
+{
+    const QString dir = qEnvironmentVariable("VEDOMEC_BIN_DIR");
+    return QDir(dir).filePath(QLatin1String(name));
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run runTool(const char* tool, const QStringList& args)
+{
+    QProcess p;
+    p.start(toolPath(tool), args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void openTable(TTable& t, const QString& folder, const QString& file, const QList<FieldDef>& layout,
+               const QString& index = QString())
+{
+    t.SetDatabaseName(folder);
+    t.SetTableName(file);
+    t.SetFieldDefs(layout);
+    t.SetIndexName(index);
+    t.Open();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TableTools : public QObject {
+    Q_OBJECT
+private slots:
+    void questionTableOfEachType_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QChar>("type");
+        QTest::newRow("A") << QByteArray(SourceA) << QChar(u'A');
+        QTest::newRow("B") << QByteArray(SourceB) << QChar(u'B');
+        QTest::newRow("C") << QByteArray(SourceC) << QChar(u'C');
+    }
+
+    void questionTableOfEachType()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(QChar, type);
+        QTemporaryDir dir;
+        const TestSource test = parseTestSource(source);
+        writeQuestionTable(test, dir.filePath(QStringLiteral("test.dbf")));
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("test.dbf")});
+
+        const QList<FieldDef> layout = type == u'A' ? layoutA() : type == u'B' ? layoutB() : layoutC();
+        // Fields in the documented order and the Windows-1250 language driver.
+        const auto dbf = DbfFile::open(dir.filePath(QStringLiteral("test.dbf")));
+        QCOMPARE(int(dbf->fields().size()), layout.size());
+        for (int i = 0; i < layout.size(); ++i) {
+            QCOMPARE(dbf->fields()[size_t(i)].name, layout[i].name);
+            QCOMPARE(dbf->fields()[size_t(i)].type, layout[i].kind == FieldKind::Text ? 'C' : 'N');
+        }
+        QCOMPARE(dbf->languageDriver(), uint8_t(0xC8));
+        QVERIFY(!dbf->hasProductionIndex());
+
+        TTable t;
+        openTable(t, dir.path(), QStringLiteral("TEST.DBF"), layout);
+        QCOMPARE(t.RecordCount(), test.questions.size());
+        t.First();
+        for (const SourceQuestion& q : test.questions) {
+            QVERIFY(!t.Eof());
+            QCOMPARE(t.FieldAsString(QStringLiteral("DRUH")), test.kind);
+            QCOMPARE(t.FieldAsString(QStringLiteral("NAZEV")), test.title);
+            QCOMPARE(t.FieldAsString(QStringLiteral("JMENO")), test.author);
+            QCOMPARE(t.FieldAsString(QStringLiteral("ADRESA")), test.address);
+            QCOMPARE(t.FieldAsString(QStringLiteral("EMAIL")), test.email);
+            QCOMPARE(t.FieldAsString(QStringLiteral("HTTP")), test.http);
+            QCOMPARE(t.FieldAsString(QStringLiteral("HESLO")), test.password);
+            QCOMPARE(t.FieldAsString(QStringLiteral("OTAZKA")), q.text);
+            if (type == u'A') {
+                QCOMPARE(t.FieldAsString(QStringLiteral("ODPOVEDA")), q.answers[0]);
+                QCOMPARE(t.FieldAsString(QStringLiteral("ODPOVEDD")), q.answers[3]);
+            }
+            QCOMPARE(t.FieldAsString(QStringLiteral("SPRAVNE")), q.correct);
+            QCOMPARE(t.FieldAsString(QStringLiteral("TEST")), QString(type));
+            QCOMPARE(t.FieldAsString(QStringLiteral("ODPOVED")), QString());
+            QCOMPARE(t.FieldAsString(QStringLiteral("CAS1")), QString::number(test.hours));
+            QCOMPARE(t.FieldAsString(QStringLiteral("CAS2")), QString::number(test.minutes));
+            QCOMPARE(t.FieldAsString(QStringLiteral("CAS3")), QString::number(test.seconds));
+            t.Next();
+        }
+        QVERIFY(t.Eof());
+    }
+
+    void czechTextOnDisk()
+    {
+        QTemporaryDir dir;
+        writeQuestionTable(parseTestSource(SourceC), dir.filePath(QStringLiteral("c.dbf")));
+        QFile f(dir.filePath(QStringLiteral("c.dbf")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("Budape\x9A\x9D")); // š and ť in Windows-1250
+        QVERIFY(bytes.contains("Ma\xEF" "arska"));
+        QVERIFY(!bytes.contains("\xC5\xA1")); // no UTF-8
+        TTable t;
+        openTable(t, dir.path(), QStringLiteral("c.dbf"), layoutC());
+        QCOMPARE(t.FieldAsString(QStringLiteral("SPRAVNE")), QStringLiteral("Budapešť"));
+        // A type C table is not a type B one: SPRAVNE is 254 wide.
+        TTable wrong;
+        try {
+            openTable(wrong, dir.path(), QStringLiteral("c.dbf"), layoutB());
+            QFAIL("opened as type B");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Size mismatch for field 'SPRAVNE', expecting: 3 actual: 254"));
+        }
+    }
+
+    void neverReplaces()
+    {
+        QTemporaryDir dir;
+        const QString existing = dir.filePath(QStringLiteral("TEST.DBF"));
+        {
+            QFile f(existing);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("mine");
+        }
+        // Another letter case names the same file for a Windows program.
+        QVERIFY_THROWS_EXCEPTION(EVedomecError,
+                                 writeQuestionTable(parseTestSource(SourceB), dir.filePath(QStringLiteral("test.dbf"))));
+        QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("TEST.DBF")});
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("mine"));
+
+        QVERIFY_THROWS_EXCEPTION(EVedomecError, writeQuestionTable(parseTestSource(SourceB),
+                                                                   dir.filePath(QStringLiteral("no/such/x.dbf"))));
+    }
+
+    void catalogueAndRegistration()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("Data"));
+        const QString tests = dir.filePath(QStringLiteral("Testy"));
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QDir().mkpath(tests));
+        createCatalogue(data);
+        QCOMPARE(entries(data), (QStringList{"TestD.DBF", "TestD.MDX", "Testy.DBF", "Testy.MDX"}));
+        // A second catalogue is refused and the first one is left alone.
+        QVERIFY_THROWS_EXCEPTION(EVedomecError, createCatalogue(data));
+        QCOMPARE(entries(data).size(), 4);
+
+        writeQuestionTable(parseTestSource(SourceC), QDir(tests).filePath(QStringLiteral("Mesta.dbf")));
+        writeQuestionTable(parseTestSource(SourceB), QDir(tests).filePath(QStringLiteral("Zvirata.dbf")));
+        writeQuestionTable(parseTestSource(SourceA), QDir(tests).filePath(QStringLiteral("Hory.dbf")));
+        const AddedTest c = addTestToCatalogue(data, QDir(tests).filePath(QStringLiteral("Mesta.dbf")));
+        QVERIFY(c.newKind);
+        QVERIFY(addTestToCatalogue(data, QDir(tests).filePath(QStringLiteral("Zvirata.dbf"))).newKind);
+        const AddedTest a = addTestToCatalogue(data, QDir(tests).filePath(QStringLiteral("hory.DBF")));
+        QVERIFY(!a.newKind); // Zeměpis is known by now
+        QCOMPARE(a.fileName, QStringLiteral("Hory.dbf"));
+        QVERIFY_THROWS_EXCEPTION(EVedomecError, addTestToCatalogue(data, QDir(tests).filePath(QStringLiteral("Mesta.dbf"))));
+
+        TTable cat;
+        openTable(cat, data, QStringLiteral("Testy.DBF"), catalogueLayout(), QStringLiteral("DruhJmeno"));
+        QCOMPARE(cat.RecordCount(), 3);
+        QStringList order;
+        cat.First();
+        do {
+            order << cat.FieldAsString(QStringLiteral("DRUH")) + u'/' + cat.FieldAsString(QStringLiteral("JMENO"));
+            cat.Next();
+        } while (!cat.Eof());
+        // The title is cut to the catalogue's 50 characters.
+        QCOMPARE(order, (QStringList{QStringLiteral("Přírodověda/Živočichové"), QStringLiteral("Zeměpis/Hlavní města"),
+                                     QStringLiteral("Zeměpis/Hory a řeky České republiky – opakování před písem")}));
+        QVERIFY(cat.FindKey({QStringLiteral("Zeměpis"), QStringLiteral("Hlavní města")}));
+        QCOMPARE(cat.FieldAsString(QStringLiteral("NAZEV")), QStringLiteral("Mesta.dbf"));
+        QCOMPARE(cat.FieldAsString(QStringLiteral("TEST")), QStringLiteral("C"));
+        QCOMPARE(cat.FieldAsString(QStringLiteral("AUTOR")), QStringLiteral("Eva Malá"));
+        QCOMPARE(cat.FieldAsString(QStringLiteral("OTEVRENO")), QString());
+        QVERIFY(cat.FindKey({QStringLiteral("Zeměpis"), QStringLiteral("Hory a řeky České republiky – opakování před písem")}));
+        QCOMPARE(cat.FieldAsString(QStringLiteral("HESLO")), QStringLiteral("Šťovík"));
+
+        TTable kinds;
+        openTable(kinds, data, QStringLiteral("TestD.DBF"), kindLayout(), QStringLiteral("DRUH"));
+        QCOMPARE(kinds.RecordCount(), 2);
+        QVERIFY(kinds.FindKey({QStringLiteral("Přírodověda")}));
+
+        // The data module of the program accepts the folder.
+        TDataModule1 module(dir.path() + u'/');
+        module.DataModule1Create();
+    }
+
+    void registrationRefusesATableItsTypeCannotOpen()
+    {
+        QTemporaryDir dir;
+        createCatalogue(dir.path());
+        writeQuestionTable(parseTestSource(SourceB), dir.filePath(QStringLiteral("b.dbf")));
+        {
+            TTable t; // claims to be type A, but has no ODPOVEDA..D
+            openTable(t, dir.path(), QStringLiteral("b.dbf"), layoutB());
+            t.Edit();
+            t.SetFieldAsString(QStringLiteral("TEST"), QStringLiteral("A"));
+            t.Post();
+        }
+        try {
+            addTestToCatalogue(dir.path(), dir.filePath(QStringLiteral("b.dbf")));
+            QFAIL("registered");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Field 'ODPOVEDA' not found"));
+        }
+        TTable cat;
+        openTable(cat, dir.path(), QStringLiteral("Testy.DBF"), catalogueLayout());
+        QCOMPARE(cat.RecordCount(), 0);
+    }
+
+    void mktestCommand()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("dobry.txt"));
+        const QString bad = dir.filePath(QStringLiteral("spatny.txt"));
+        for (const auto& [path, text] : {std::pair{good, QByteArray(SourceB)},
+                                         std::pair{bad, QByteArray(SourceB).replace("Správně: NE", "Správně: snad")}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        }
+        Run r = runTool("vedomec-mktest", {bad});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(bad + QStringLiteral(":9: ")), qPrintable(r.err));
+        QCOMPARE(entries(dir.path()), (QStringList{"dobry.txt", "spatny.txt"}));
+
+        r = runTool("vedomec-mktest", {QStringLiteral("--check"), good});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(entries(dir.path()).size(), 2);
+        r = runTool("vedomec-mktest", {good});
+        QCOMPARE(r.code, 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("dobry.dbf"))));
+        r = runTool("vedomec-mktest", {good}); // never over the first one
+        QCOMPARE(r.code, 1);
+        QCOMPARE(entries(dir.path()), (QStringList{"dobry.dbf", "dobry.txt", "spatny.txt"}));
+        QCOMPARE(runTool("vedomec-mktest", {}).code, 2);
+    }
+
+    void tableCommand()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("Data"));
+        QVERIFY(QDir().mkpath(data));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("catalogue"), data}).code, 0);
+        const QString tableC = dir.filePath(QStringLiteral("c.dbf"));
+        writeQuestionTable(parseTestSource(SourceC), tableC);
+        writeQuestionTable(parseTestSource(SourceB), dir.filePath(QStringLiteral("b.dbf")));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, tableC}).code, 0);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, dir.filePath(QStringLiteral("b.dbf"))}).code, 0);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, tableC}).code, 1);
+
+        const QString catalogue = QDir(data).filePath(QStringLiteral("testy.dbf"));
+        Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        r = runTool("vedomec-table", {QStringLiteral("insert"), catalogue, QStringLiteral("NAZEV=a.dbf"),
+                                      QStringLiteral("DRUH=Čeština"), QStringLiteral("JMENO=Pravopis"), QStringLiteral("TEST=C")});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("insert"), catalogue, QStringLiteral("NIC=x")}).code, 1);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).code, 0);
+
+        r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("druhjmeno")});
+        QCOMPARE(r.code, 0);
+        const QStringList rows = r.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(rows[0].contains(QStringLiteral("DRUH=Přírodověda")));
+        QVERIFY(rows[1].contains(QStringLiteral("DRUH=Zeměpis")));
+        QVERIFY(rows[2].contains(QStringLiteral("DRUH=Čeština"))); // Windows-1250 byte order: Č after Z
+
+        r = runTool("vedomec-table", {QStringLiteral("seek"), catalogue, QStringLiteral("DRUHJMENO"), QStringLiteral("Čeština"),
+                                      QStringLiteral("Pravopis")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QStringLiteral("NAZEV=a.dbf")));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("seek"), catalogue, QStringLiteral("DRUHJMENO"), QStringLiteral("Nic")}).code, 1);
+        r = runTool("vedomec-table", {QStringLiteral("tags"), catalogue});
+        QVERIFY(r.out.startsWith(QStringLiteral("DRUHJMENO\tDRUH+JMENO")));
+        r = runTool("vedomec-table", {QStringLiteral("dump"), tableC});
+        QVERIFY(r.out.contains(QStringLiteral("SPRAVNE=Budapešť")));
+
+        // A key field changed behind the index's back is found by check.
+        QFile f(QDir(data).filePath(QStringLiteral("Testy.DBF")));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray image = f.readAll();
+        const qsizetype at = image.indexOf("Zem");
+        QVERIFY(at > 0);
+        f.seek(at);
+        f.write("Kem");
+        f.close();
+        r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("stale key")), qPrintable(r.out));
+
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("dump"), dir.filePath(QStringLiteral("none.dbf"))}).code, 1);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("frobnicate")}).code, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TableTools)
+#include "tst_tabletools.moc"
