@@ -265,7 +265,7 @@ struct MdxFile::Impl {
     unsigned char header[kHeaderBytes] = {};
     std::vector<TagInfo> tags;
     std::deque<Node> nodes; // a deque keeps references stable while blocks are added
-    std::vector<int32_t> pageIndex;
+    std::vector<Node*> pageIndex; // page -> its block, nullptr for none
 
     std::vector<Node*> dirty;
     std::vector<int> dirtyTagHeaders;
@@ -279,10 +279,7 @@ struct MdxFile::Impl {
 
     Node* node(uint32_t page)
     {
-        if (page >= pageIndex.size())
-            return nullptr;
-        const int32_t i = pageIndex[page];
-        return i < 0 ? nullptr : &nodes[size_t(i)];
+        return page < pageIndex.size() ? pageIndex[page] : nullptr;
     }
     const Node* node(uint32_t page) const { return const_cast<Impl*>(this)->node(page); }
 
@@ -402,7 +399,7 @@ void MdxFile::Impl::load(const QByteArray& image)
     const uint32_t filePages = uint32_t(size / kPageSize);
     std::vector<uint8_t> used(filePages, 0);
     std::fill(used.begin(), used.begin() + kFirstTagPage, 1);
-    pageIndex.assign(filePages, -1);
+    pageIndex.assign(filePages, nullptr);
     tags.clear();
     nodes.clear();
     for (int t = 0; t < tagCount; ++t)
@@ -486,7 +483,7 @@ void MdxFile::Impl::loadTag(int t, const unsigned char* data, uint32_t filePages
         const bool leaf = rd32(b + 8 + n * uint32_t(tag.itemLen)) == 0;
         nodes.emplace_back();
         Node& nd = nodes.back();
-        pageIndex[it.page] = int32_t(nodes.size() - 1);
+        pageIndex[it.page] = &nd;
         nd.page = it.page;
         nd.parent = it.parent;
         nd.tag = t;
@@ -549,10 +546,10 @@ Node& MdxFile::Impl::newNode(int tag, bool leaf)
     const uint32_t page = nextPage;
     nextPage = uint32_t(end);
     if (pageIndex.size() < nextPage)
-        pageIndex.resize(nextPage, -1);
+        pageIndex.resize(nextPage, nullptr);
     nodes.emplace_back();
     Node& nd = nodes.back();
-    pageIndex[page] = int32_t(nodes.size() - 1);
+    pageIndex[page] = &nd;
     nd.page = page;
     nd.tag = tag;
     nd.leaf = leaf;
@@ -568,7 +565,7 @@ Node& MdxFile::Impl::newNode(int tag, bool leaf)
 void MdxFile::Impl::freeNode(Node& nd)
 {
     nd.live = false;
-    pageIndex[nd.page] = -1;
+    pageIndex[nd.page] = nullptr;
     nd.keys.clear();
     nd.keys.shrink_to_fit();
     nd.ptrs.clear();
