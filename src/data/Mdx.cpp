@@ -1037,6 +1037,17 @@ void MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
         throw EDatabaseError(QStringLiteral("Index file %1 has no tag number %2").arg(d->path).arg(tag));
     if (recno == 0)
         throw EDatabaseError(QStringLiteral("Record number 0 cannot be indexed"));
+    try {
+        insertKeyUnchecked(tag, key, recno);
+    } catch (...) {
+        // The image in memory may be half changed: no further upkeep.
+        d->broken = true;
+        throw;
+    }
+}
+
+void MdxFile::insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
+{
     TagInfo& ti = d->tags[size_t(tag)];
     const size_t kl = size_t(ti.keyLen);
     char buf[kMaxKeyLength];
@@ -1102,6 +1113,16 @@ void MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
 void MdxFile::removeKey(int tag, const QByteArray& key, uint32_t recno)
 {
     d->ensureWritable();
+    try {
+        removeKeyUnchecked(tag, key, recno);
+    } catch (...) {
+        d->broken = true;
+        throw;
+    }
+}
+
+void MdxFile::removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
+{
     const Position p = locate(tag, key, recno);
     if (!p.valid())
         return;

@@ -112,6 +112,8 @@ public:
 
 private:
     MdxFile();
+    void insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
+    void removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
     struct Impl;
     std::unique_ptr<Impl> d;
 };
