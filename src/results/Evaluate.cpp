@@ -126,7 +126,7 @@ void EndSessionState(THlavniDialog& h)
     h.ToolbarButton974->setEnabled(true);
     h.ToolbarButton972->setEnabled(false);
     h.ToolbarButton975->setEnabled(false);
-    for (TToolbarButton97* b : {h.T1, h.T2, h.T3, h.T4})
+    for (auto* b : {h.T1, h.T2, h.T3, h.T4})
         b->setEnabled(false);
     h.TimeCounter1->Stop();
 }

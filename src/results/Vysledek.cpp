@@ -287,7 +287,7 @@ void TVysledekDialog::closeSteps()
     h.TestB->hide();
     h.TestC->hide();
     h.Cislo->hide();
-    for (TToolbarButton97* b : {h.T1, h.T2, h.T3, h.T4})
+    for (auto* b : {h.T1, h.T2, h.T3, h.T4})
         b->setEnabled(false);
     h.ToolbarButton975->setEnabled(false);
     h.ToolbarButton972->setEnabled(false);

@@ -1,0 +1,736 @@
+// The Results command, the time limit and the results dialog, driven through
+// the main window as the user drives them.
+#include "TestData.h"
+
+#include "app/AppPath.h"
+#include "app/Hlavni.h"
+#include "assistant/oaAssist.h"
+#include "controls/CaptionButton.h"
+#include "controls/Edit97.h"
+#include "controls/ToolbarButton97.h"
+#include "data/Data.h"
+#include "platform/Clock.h"
+#include "platform/ErrorReport.h"
+#include "platform/Sound.h"
+#include "results/TimeCounter.h"
+#include "results/Vysledek.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace vedomec;
+using testdata::Question;
+using testdata::TestFile;
+
+namespace {
+
+struct Message {
+    QString text;
+    int type = 0;
+    int buttons = 0;
+};
+
+} // namespace
+
+class TestResultsWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testdata::AppFolder> folder;
+    std::unique_ptr<data::TDataModule1> dm;
+    std::unique_ptr<THlavniDialog> main;
+    std::unique_ptr<TVysledekDialog> dialog;
+    RecordingSoundPlayer sound;
+    ManualClock clock;
+    QStringList errors;
+    QList<Message> messages;
+    // What the next messages answer; the default answers No / OK.
+    std::function<int(const BalloonMessage&)> answer;
+    QString fileName;
+
+    THlavniDialog& h() { return *main; }
+    TVysledekDialog& d() { return *dialog; }
+
+    QLabel* panelLabel(const char* name) { return h().Panel4->findChild<QLabel*>(QLatin1String(name)); }
+
+    // The question table as the test opening leaves it: open on row 1, its
+    // panel shown, the session state of an open test, the clock from zero.
+    void openTest(const TestFile& t, const QString& allowed = QStringLiteral("neomezeno"))
+    {
+        fileName = QStringLiteral("T%1%2.DBF").arg(t.type).arg(++opened);
+        testdata::writeQuestionTable(folder->testy() + fileName, t);
+        data::TTable* table = t.type == QLatin1String("A") ? dm->Table1
+                            : t.type == QLatin1String("B") ? dm->Table2
+                                                            : dm->Table3;
+        QWidget* panel = t.type == QLatin1String("A") ? h().TestA : t.type == QLatin1String("B") ? h().TestB : h().TestC;
+        table->SetDatabaseName(folder->testy());
+        table->SetTableName(fileName);
+        table->Open();
+        table->First();
+        panel->show();
+        for (QCheckBox* b : {h().RadioButton1, h().RadioButton2, h().RadioButton3, h().RadioButton4,
+                             h().RadioButton5, h().RadioButton6})
+            b->setChecked(false);
+        h().Edit971->setText(QString());
+        h().Panel4->hide();
+        h().Label5->setText(t.druh + QStringLiteral(" - ") + t.nazev);
+        h().Label5->show();
+        h().Label10->setText(QString::number(t.questions.size()));
+        h().Cislo->setText(QStringLiteral("1"));
+        h().Cislo->show();
+        h().Cas1->setText(allowed);
+        h().Cas->setText(QStringLiteral("0:00:00"));
+        h().ToolbarButton971->setEnabled(false);
+        h().ToolbarButton974->setEnabled(false);
+        h().ToolbarButton972->setEnabled(true);
+        h().ToolbarButton975->setEnabled(true);
+        h().T1->setEnabled(false);
+        h().T2->setEnabled(false);
+        h().T3->setEnabled(true);
+        h().T4->setEnabled(true);
+        h().TimeCounter1->Reset();
+        h().TimeCounter1->Start();
+        h().K1->setText(QStringLiteral("1"));
+        h().Timer1Timer();
+    }
+
+    QStringList stored() { return testdata::readColumn(folder->testy() + fileName, QStringLiteral("ODPOVED")); }
+
+    static TestFile questionsOf(const QString& type, const QStringList& spravne)
+    {
+        TestFile t;
+        t.type = type;
+        for (const QString& s : spravne) {
+            Question q;
+            q.otazka = QStringLiteral("Otázka?");
+            q.a = q.b = q.c = q.d = QStringLiteral("odpověď");
+            q.spravne = s;
+            t.questions.append(q);
+        }
+        return t;
+    }
+
+    void tickAt(qint64 seconds)
+    {
+        clock.set(startMs + seconds * 1000);
+        h().TimeCounter1->tick();
+    }
+
+    qint64 startMs = 0;
+    int opened = 0;
+
+    // Enabled once the dialog gives the main window back.
+    bool on(QWidget* w) { return w->isEnabledTo(main.get()); }
+
+    QStringList messageTexts() const
+    {
+        QStringList out;
+        for (const Message& m : messages)
+            out << m.text;
+        return out;
+    }
+
+    void checkIdleAfterClose()
+    {
+        QVERIFY(!d().isVisible());
+        QVERIFY(h().isEnabled());
+        for (data::TTable* t : {dm->Table1, dm->Table2, dm->Table3, dm->Table4, dm->Table5})
+            QVERIFY(!t->Active());
+        QVERIFY(h().TestA->isHidden() && h().TestB->isHidden() && h().TestC->isHidden());
+        QVERIFY(h().Cislo->isHidden());
+        QVERIFY(h().ToolbarButton971->isEnabled());
+        QVERIFY(h().ToolbarButton974->isEnabled());
+        QVERIFY(!h().ToolbarButton972->isEnabled());
+        QVERIFY(!h().ToolbarButton975->isEnabled());
+        for (auto* b : {h().T1, h().T2, h().T3, h().T4})
+            QVERIFY(!b->isEnabled());
+        QCOMPARE(h().K1->text(), QStringLiteral("0"));
+        for (const QString& s : stored())
+            QVERIFY2(s.isEmpty(), qPrintable(s));
+        QVERIFY(h().Panel4->isVisibleTo(&h()));
+    }
+
+private slots:
+    void init()
+    {
+        folder = std::make_unique<testdata::AppFolder>();
+        TAppPath::setOverride(folder->path());
+        setSoundPlayer(&sound);
+        sound.played.clear();
+        errors.clear();
+        messages.clear();
+        answer = nullptr;
+        setErrorReportHook([this](const QString& text) { errors << text; });
+        TAssistant::setTestResponder([this](const BalloonMessage& m) {
+            messages.append({m.text, m.type, int(m.buttons)});
+            if (answer)
+                return answer(m);
+            return (m.buttons & mbYes) ? int(mrNo) : int(mrOk);
+        });
+        dm = std::make_unique<data::TDataModule1>(folder->path());
+        main = std::make_unique<THlavniDialog>(dm.get());
+        dialog = std::make_unique<TVysledekDialog>(main.get(), dm.get());
+
+        // The counter of the window on a clock the test moves.
+        delete main->TimeCounter1;
+        main->TimeCounter1 = new TTimeCounter(main.get(), &clock);
+        main->TimeCounter1->setEnabled(false);
+        connect(main->TimeCounter1, &TTimeCounter::OnTimer, main.get(),
+                [this] { guarded([this] { main->TimeCounter1Timer(); }); });
+
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        startMs = clock.nowMs();
+    }
+
+    void cleanup()
+    {
+        dialog.reset();
+        main.reset();
+        dm.reset();
+        TAssistant::setTestResponder({});
+        setErrorReportHook(nullptr);
+        setSoundPlayer(nullptr);
+        folder.reset();
+    }
+
+    // --- The Results command ------------------------------------------------
+
+    void typeB_storedAnoMatchesANO()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {QStringLiteral("ANO"), QStringLiteral("NE")}));
+        h().RadioButton5->setChecked(true);
+        h().T3Click();
+        h().RadioButton5->setChecked(true);
+        startMs = clock.nowMs();
+        clock.advance(61'000);
+        h().ToolbarButton975Click();
+
+        QVERIFY(errors.isEmpty());
+        QVERIFY(d().isVisible());
+        QCOMPARE(stored(), (QStringList {QStringLiteral("Ano"), QStringLiteral("Ano")}));
+        QCOMPARE(d().Nazev->text(), h().Label5->text());
+        QCOMPARE(d().L1->text(), QStringLiteral("2"));
+        QCOMPARE(d().L2->text(), QStringLiteral("1"));
+        QCOMPARE(d().L3->text(), QStringLiteral("1"));
+        QCOMPARE(d().L5->text(), QStringLiteral("2"));
+        QCOMPARE(d().L7->text(), QStringLiteral("1ANO, 2NE"));
+        QCOMPARE(d().L4->text(), QStringLiteral("50"));
+        QCOMPARE(d().Shape3->width(), 200);
+        QCOMPARE(d().L6->text(), QStringLiteral("3 - dobrý"));
+
+        // The session is over, the window waits for the dialog.
+        QVERIFY(!h().isEnabled());
+        QCOMPARE(h().K1->text(), QStringLiteral("0"));
+        QVERIFY(h().Label10->text().isEmpty());
+        QVERIFY(h().Cislo->isHidden());
+        QVERIFY(!on(h().ToolbarButton975));
+        QVERIFY(!on(h().ToolbarButton972));
+        QVERIFY(on(h().ToolbarButton971));
+        QVERIFY(on(h().ToolbarButton974));
+        for (auto* b : {h().T1, h().T2, h().T3, h().T4})
+            QVERIFY(!on(b));
+        QVERIFY(!h().TimeCounter1->Counting());
+        QVERIFY(h().TestB->isVisibleTo(&h())); // behind the dialog until it closes
+        QVERIFY(d().L7->isHidden());
+        QVERIFY(d().Tl1->isVisibleTo(&d()));
+        QVERIFY(sound.played.last().endsWith(QStringLiteral("Dialog.wav")));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void typeC_letterCaseCounts()
+    {
+        openTest(questionsOf(QStringLiteral("C"), {QStringLiteral("Praha")}));
+        h().Edit971->setText(QStringLiteral("praha"));
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        QCOMPARE(stored(), QStringList {QStringLiteral("praha")});
+        QCOMPARE(d().L2->text(), QStringLiteral("0"));
+        QCOMPARE(d().L3->text(), QStringLiteral("1"));
+        QCOMPARE(d().L5->text(), QStringLiteral("1"));
+        QCOMPARE(d().L7->text(), QStringLiteral("1PRAHA"));
+        QCOMPARE(d().L4->text(), QStringLiteral("0"));
+        QCOMPARE(d().Shape3->width(), 0);
+        QCOMPARE(d().L6->text(), QStringLiteral("5 - nedostatečný"));
+    }
+
+    void typeA_lastCheckedBoxWins()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {QStringLiteral("A"), QStringLiteral("C")}));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().RadioButton1->setChecked(true);
+        h().RadioButton3->setChecked(true);
+        h().ToolbarButton975Click();
+        QCOMPARE(stored(), (QStringList {QStringLiteral("A"), QStringLiteral("C")}));
+        QCOMPARE(d().L4->text(), QStringLiteral("100"));
+        QCOMPARE(d().Shape3->width(), 400);
+        QCOMPARE(d().L6->text(), QStringLiteral("1 - výborný"));
+        QVERIFY(d().L5->text().isEmpty());
+        QCOMPARE(d().L7->text(), QStringLiteral("1A, 2C"));
+    }
+
+    void typeA_noBoxCheckedKeepsTheEarlierAnswer()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D")}));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().RadioButton2->setChecked(true);
+        h().T3Click();
+        h().RadioButton3->setChecked(true);
+        h().T2Click(); // back on question 2, b) shown again
+        QVERIFY(h().RadioButton2->isChecked());
+        h().RadioButton2->setChecked(false); // the space bar
+        h().ToolbarButton975Click();
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(stored(), (QStringList {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
+        QCOMPARE(d().L2->text(), QStringLiteral("2"));
+        QCOMPARE(d().L5->text(), QStringLiteral("3"));
+        QCOMPARE(d().L4->text(), QStringLiteral("67"));
+        QCOMPARE(d().Shape3->width(), 267);
+        QCOMPARE(d().L6->text(), QStringLiteral("3 - dobrý"));
+    }
+
+    void typeA_noBoxCheckedAndNoneStoredIsUnanswered()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {QStringLiteral("A"), QStringLiteral("B")}));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().ToolbarButton975Click();
+        QCOMPARE(messageTexts(), QStringList {QStringLiteral("Ještě nebyly zodpovězeny všechny otázky!")});
+        QVERIFY(!d().isVisible());
+        QCOMPARE(h().K1->text(), QStringLiteral("1"));
+    }
+
+    void typeC_blanksOnlyAnswerIsUnanswered()
+    {
+        openTest(questionsOf(QStringLiteral("C"), {QStringLiteral("Praha"), QStringLiteral("Brno")}));
+        h().Edit971->setText(QStringLiteral("   "));
+        h().T3Click();
+        h().Edit971->setText(QStringLiteral("Brno"));
+        h().ToolbarButton975Click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].type, int(mtError));
+        QCOMPARE(messages[0].buttons, int(mbOK));
+        QVERIFY(!d().isVisible());
+        QCOMPARE(h().Cislo->text(), QStringLiteral("1"));
+        QVERIFY(h().Edit971->text().isEmpty());
+        QCOMPARE(stored(), (QStringList {QString(), QStringLiteral("Brno")}));
+    }
+
+    void question3Of5Unanswered()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B", "C", "D", "A"}));
+        QCheckBox* answers[] = {h().RadioButton2, h().RadioButton2, nullptr, h().RadioButton4, h().RadioButton1};
+        for (int i = 0; i < 5; ++i) {
+            if (answers[i])
+                answers[i]->setChecked(true);
+            if (i < 4)
+                h().T3Click();
+        }
+        QCOMPARE(h().Cislo->text(), QStringLiteral("5"));
+        sound.played.clear();
+        const QString before = h().TimeCounter1->Elapsed();
+        h().ToolbarButton975Click();
+
+        QCOMPARE(messageTexts(), QStringList {QStringLiteral("Ještě nebyly zodpovězeny všechny otázky!")});
+        QVERIFY(sound.played.size() == 1 && sound.played[0].endsWith(QStringLiteral("Chyba.wav")));
+        QVERIFY(!d().isVisible());
+        QVERIFY(h().isEnabled());
+        QCOMPARE(h().Cislo->text(), QStringLiteral("1"));
+        QCOMPARE(dm->Table1->RecNo(), 1);
+        // Question 1 with its stored b) ticked.
+        QVERIFY(!h().RadioButton1->isChecked());
+        QVERIFY(h().RadioButton2->isChecked());
+        QVERIFY(!h().RadioButton3->isChecked() && !h().RadioButton4->isChecked());
+        QVERIFY(!h().T1->isEnabled() && !h().T2->isEnabled());
+        QVERIFY(h().T3->isEnabled() && h().T4->isEnabled());
+        QVERIFY(h().ToolbarButton975->isEnabled());
+        QCOMPARE(h().K1->text(), QStringLiteral("1"));
+        QCOMPARE(d().L1->text(), QStringLiteral("5"));
+        // The clock keeps running.
+        QVERIFY(h().TimeCounter1->Counting());
+        clock.advance(5000);
+        QVERIFY(h().TimeCounter1->Elapsed() != before);
+        QCOMPARE(stored(), (QStringList {"B", "B", "", "D", "A"}));
+    }
+
+    void unansweredMessageOutlivedByTheExpiry()
+    {
+        // The limit runs out while the unanswered message waits: the results
+        // are shown and the message's return to question 1 is dropped.
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B"}), QStringLiteral("0:01:00"));
+        h().RadioButton1->setChecked(true);
+        answer = [this](const BalloonMessage& m) {
+            if (m.text.startsWith(QStringLiteral("Ještě")))
+                tickAt(60);
+            return int(mrOk);
+        };
+        h().T4Click();
+        h().ToolbarButton975Click();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L5->text(), QStringLiteral("2"));
+        for (auto* b : {h().T1, h().T2, h().T3, h().T4})
+            QVERIFY(!on(b));
+        QVERIFY(on(h().ToolbarButton971));
+        QVERIFY(errors.isEmpty());
+    }
+
+    // --- The time limit -------------------------------------------------------
+
+    void expiresOnTheTickThatShowsTheLimit()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B"}), QStringLiteral("0:00:30"));
+        h().RadioButton1->setChecked(true);
+        tickAt(29);
+        QCOMPARE(h().Cas->text(), QStringLiteral("0:00:29"));
+        QCOMPARE(h().K1->text(), QStringLiteral("1"));
+        QVERIFY(messages.isEmpty());
+        tickAt(30);
+        QCOMPARE(h().Cas->text(), QStringLiteral("0:00:30"));
+        QCOMPARE(messageTexts(),
+                 QStringList {QStringLiteral("Váš čas na vyplnění testu vypršel. Nyní budou zobrazeny výsledky.")});
+        QCOMPARE(messages[0].type, int(mtInformation));
+        QCOMPARE(messages[0].buttons, int(mbOK));
+        QCOMPARE(h().K1->text(), QStringLiteral("0"));
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L2->text(), QStringLiteral("1"));
+        QCOMPARE(d().L5->text(), QStringLiteral("2")); // unanswered counts wrong
+        QCOMPARE(d().L4->text(), QStringLiteral("50"));
+        QVERIFY(!h().TimeCounter1->Counting());
+        // Cas keeps the frozen time.
+        tickAt(45);
+        QCOMPARE(h().Cas->text(), QStringLiteral("0:00:30"));
+        QCOMPARE(messages.size(), 1);
+    }
+
+    void longLimitsExpireOnTime_data()
+    {
+        QTest::addColumn<QString>("allowed");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ten hours") << "10:00:00" << qint64(36000) << "10:00:00";
+        QTest::newRow("75 minutes") << "0:75:00" << qint64(4500) << "1:15:00";
+        QTest::newRow("a day and an hour") << "25:00:00" << qint64(90000) << "1:00:00";
+    }
+
+    void longLimitsExpireOnTime()
+    {
+        QFETCH(QString, allowed);
+        QFETCH(qint64, seconds);
+        QFETCH(QString, shown);
+        openTest(questionsOf(QStringLiteral("B"), {"ANO"}), allowed);
+        for (qint64 s : {qint64(3600), qint64(7200), seconds / 2, seconds - 1}) {
+            if (s >= seconds)
+                continue;
+            tickAt(s);
+            QVERIFY2(messages.isEmpty(), qPrintable(QString::number(s)));
+            QCOMPARE(h().K1->text(), QStringLiteral("1"));
+        }
+        tickAt(seconds);
+        QCOMPARE(h().Cas->text(), shown);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L6->text(), QStringLiteral("5 - nedostatečný"));
+    }
+
+    void noLimitNeverExpires()
+    {
+        const std::pair<QString, QString> cases[] = {{QStringLiteral("B"), QStringLiteral("neomezeno")},
+                                                     {QStringLiteral("C"), QStringLiteral("::")}};
+        for (const auto& [type, allowed] : cases) {
+            openTest(questionsOf(type, {"ANO"}), allowed);
+            tickAt(200'000);
+            QVERIFY(messages.isEmpty());
+            QCOMPARE(h().K1->text(), QStringLiteral("1"));
+            h().EraseAnswers();
+            startMs = clock.nowMs();
+        }
+    }
+
+    void expiryScoresUnansweredQuestionsAsWrong()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B", "C", "D", "A"}), QStringLiteral("0:10:00"));
+        QCheckBox* answers[] = {h().RadioButton1, nullptr, h().RadioButton3, nullptr, h().RadioButton1};
+        for (int i = 0; i < 5; ++i) {
+            if (answers[i])
+                answers[i]->setChecked(true);
+            if (i < 4)
+                h().T3Click();
+        }
+        tickAt(600);
+        QCOMPARE(stored(), (QStringList {"A", "", "C", "", "A"}));
+        QCOMPARE(d().L2->text(), QStringLiteral("3"));
+        QCOMPARE(d().L3->text(), QStringLiteral("2"));
+        QCOMPARE(d().L5->text(), QStringLiteral("2, 4"));
+        QCOMPARE(d().L7->text(), QStringLiteral("1A, 2B, 3C, 4D, 5A"));
+        QCOMPARE(d().L4->text(), QStringLiteral("60"));
+        QCOMPARE(d().Shape3->width(), 240);
+        QCOMPARE(d().L6->text(), QStringLiteral("3 - dobrý"));
+    }
+
+    void expiryStoresTheBoxOnScreen()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {"B"}), QStringLiteral("0:00:10"));
+        h().RadioButton2->setChecked(true);
+        tickAt(10);
+        QCOMPARE(stored(), QStringList {QStringLiteral("B")});
+        QCOMPARE(d().L6->text(), QStringLiteral("1 - výborný"));
+    }
+
+    void expiryWithNoBoxCheckedEmptiesTheStoredAnswer()
+    {
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B"}), QStringLiteral("0:00:10"));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().RadioButton2->setChecked(true);
+        h().T2Click();
+        QVERIFY(h().RadioButton1->isChecked());
+        h().RadioButton1->setChecked(false);
+        tickAt(10);
+        QCOMPARE(stored(), (QStringList {QString(), QStringLiteral("B")}));
+        QCOMPARE(d().L5->text(), QStringLiteral("1"));
+        QCOMPARE(d().L2->text(), QStringLiteral("1"));
+    }
+
+    void nothingHappensAfterTheResults()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {"ANO"}), QStringLiteral("0:00:30"));
+        h().RadioButton5->setChecked(true);
+        tickAt(10);
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        tickAt(31);
+        tickAt(100);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(h().Cas->text(), QStringLiteral("0:00:10"));
+        d().Button1->click();
+        tickAt(200);
+        QVERIFY(messages.isEmpty());
+        QVERIFY(errors.isEmpty());
+    }
+
+    void nothingHappensAfterEndingTheTest()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {"ANO", "NE"}), QStringLiteral("0:00:30"));
+        h().RadioButton5->setChecked(true);
+        answer = [](const BalloonMessage&) { return int(mrYes); };
+        tickAt(10);
+        h().ToolbarButton972Click();
+        QCOMPARE(messageTexts(), QStringList {QStringLiteral("Opravdu chcete ukončit tento test?")});
+        tickAt(31);
+        tickAt(100);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(!d().isVisible());
+        QCOMPARE(h().Cas->text(), QStringLiteral("0:00:00"));
+        QCOMPARE(stored(), (QStringList {QString(), QString()}));
+    }
+
+    void expiryWhileTheEndQuestionWaits_thenYesWithResultsOpen()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {"ANO", "NE"}), QStringLiteral("0:00:30"));
+        h().RadioButton5->setChecked(true);
+        answer = [this](const BalloonMessage& m) {
+            if (m.text == QStringLiteral("Opravdu chcete ukončit tento test?")) {
+                tickAt(30);
+                if (!d().isVisible())
+                    return int(mrNo);
+                return int(mrYes);
+            }
+            return int(mrOk);
+        };
+        h().ToolbarButton972Click();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L2->text(), QStringLiteral("1"));
+        QCOMPARE(d().L5->text(), QStringLiteral("2"));
+        QVERIFY(errors.isEmpty());
+        QTest::keyClick(d().Button1, Qt::Key_Return);
+        QVERIFY(errors.isEmpty());
+        checkIdleAfterClose();
+        QCOMPARE(panelLabel("L2")->text(), QStringLiteral("1"));
+    }
+
+    void expiryWhileTheEndQuestionWaits_thenYesAfterClosingResults()
+    {
+        openTest(questionsOf(QStringLiteral("C"), {"Praha", "Brno"}), QStringLiteral("0:00:30"));
+        h().Edit971->setText(QStringLiteral("Praha"));
+        answer = [this](const BalloonMessage& m) {
+            if (m.text == QStringLiteral("Opravdu chcete ukončit tento test?")) {
+                tickAt(30);
+                d().Button1->click();
+                return int(mrYes);
+            }
+            return int(mrOk);
+        };
+        h().ToolbarButton972Click();
+        QVERIFY(errors.isEmpty());
+        checkIdleAfterClose();
+        QVERIFY(h().Cas1->text().isEmpty());
+        QCOMPARE(panelLabel("L6")->text(), QStringLiteral("3 - dobrý"));
+    }
+
+    // --- The dialog -----------------------------------------------------------
+
+    void closePaths_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::newRow("Ok") << 0;
+        QTest::newRow("Esc") << 1;
+        QTest::newRow("close box") << 2;
+        QTest::newRow("Enter on Ok") << 3;
+    }
+
+    void closePaths()
+    {
+        QFETCH(int, path);
+        openTest(questionsOf(QStringLiteral("A"), {"A", "B", "C", "D"}));
+        for (QCheckBox* b : {h().RadioButton1, h().RadioButton2, h().RadioButton4, h().RadioButton4}) {
+            b->setChecked(true);
+            if (h().Cislo->text() != QStringLiteral("4"))
+                h().T3Click();
+        }
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&d()));
+        QCOMPARE(stored(), (QStringList {"A", "B", "D", "D"}));
+
+        switch (path) {
+        case 0: QTest::mouseClick(d().Button1, Qt::LeftButton); break;
+        case 1: QTest::keyClick(d().Button1, Qt::Key_Escape); break;
+        case 2: QTest::mouseClick(d().closeButton(), Qt::LeftButton, {}, d().closeButton()->rect().center()); break;
+        case 3: QTest::keyClick(d().Button1, Qt::Key_Return); break;
+        }
+        QVERIFY(errors.isEmpty());
+        checkIdleAfterClose();
+        QCOMPARE(panelLabel("L1")->text(), QStringLiteral("4"));
+        QCOMPARE(panelLabel("L2")->text(), QStringLiteral("3"));
+        QCOMPARE(panelLabel("L3")->text(), QStringLiteral("1"));
+        QCOMPARE(panelLabel("L4")->text(), QStringLiteral("75"));
+        QCOMPARE(panelLabel("L5")->text(), QStringLiteral("3"));
+        QCOMPARE(panelLabel("L6")->text(), QStringLiteral("2 - chvalitebný"));
+        QCOMPARE(panelLabel("L7")->text(), QStringLiteral("1A, 2B, 3C, 4D"));
+        QVERIFY(panelLabel("L7")->isHidden());
+
+        // The dialog shows again for the next test, the correct list hidden.
+        openTest(questionsOf(QStringLiteral("A"), {"A"}));
+        QCOMPARE(stored(), QStringList {QString()});
+        QVERIFY(!h().Panel4->isVisibleTo(&h()));
+        h().RadioButton1->setChecked(true);
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        QVERIFY(d().L7->isHidden());
+        QCOMPARE(d().L6->text(), QStringLiteral("1 - výborný"));
+    }
+
+    void escOnUkazatDoesNothing()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {"ANO"}));
+        h().RadioButton6->setChecked(true);
+        h().ToolbarButton975Click();
+        d().Tl1->setFocus();
+        QTest::keyClick(d().Tl1, Qt::Key_Escape);
+        QVERIFY(d().isVisible());
+        QVERIFY(!h().isEnabled());
+        QVERIFY(messages.isEmpty());
+    }
+
+    void ukazatAsksBeforeShowingTheCorrectAnswers()
+    {
+        openTest(questionsOf(QStringLiteral("B"), {"ANO", "NE", "ANO"}));
+        h().RadioButton6->setChecked(true);
+        h().T4Click();
+        h().RadioButton6->setChecked(true);
+        h().T2Click();
+        h().RadioButton6->setChecked(true);
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L6->text(), QStringLiteral("4 - dostatečný"));
+        QCOMPARE(d().L4->text(), QStringLiteral("33"));
+        QCOMPARE(d().Shape3->width(), 133);
+
+        sound.played.clear();
+        QTest::mouseClick(d().Tl1, Qt::LeftButton);
+        QCOMPARE(messageTexts(), QStringList {QStringLiteral("Opravdu chcete vidět všechny správné odpovědi?")});
+        QCOMPARE(messages[0].type, int(mtConfirmation));
+        QCOMPARE(messages[0].buttons, int(mbYes | mbNo));
+        QVERIFY(sound.played.size() == 1 && sound.played[0].endsWith(QStringLiteral("Dotaz.wav")));
+        QVERIFY(d().L7->isHidden());
+        QVERIFY(!d().Tl1->isHidden());
+
+        answer = [](const BalloonMessage&) { return int(mrYes); };
+        QTest::mouseClick(d().Tl1, Qt::LeftButton);
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(!d().L7->isHidden());
+        QVERIFY(d().Tl1->isHidden());
+        QCOMPARE(d().L7->text(), QStringLiteral("1ANO, 2NE, 3ANO"));
+
+        QTest::keyClick(d().Button1, Qt::Key_Escape);
+        checkIdleAfterClose();
+        QVERIFY(!panelLabel("L7")->isHidden());
+        QCOMPARE(panelLabel("L7")->text(), QStringLiteral("1ANO, 2NE, 3ANO"));
+    }
+
+    void layoutOfTheDialog()
+    {
+        QCOMPARE(d().Caption(), QStringLiteral("Výsledek testu"));
+        QCOMPARE(d().size(), QSize(472 + 2 * controls::TToolDialog::FrameWidth,
+                                   controls::TToolDialog::titleBarHeight() + 440 + controls::TToolDialog::FrameWidth));
+        QCOMPARE(d().Shape2->geometry(), QRect(64, 344, 402, 25));
+        QCOMPARE(d().Shape3->geometry(), QRect(65, 345, 400, 23));
+        QCOMPARE(d().Shape3->brush().color(), QColor(0, 255, 0));
+        QCOMPARE(d().Shape2->brush().color(), QColor(255, 0, 0));
+        QCOMPARE(d().Shape5->geometry(), QRect(64, 370, 1, 10));
+        QCOMPARE(d().Shape4->geometry(), QRect(264, 370, 1, 10));
+        QCOMPARE(d().Shape6->geometry(), QRect(465, 370, 1, 10));
+        QCOMPARE(d().Button1->geometry(), QRect(227, 409, 75, 25));
+        QCOMPARE(d().Tl1->geometry(), QRect(328, 230, 75, 25));
+        QCOMPARE(d().L5->geometry(), QRect(64, 186, 195, 115));
+        QCOMPARE(d().L7->geometry(), QRect(267, 186, 195, 115));
+        QCOMPARE(d().Label3->text(), QStringLiteral("Počet chybně zodpovězených otázek  :"));
+        for (const char* name : {"Label19", "Label14", "Label15", "Label16", "Label13", "Label20", "Label17",
+                                 "Label18", "L1", "L2", "L3", "L4", "L5", "L6", "L7"})
+            QVERIFY2(panelLabel(name), name);
+        QCOMPARE(panelLabel("Label13")->text(), QStringLiteral("Cybně zodpovězené otázky"));
+        for (QLabel* l : h().Panel4->findChildren<QLabel*>())
+            QVERIFY2(QRect(0, 0, 401, 249).contains(l->geometry()), qPrintable(l->objectName()));
+    }
+
+    // Pictures for looking at, made only when asked for.
+    void screenshots()
+    {
+        const QString out = qEnvironmentVariable("VEDOMEC_SHOTS");
+        if (out.isEmpty())
+            QSKIP("set VEDOMEC_SHOTS to a folder to write the pictures");
+        QDir().mkpath(out);
+        TestFile t = questionsOf(QStringLiteral("A"), {"A", "B", "C", "D", "A", "B", "C", "D"});
+        t.nazev = QStringLiteral("Hlavní města Evropy");
+        openTest(t);
+        QCheckBox* a[] = {h().RadioButton1, h().RadioButton2, h().RadioButton1, h().RadioButton4,
+                          h().RadioButton1, h().RadioButton1, h().RadioButton3, h().RadioButton1};
+        for (int i = 0; i < 8; ++i) {
+            a[i]->setChecked(true);
+            if (i < 7)
+                h().T3Click();
+        }
+        h().ToolbarButton975Click();
+        QVERIFY(QTest::qWaitForWindowExposed(&d()));
+        QTest::qWait(50);
+        QVERIFY(d().grab().save(out + QStringLiteral("/results-before.png")));
+        answer = [](const BalloonMessage&) { return int(mrYes); };
+        d().Tl1Click();
+        QTest::qWait(20);
+        QVERIFY(d().grab().save(out + QStringLiteral("/results-after.png")));
+        d().Button1->click();
+        QTest::qWait(20);
+        QVERIFY(h().grab().save(out + QStringLiteral("/panel4.png")));
+    }
+};
+
+QTEST_MAIN(TestResultsWindow)
+#include "tst_results_window.moc"
