@@ -158,13 +158,14 @@ void clampInto(QRect& w, const QRect& desktop)
 
 std::vector<Circle> thoughtCircles(QPoint bodyEdge, QPoint direction)
 {
-    // From the body towards the anchor: radius 9, 7, 5 with small gaps.
+    // From the body towards the anchor: radius 9, 7, 5 with small gaps,
+    // all clear of the strip that overlaps the anchor.
     std::vector<Circle> out;
-    int d = 9 + 2;
+    int d = 9 + 1;
     out.push_back({bodyEdge + direction * d, 9});
-    d += 9 + 4 + 7;
+    d += 9 + 2 + 7;
     out.push_back({bodyEdge + direction * d, 7});
-    d += 7 + 4 + 5;
+    d += 7 + 2 + 5;
     out.push_back({bodyEdge + direction * d, 5});
     return out;
 }
