@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vedomec::data;
@@ -149,6 +150,56 @@ private slots:
             seen.insert(b);
         }
         QCOMPARE(seen.size(), 4);
+    }
+    // The build step itself, in a folder of its own: it may replace what an
+    // earlier run made, never a file it did not make.
+    void rebuildReplacesOnlyItsOwnFiles()
+    {
+        QTemporaryDir out;
+        const QString source = qEnvironmentVariable("VEDOMEC_SOURCE_DIR");
+        auto build = [&](const QString& catalogue) {
+            QProcess p;
+            p.start(qEnvironmentVariable("VEDOMEC_CMAKE", QStringLiteral("cmake")),
+                    {QStringLiteral("-DMKTEST=") + at(QStringLiteral("vedomec-mktest")),
+                     QStringLiteral("-DTABLE=") + at(QStringLiteral("vedomec-table")),
+                     QStringLiteral("-DMKSOUNDS=") + at(QStringLiteral("vedomec-mksounds")),
+                     QStringLiteral("-DSOURCE_DIR=") + source + QStringLiteral("/sample"),
+                     QStringLiteral("-DOUT_DIR=") + out.path(), QStringLiteral("-DCATALOGUE=") + catalogue,
+                     QStringLiteral("-DIMPORT=SlovniDruhy"), QStringLiteral("-P"),
+                     source + QStringLiteral("/sample/BuildSample.cmake")});
+            if (!p.waitForFinished(120000))
+                return -1;
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        auto read = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QString mine = out.filePath(QStringLiteral("Testy/Moje.dbf"));
+        const QString catalogue = out.filePath(QStringLiteral("Data/Testy.DBF"));
+
+        QCOMPARE(build(QStringLiteral("ZemepisCR")), 0);
+        QVERIFY(QFile::exists(catalogue));
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("Testy/Import/SlovniDruhy.dbf"))));
+        QVERIFY(write(mine, "mine"));
+        QVERIFY(write(catalogue, "spoilt"));
+
+        QCOMPARE(build(QStringLiteral("ZemepisCR")), 0);
+        QCOMPARE(read(mine), QByteArray("mine"));
+        QVERIFY(read(catalogue).size() > 100); // made afresh
+
+        const QString inTheWay = out.filePath(QStringLiteral("Testy/Prirodoveda.dbf"));
+        QVERIFY(write(inTheWay, "teacher's own"));
+        const QByteArray before = read(catalogue);
+        QVERIFY(build(QStringLiteral("ZemepisCR,Prirodoveda")) != 0);
+        QCOMPARE(read(inTheWay), QByteArray("teacher's own"));
+        QCOMPARE(read(catalogue), before);
+        QCOMPARE(read(mine), QByteArray("mine"));
+        QVERIFY(!QFile::exists(out.filePath(QStringLiteral(".vedomec-sample.work"))));
     }
 };
 
