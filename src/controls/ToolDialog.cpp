@@ -112,6 +112,9 @@ void TToolDialog::setCaption(const QString& caption)
 void TToolDialog::setClientSize(int w, int h)
 {
     setFixedSize(w + 2 * FrameWidth, titleBarHeight() + h + FrameWidth);
+    // A hidden window hears of its new size only when shown; forms read
+    // their client size before that.
+    layoutFrame();
 }
 
 QSize TToolDialog::clientSize() const
@@ -121,10 +124,15 @@ QSize TToolDialog::clientSize() const
 
 void TToolDialog::resizeEvent(QResizeEvent* event)
 {
+    layoutFrame();
+    QWidget::resizeEvent(event);
+}
+
+void TToolDialog::layoutFrame()
+{
     m_titleBar->setGeometry(FrameWidth, FrameWidth, width() - 2 * FrameWidth, titleBarHeight() - FrameWidth);
     m_client->setGeometry(FrameWidth, titleBarHeight(), width() - 2 * FrameWidth,
                           height() - titleBarHeight() - FrameWidth);
-    QWidget::resizeEvent(event);
 }
 
 void TToolDialog::paintEvent(QPaintEvent*)

@@ -60,6 +60,7 @@ protected:
 
 private:
     void releaseMainWindow();
+    void layoutFrame();
 
     QString m_caption;
     QWidget* m_titleBar = nullptr;
