@@ -450,6 +450,14 @@ QString TTable::FieldAsString(const QString& name) const
     return DbfFile::readField(f, rec);
 }
 
+QStringList TTable::FieldNames() const
+{
+    QStringList out;
+    for (const Impl::Access& a : d->access)
+        out << a.name;
+    return out;
+}
+
 void TTable::Edit()
 {
     requireActive(this);
@@ -561,7 +569,11 @@ void TTable::GotoBookmark(Bookmark b)
         throw EDatabaseError(QStringLiteral("Record not found"));
     const uint32_t previous = d->cur;
     d->cur = uint32_t(b);
-    if (d->tag >= 0) {
+    // Staying on the current row keeps its index entry, even in an index
+    // that (damaged) lists the row twice: a scan must still move on.
+    const bool stay = previous == d->cur && d->pos.valid() && d->mdx && d->tag >= 0
+        && d->mdx->recno(d->tag, d->pos) == d->cur;
+    if (d->tag >= 0 && !stay) {
         const MdxFile::Position p = d->locateCurrent();
         if (!p.valid()) {
             d->cur = previous;

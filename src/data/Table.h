@@ -62,6 +62,9 @@ public:
     // 5. Field text without trailing blanks; numbers as decimal text of a
     // 16-bit integer; blanks as the empty text.  Empty on a table without rows.
     QString FieldAsString(const QString& name) const;
+    // The names of the fields that can be read: the declared ones, or all of
+    // the file's when none are declared.  Empty while closed.
+    QStringList FieldNames() const;
 
     // 6./7. Edit / Insert, set fields, Post (writes through to the file).
     void Edit();
