@@ -94,6 +94,8 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     // Label2 follows the selection as it changes instead of polling it.
     connect(FileListBox1, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* current, QListWidgetItem*) { FileListBox1Change(current); });
+    connect(FileListBox1, &QListWidget::itemSelectionChanged, this,
+            [this] { FileListBox1Change(FileListBox1->currentItem()); });
     connect(FileListBox1, &QListWidget::itemDoubleClicked, this, [this] { FileListBox1DblClick(); });
     connect(Button1, &QPushButton::clicked, this, &TImportDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TImportDialog::Button2Click);

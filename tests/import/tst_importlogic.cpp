@@ -280,6 +280,23 @@ private slots:
         verifyIndexSound(app.path() + "Data/TestD.MDX");
     }
 
+    // The kind table cannot be written: the catalogue row goes again and
+    // the file stays.
+    void kindTableFailureTakesBackCatalogueRow()
+    {
+        AppFolder app;
+        app.addImport("Novy.dbf", testdata::simpleTest("A", 2));
+        QVERIFY(QFile::remove(app.path() + "Data/TestD.MDX"));
+        Store s(app);
+        const ImportedTest it = prepare(app, "Novy.dbf");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, acceptImport(s.catalogue, s.kinds, it, foldersOf(app)));
+        QVERIFY(!s.catalogue.Active() && !s.kinds.Active());
+        QVERIFY(walk(s.catalogue, {"NAZEV"}).isEmpty());
+        QVERIFY(QFile::exists(app.import() + "Novy.dbf"));
+        QVERIFY(!QFile::exists(app.testy() + "Novy.dbf"));
+        verifyIndexSound(app.path() + "Data/Testy.MDX");
+    }
+
     // A name taken in Testy while the identification was open: refused before
     // anything is written; the file in Testy is not replaced.
     void takenAtAcceptance()
