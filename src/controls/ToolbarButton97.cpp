@@ -2,7 +2,6 @@
 
 #include <QEnterEvent>
 #include <QPainter>
-#include <QPolygon>
 
 namespace vedomec {
 
@@ -12,18 +11,15 @@ QPixmap NavigationGlyph(NavGlyph kind)
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0));
-    // A triangle seven pixels high pointing left or right, plus a bar for
-    // the first and the last.
+    // A triangle five columns deep and nine rows high, drawn column by
+    // column so its edges stay crisp, plus a bar for the first and the last.
     auto triangle = [&p](int tipX, int dir) {
-        QPolygon poly;
-        poly << QPoint(tipX, 8) << QPoint(tipX - 4 * dir, 4) << QPoint(tipX - 4 * dir, 12);
-        p.drawPolygon(poly);
+        for (int k = 0; k < 5; ++k)
+            p.fillRect(tipX - k * dir, 8 - k, 1, 2 * k + 1, Qt::black);
     };
     switch (kind) {
     case NavGlyph::First:
-        p.fillRect(4, 4, 2, 9, Qt::black);
+        p.fillRect(3, 4, 2, 9, Qt::black);
         triangle(6, -1);
         break;
     case NavGlyph::Prior:
@@ -34,7 +30,7 @@ QPixmap NavigationGlyph(NavGlyph kind)
         break;
     case NavGlyph::Last:
         triangle(9, 1);
-        p.fillRect(10, 4, 2, 9, Qt::black);
+        p.fillRect(11, 4, 2, 9, Qt::black);
         break;
     }
     return pm;
