@@ -26,21 +26,12 @@ private:
     QHash<QString, QSoundEffect*> m_effects;
 };
 
-ISoundPlayer* g_override = nullptr;
-
 } // namespace
 
-ISoundPlayer& soundPlayer()
+ISoundPlayer* qtSoundPlayer()
 {
-    if (g_override)
-        return *g_override;
     static QtSoundPlayer player;
-    return player;
-}
-
-void setSoundPlayer(ISoundPlayer* player)
-{
-    g_override = player;
+    return &player;
 }
 
 } // namespace vedomec

@@ -19,8 +19,13 @@ public:
     QStringList played;
 };
 
-// The player the program uses; tests replace it.
+// The player the program uses; tests replace it.  Until the program installs
+// its device player (qtSoundPlayer(), at start-up) cues play nothing.
 ISoundPlayer& soundPlayer();
 void setSoundPlayer(ISoundPlayer* player); // nullptr restores the default
+void setDefaultSoundPlayer(ISoundPlayer* player);
+
+// The player over the sound device (Qt Multimedia).
+ISoundPlayer* qtSoundPlayer();
 
 } // namespace vedomec

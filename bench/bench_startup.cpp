@@ -1,0 +1,138 @@
+// Start-up time to the main window shown, against a bare Qt window started
+// the same way in the same run, and the idle CPU of the running program.
+//
+//   bench_startup [runs]
+//
+// Each measurement starts a fresh process (this program in a child mode) and
+// times it from the spawn until the child reports its window shown.
+#include "app/AppPath.h"
+#include "app/Hlavni.h"
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <QThread>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int childBare(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QWidget w;
+    w.resize(434, 528);
+    w.show();
+    QTimer::singleShot(0, &w, [] {
+        std::puts("shown");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    return app.exec();
+}
+
+int childProgram(int argc, char** argv, const QString& appFolder, bool stay)
+{
+    QApplication app(argc, argv);
+    vedomec::TAppPath::setOverride(appFolder);
+    return vedomec::RunVedomec(app, [stay](vedomec::THlavniDialog* w) {
+        std::puts("shown");
+        std::fflush(stdout);
+        if (!stay)
+            w->close();
+    });
+}
+
+double spawnAndTime(const QStringList& args)
+{
+    QProcess p;
+    p.setProgram(QCoreApplication::applicationFilePath());
+    p.setArguments(args);
+    QElapsedTimer t;
+    t.start();
+    p.start();
+    if (!p.waitForStarted(10000))
+        return -1;
+    while (!p.canReadLine())
+        if (!p.waitForReadyRead(10000))
+            return -1;
+    const double ms = t.nsecsElapsed() / 1e6;
+    p.waitForFinished(10000);
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return ms;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+qint64 cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> parts = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are fields 14 and 15; after the command they are 12 and 13.
+    return parts.value(11).toLongLong() + parts.value(12).toLongLong();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && qstrcmp(argv[1], "--bare") == 0)
+        return childBare(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--program") == 0)
+        return childProgram(argc, argv, QString::fromLocal8Bit(argv[2]), false);
+    if (argc >= 3 && qstrcmp(argv[1], "--idle") == 0)
+        return childProgram(argc, argv, QString::fromLocal8Bit(argv[2]), true);
+
+    QCoreApplication app(argc, argv);
+    const int runs = argc >= 2 ? std::max(3, atoi(argv[1])) : 15;
+    const QString appFolder = qEnvironmentVariable("VEDOMEC_APP_DIR", QCoreApplication::applicationDirPath() + "/../bin");
+
+    std::vector<double> bare, program;
+    for (int i = 0; i < runs; ++i) {
+        bare.push_back(spawnAndTime({QStringLiteral("--bare")}));
+        program.push_back(spawnAndTime({QStringLiteral("--program"), appFolder}));
+    }
+    const double b = median(bare), p = median(program);
+    std::printf("platform: %s\n", qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM", "default")));
+    std::printf("start-up to window shown (median of %d): bare Qt window %.1f ms, Vedomec %.1f ms, ratio %.2f (goal <= 2.0)\n",
+                runs, b, p, p / b);
+
+    // Idle CPU of the program with its main window up and no test open.
+    QProcess idle;
+    idle.setProgram(QCoreApplication::applicationFilePath());
+    idle.setArguments({QStringLiteral("--idle"), appFolder});
+    idle.start();
+    idle.waitForStarted();
+    while (!idle.canReadLine() && idle.waitForReadyRead(10000)) {
+    }
+    QThread::sleep(1);
+    const long hz = sysconf(_SC_CLK_TCK);
+    const qint64 before = cpuTicks(idle.processId());
+    QElapsedTimer t;
+    t.start();
+    QThread::sleep(10);
+    const qint64 after = cpuTicks(idle.processId());
+    const double seconds = t.nsecsElapsed() / 1e9;
+    std::printf("idle CPU over %.1f s: %.3f %% of one core (goal <= 0.2 %%)\n", seconds,
+                100.0 * double(after - before) / double(hz) / seconds);
+    idle.kill();
+    idle.waitForFinished();
+    return 0;
+}

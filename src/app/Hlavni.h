@@ -1,0 +1,191 @@
+#pragma once
+// The main window: the frame, the toolbar, the hidden shortcut menu, and the
+// handlers of the test session.  The session handlers are defined in the
+// subsystem folders (session/, results/) next to the helpers they use.
+#include "platform/SoundCue.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QTimer;
+
+namespace vedomec {
+
+namespace data {
+class TDataModule1;
+class TTable;
+class TDataSource;
+} // namespace data
+
+class TAssistant;
+class TTimeCounter;
+class TToolbarButton97;
+class TDBText;
+class TEdit97;
+
+class THlavniDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit THlavniDialog(data::TDataModule1* dataModule, QWidget* parent = nullptr);
+    ~THlavniDialog() override;
+
+    static constexpr int kClientWidth = 434;
+    static constexpr int kClientHeight = 528;
+
+    // Banner.
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+
+    // Toolbar.
+    TToolbarButton97* ToolbarButton971 = nullptr; // open
+    TToolbarButton97* ToolbarButton974 = nullptr; // import
+    TToolbarButton97* ToolbarButton972 = nullptr; // end test
+    TToolbarButton97* ToolbarButton978 = nullptr; // help
+    TToolbarButton97* T1 = nullptr;
+    TToolbarButton97* T2 = nullptr;
+    TToolbarButton97* T3 = nullptr;
+    TToolbarButton97* T4 = nullptr;
+    TToolbarButton97* ToolbarButton975 = nullptr; // results
+    TToolbarButton97* ToolbarButton973 = nullptr; // quit
+    QLabel* K1 = nullptr;
+    QLabel* Label4 = nullptr;
+
+    // Question area.
+    QFrame* Panel2 = nullptr;
+    QLabel* Cislo = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Cas1 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Cas = nullptr;
+    QFrame* TestA = nullptr;
+    QFrame* TestB = nullptr;
+    QFrame* TestC = nullptr;
+    QFrame* Panel4 = nullptr;
+    TDBText* DBText1 = nullptr;
+    TDBText* DBText2 = nullptr;
+    TDBText* DBText3 = nullptr;
+    TDBText* DBText4 = nullptr;
+    TDBText* DBText5 = nullptr;
+    TDBText* DBText6 = nullptr;
+    TDBText* DBText7 = nullptr;
+    QCheckBox* RadioButton1 = nullptr;
+    QCheckBox* RadioButton2 = nullptr;
+    QCheckBox* RadioButton3 = nullptr;
+    QCheckBox* RadioButton4 = nullptr;
+    QCheckBox* RadioButton5 = nullptr;
+    QCheckBox* RadioButton6 = nullptr;
+    TEdit97* Edit971 = nullptr;
+
+    // Test information.
+    QFrame* Panel3 = nullptr;
+    TDBText* DBText8 = nullptr;  // JMENO
+    TDBText* DBText9 = nullptr;  // ADRESA
+    TDBText* DBText10 = nullptr; // HTTP
+    TDBText* DBText11 = nullptr; // EMAIL
+    QLabel* Label10 = nullptr;   // question count
+
+    // Non-visual parts.
+    QTimer* Timer1 = nullptr;
+    TAssistant* Assistant = nullptr;
+    TTimeCounter* TimeCounter1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* Soubor = nullptr;
+    QAction* M1 = nullptr;
+    QAction* M2 = nullptr;
+    QAction* M3 = nullptr;
+    QAction* M4 = nullptr;
+    QAction* M5 = nullptr;
+    QAction* M6 = nullptr;
+    QAction* M7 = nullptr;
+    QAction* M8 = nullptr;
+    QAction* M9 = nullptr;
+    QAction* M10 = nullptr;
+    QAction* M11 = nullptr;
+
+    data::TDataModule1* DataModule() const { return m_dm; }
+
+    // The message service: title "Vedomec", the matching cue, the modal
+    // balloon; returns the modal result.  type: 1 error, 2 information,
+    // 3 confirmation; buttons: the assistant's button set.
+    int UserMessage(const QString& text, int type, quint16 buttons);
+    void PlaySoundCue(const QString& fileName);
+    const TSoundCue& soundCue() const { return m_sound; }
+
+    // The table object and data source of the visible answer panel; nullptr
+    // when no test is open.
+    data::TTable* OpenTable() const;
+    // Binds the author lines of the information panel to a data source.
+    void BindAuthorLines(data::TDataSource* source);
+
+public slots:
+    void FormShow();
+    void ToolbarButton971Click(); // open a test
+    void ToolbarButton974Click(); // import a test
+    void ToolbarButton972Click(); // end the test
+    void ToolbarButton973Click(); // quit
+    void ToolbarButton975Click(); // results
+    void ToolbarButton978Click(); // help
+    void T1Click();
+    void T2Click();
+    void T3Click();
+    void T4Click();
+    void Timer1Timer();
+    void TimeCounter1Timer();
+
+    void RadioButton1Enter();
+    void RadioButton2Enter();
+    void RadioButton3Enter();
+    void RadioButton4Enter();
+    void RadioButton5Enter();
+    void RadioButton6Enter();
+    void RadioButton1MouseUp();
+    void RadioButton2MouseUp();
+    void RadioButton3MouseUp();
+    void RadioButton4MouseUp();
+    void RadioButton5MouseUp();
+    void RadioButton6MouseUp();
+
+public:
+    // Erases every stored answer of the open test, closes its table and
+    // hides its panel (ending a test, closing the program, closing results).
+    void EraseAnswers();
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void buildBanner();
+    void buildToolbar();
+    void buildQuestionArea();
+    void buildAnswerPanels();
+    void buildInformationPanel();
+    void buildMenu();
+    void scheduleTick();
+    // Stage 2 of every navigation handler: save the answer shown, move,
+    // show the stored answer.
+    enum class Move { First, Prior, Next, Last };
+    void SaveMoveRestore(Move move);
+    void SaveAnswer(data::TTable* table);
+    void RestoreAnswer(data::TTable* table);
+    void checkOnly(QCheckBox* box);
+
+    data::TDataModule1* m_dm = nullptr;
+    TSoundCue m_sound;
+    bool m_tickPending = false;
+};
+
+extern THlavniDialog* HlavniDialog;
+
+} // namespace vedomec

@@ -1,0 +1,72 @@
+#include "app/AppPath.h"
+#include "app/Dialogs.h"
+#include "app/Hlavni.h"
+#include "app/Startup.h"
+#include "app/TestSplash.h"
+#include "data/Data.h"
+#include "platform/ErrorReport.h"
+#include "platform/SingleInstance.h"
+#include "platform/Sound.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace vedomec {
+
+int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& shown)
+{
+    // 1. One copy only; a second one ends silently.
+    SingleInstance single(QStringLiteral("THlavniDialog"), QStringLiteral("Vedomec 2001"));
+    if (!single.claim())
+        return 0;
+
+    setDefaultSoundPlayer(qtSoundPlayer());
+
+    // 2. The splash, painted at once.
+    auto* splash = new TSplashDialog;
+    splash->show();
+    splash->repaint();
+
+    // 3.
+    QApplication::setApplicationName(QStringLiteral("Vedomec 2001"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vedomec 2001"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString appFolder = TAppPath::Path();
+    auto step = [splash](int left) {
+        splash->setProgress(left);
+        splash->repaint();
+    };
+
+    // 4.-10. The data module, the main window and the dialogs, in this order.
+    step(0);
+    auto* dataModule = new data::TDataModule1(appFolder);
+    guarded([dataModule] { dataModule->DataModule1Create(); });
+    step(59);
+    auto* mainWindow = new THlavniDialog(dataModule);
+    step(118);
+    new TOtevritDialog(mainWindow, dataModule);
+    step(177);
+    new TImportDialog(mainWindow, dataModule);
+    step(236);
+    new TIdentifikaceDialog(mainWindow, dataModule);
+    step(295);
+    new TVysledekDialog(mainWindow, dataModule);
+    step(352);
+
+    // 11.
+    splash->hide();
+    delete splash;
+
+    // 12. The program ends when the main window closes.
+    QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
+    mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    mainWindow->show();
+    mainWindow->activateWindow();
+    if (shown)
+        QTimer::singleShot(0, mainWindow, [mainWindow, shown] { shown(mainWindow); });
+    app.exec();
+    return 0;
+}
+
+} // namespace vedomec
