@@ -104,6 +104,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
         w->installEventFilter(this);
     TreeView1->viewport()->installEventFilter(this);
 
+    CompleteAnswerPanels(m_main);
     OtevritDialog = this;
 }
 

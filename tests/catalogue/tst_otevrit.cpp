@@ -504,6 +504,10 @@ private slots:
         QCOMPARE(w->TestA->isVisibleTo(w), type == "A");
         QCOMPARE(w->TestB->isVisibleTo(w), type == "B");
         QCOMPARE(w->TestC->isVisibleTo(w), type == "C");
+        for (TDBText* t : {w->DBText1, w->DBText2, w->DBText5, w->DBText6, w->DBText7}) {
+            QVERIFY(t->wordWrap());
+            QCOMPARE(t->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        }
         // Row 1 is on show, and no answer is marked.
         if (type == "A") {
             QCOMPARE(w->DBText1->text(), QStringLiteral("Otázka číslo 1?"));
