@@ -10,6 +10,7 @@
 #include "platform/ErrorReport.h"
 
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -205,6 +206,15 @@ void TOtevritDialog::FormClose()
         // the next showing.
         m_dm->DataSource4->SetEnabled(true);
     }
+}
+
+void TOtevritDialog::hideEvent(QHideEvent* event)
+{
+    TToolDialog::hideEvent(event);
+    // Hidden without closing (the program ending): the catalogue is only
+    // open while the dialog shows.
+    if (!event->spontaneous() && m_dm)
+        m_dm->Table4->Close();
 }
 
 void TOtevritDialog::TreeView1Change(QTreeWidgetItem* node)

@@ -71,6 +71,7 @@ protected:
     void FormShow() override;
     void FormClose() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

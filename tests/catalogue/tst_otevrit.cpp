@@ -293,6 +293,29 @@ private slots:
         QVERIFY(s.f.main->TestC->isVisibleTo(s.f.main));
     }
 
+    void missingCatalogueIsReported()
+    {
+        Session s(standardCatalogue);
+        QVERIFY(QFile::remove(s.f.folder.path() + "Data/Testy.DBF"));
+        s.show();
+        QCOMPARE(s.f.errors.size(), 1);
+        QCOMPARE(s.tree()->topLevelItemCount(), 0);
+        // The user can still leave, and the main window comes back.
+        QTest::keyClick(s.f.open->Button1, Qt::Key_Escape);
+        QVERIFY(!s.f.open->isVisible());
+        QVERIFY(s.f.main->isEnabled());
+    }
+
+    void hidingClosesTheCatalogue()
+    {
+        Session s(standardCatalogue);
+        s.show();
+        QVERIFY(s.f.dm->Table4->Active());
+        s.f.open->hide();
+        QVERIFY(!s.f.dm->Table4->Active());
+        QVERIFY(s.f.main->isEnabled());
+    }
+
     void helpButtonToggles()
     {
         Session s({});
