@@ -284,6 +284,7 @@ void THlavniDialog::buildAnswerPanels()
                                            RadioButton4, RadioButton5, RadioButton6};
     for (QCheckBox* b : boxes)
         b->installEventFilter(this);
+    Edit971->installEventFilter(this);
 }
 
 void THlavniDialog::buildInformationPanel()
@@ -353,6 +354,18 @@ void THlavniDialog::buildMenu()
 bool THlavniDialog::eventFilter(QObject* watched, QEvent* e)
 {
     switch (e->type()) {
+    case QEvent::ShortcutOverride:
+        // The window's shortcuts come before the edit's own keys: Ctrl+Z ends
+        // the test and Ctrl+V asks for the results from the answer edit too.
+        if (watched == Edit971) {
+            const QKeySequence key(static_cast<QKeyEvent*>(e)->keyCombination());
+            for (QAction* a : actions())
+                if (a->isEnabled() && a->shortcuts().contains(key)) {
+                    e->ignore();
+                    return true;
+                }
+        }
+        break;
     case QEvent::EnabledChange:
         scheduleTick();
         // Mirror at once as well, so a shortcut pressed before the queued
