@@ -1,4 +1,5 @@
 #include "app/Hlavni.h"
+#include "controls/Fonts.h"
 
 #include "app/AppPath.h"
 #include "app/Dialogs.h"
@@ -28,11 +29,7 @@ namespace {
 
 QFont serif(int pixels, bool bold = false)
 {
-    QFont f(QStringLiteral("Liberation Serif"));
-    f.setStyleHint(QFont::Serif);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
+    return TimesFont(pixels, bold);
 }
 
 QFrame* whitePanel(QWidget* parent, const char* name, int x, int y, int w, int h)
@@ -264,8 +261,12 @@ void THlavniDialog::buildAnswerPanels()
     Edit971->setFont(serif(13));
     Edit971->setGeometry(0, 88, 369, 22);
 
-    for (TDBText* t : {DBText1, DBText2, DBText3, DBText4, DBText5, DBText6, DBText7})
+    // Questions and answers are long sentences: they wrap inside their boxes
+    // and start at the top, next to their check boxes.
+    for (TDBText* t : {DBText1, DBText2, DBText3, DBText4, DBText5, DBText6, DBText7}) {
         t->setWordWrap(true);
+        t->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
 
     if (m_dm) {
         for (TDBText* t : {DBText1, DBText2, DBText3, DBText4, DBText5})

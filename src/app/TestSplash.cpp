@@ -1,4 +1,5 @@
 #include "app/TestSplash.h"
+#include "controls/Fonts.h"
 
 #include "controls/Gradpan.h"
 
@@ -24,10 +25,7 @@ QWidget* solidPanel(QWidget* parent, const char* name, const QColor& colour, con
 
 QLabel* aquaLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int pixels, bool bold)
 {
-    QFont f(QStringLiteral("Liberation Serif"));
-    f.setStyleHint(QFont::Serif);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
+    const QFont f = TimesFont(pixels, bold);
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     l->setFont(f);

@@ -35,20 +35,6 @@ struct TypeBinding {
 
 } // namespace
 
-// The question and answer texts of the panels are long sentences: they wrap
-// inside their boxes and start at the top, next to their check boxes.
-void TOtevritDialog::CompleteAnswerPanels(THlavniDialog* w)
-{
-    if (!w)
-        return;
-    for (TDBText* t : {w->DBText1, w->DBText2, w->DBText3, w->DBText4, w->DBText5, w->DBText6, w->DBText7}) {
-        if (!t)
-            continue;
-        t->setWordWrap(true);
-        t->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    }
-}
-
 void TOtevritDialog::message(const QString& text, int type)
 {
     if (m_main)

@@ -1,4 +1,5 @@
 #include "catalogue/Otevrit.h"
+#include "controls/Fonts.h"
 
 #include "app/Hlavni.h"
 #include "catalogue/TreeFill.h"
@@ -23,10 +24,7 @@ namespace {
 
 QFont buttonFont()
 {
-    QFont f(QStringLiteral("Liberation Serif"));
-    f.setStyleHint(QFont::Serif);
-    f.setPixelSize(13);
-    return f;
+    return TimesFont(13);
 }
 
 } // namespace
@@ -105,7 +103,6 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
         w->installEventFilter(this);
     TreeView1->viewport()->installEventFilter(this);
 
-    CompleteAnswerPanels(m_main);
     OtevritDialog = this;
 }
 

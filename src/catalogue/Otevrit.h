@@ -81,7 +81,6 @@ private:
     // The open action; a double click with nothing chosen does nothing.
     void OpenSelectedTest(bool doubleClick);
     void message(const QString& text, int type);
-    static void CompleteAnswerPanels(THlavniDialog* w);
 
     THlavniDialog* m_main;
     data::TDataModule1* m_dm;

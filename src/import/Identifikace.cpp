@@ -1,4 +1,5 @@
 #include "import/Identifikace.h"
+#include "controls/Fonts.h"
 
 #include "app/AppPath.h"
 #include "app/Hlavni.h"
@@ -30,9 +31,7 @@ constexpr int kRowHeight = 16;
 
 QFont formFont()
 {
-    QFont f(QStringLiteral("Times New Roman"));
-    f.setPixelSize(13);
-    return f;
+    return TimesFont(13);
 }
 
 } // namespace

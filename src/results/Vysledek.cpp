@@ -1,4 +1,5 @@
 #include "results/Vysledek.h"
+#include "controls/Fonts.h"
 
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
@@ -23,11 +24,7 @@ namespace {
 
 QFont serif(int pixels, bool bold = false)
 {
-    QFont f(QStringLiteral("Liberation Serif"));
-    f.setStyleHint(QFont::Serif);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
+    return TimesFont(pixels, bold);
 }
 
 QFont sans(int pixels)
