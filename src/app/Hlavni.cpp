@@ -374,6 +374,12 @@ bool THlavniDialog::eventFilter(QObject* watched, QEvent* e)
         Timer1Timer();
         break;
     case QEvent::FocusIn: {
+        // Focus given back to the box that had it, when the window is
+        // activated again or a popup closes, is no new choice: it must not
+        // check a box the user cleared with the space bar.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            break;
         if (watched == RadioButton1) guarded([this] { RadioButton1Enter(); });
         else if (watched == RadioButton2) guarded([this] { RadioButton2Enter(); });
         else if (watched == RadioButton3) guarded([this] { RadioButton3Enter(); });

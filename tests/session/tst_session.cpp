@@ -551,6 +551,29 @@ private slots:
         QCOMPARE(s.stored(), (QStringList{"B", "C", ""}));
     }
 
+    // Coming back to the window gives the focus back to the box that had it;
+    // that is no new choice, so an answer taken back by space stays taken back.
+    void windowActivationChoosesNothing()
+    {
+        Session s(simpleTest("A", 2));
+        s.key(Qt::Key_Tab);
+        QCOMPARE(s.checkedA(), QStringLiteral("b"));
+        s.key(Qt::Key_Space);
+        QCOMPARE(s.checkedA(), QString());
+        QWidget other;
+        other.setGeometry(0, 0, 100, 100);
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QApplication::processEvents();
+        QVERIFY(QApplication::focusWidget() != s.w()->RadioButton2);
+        QApplication::setActiveWindow(s.w());
+        QApplication::processEvents();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(s.w()->RadioButton2));
+        QCOMPARE(s.checkedA(), QString());
+        s.key(Qt::Key_F7);
+        QCOMPARE(s.stored(), empties(2));
+    }
+
     void enterShortcutsWorkInTheEdit()
     {
         Session s(simpleTest("C", 3));
