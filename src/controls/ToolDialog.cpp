@@ -197,8 +197,14 @@ void TToolDialog::hideEvent(QHideEvent* event)
 
 void TToolDialog::releaseMainWindow()
 {
-    if (m_disabledMain && m_mainWindow)
+    if (m_disabledMain && m_mainWindow) {
         m_mainWindow->setEnabled(true);
+        // The keyboard goes back to the window the dialog stood over, as it
+        // does for an owned window elsewhere; without a window manager that
+        // does it for us, keys would go to the hidden dialog.
+        if (m_mainWindow->isVisible())
+            m_mainWindow->activateWindow();
+    }
     m_disabledMain = false;
 }
 
