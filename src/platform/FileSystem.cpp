@@ -152,18 +152,18 @@ bool renameNoReplace(const QString& from, const QString& to)
 {
     const QByteArray f = QFile::encodeName(from);
     const QByteArray t = QFile::encodeName(to);
-    // A hard link fails when the target exists, so the swap cannot replace
-    // anything; the file systems we care about all support it.
+    // The kernel refuses atomically when the target exists.
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno == EEXIST)
+        return false;
+    // File systems without that flag: a hard link also fails when the target
+    // exists, so the swap still cannot replace anything.
     if (::link(f.constData(), t.constData()) == 0) {
         ::unlink(f.constData());
         return true;
     }
-    if (errno == EEXIST)
-        return false;
-    struct stat st {};
-    if (::lstat(t.constData(), &st) == 0)
-        return false;
-    return ::rename(f.constData(), t.constData()) == 0;
+    return false;
 }
 
 bool copyNew(const QString& from, const QString& to, QString* error)
