@@ -75,6 +75,8 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     Button2->setGeometry(212, 207, 78, 25);
     Button2->setFont(buttonFont());
     Button2->setAutoDefault(true);
+    // Enter anywhere but on "Zpět" presses "Otevřít".
+    setDefaultButton(Button1);
 
     TDBEdit** edits[] = {&DBEdit1, &DBEdit2, &DBEdit3, &DBEdit4, &DBEdit5, &DBEdit6};
     for (int i = 0; i < 6; ++i) {
@@ -262,11 +264,6 @@ void TOtevritDialog::keyPressEvent(QKeyEvent* event)
 {
     if (FormKeyPress(event))
         return;
-    // Enter anywhere but on "Zpět" presses the default button.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        Button1Click();
-        return;
-    }
     TToolDialog::keyPressEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include "controls/CaptionButton.h"
 #include "controls/Gradpan.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -212,6 +213,13 @@ void TToolDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape || event->text() == QChar(27)) {
         close();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && mods == Qt::NoModifier && m_defaultButton && m_defaultButton->isEnabled()
+        && m_defaultButton->isVisibleTo(this)) {
+        m_defaultButton->click();
         return;
     }
     QWidget::keyPressEvent(event);

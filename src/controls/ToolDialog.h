@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <QAbstractButton>
+
 namespace vedomec::controls {
 
 class TCaptionButton;
@@ -40,6 +42,12 @@ public:
 
     static int titleBarHeight();
 
+    // Enter pressed anywhere in the dialog that no control takes for itself
+    // presses this button; a focused push button with auto-default presses
+    // itself.  Esc closes the dialog from every control that lets it pass.
+    void setDefaultButton(QAbstractButton* button) { m_defaultButton = button; }
+    QAbstractButton* defaultButton() const { return m_defaultButton; }
+
 signals:
     void shown();
     void closed();
@@ -69,6 +77,7 @@ private:
     QPointer<QWidget> m_mainWindow;
     bool m_disabledMain = false;
     bool m_centred = false;
+    QPointer<QAbstractButton> m_defaultButton;
 };
 
 enum class DialogIcon { Folder, Import, IdCard, Chart };

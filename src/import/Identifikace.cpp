@@ -120,6 +120,9 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setFont(buttonFont);
     Button2->setGeometry(kClientWidth - 6 - 78, 190, 78, 25);
+    Button1->setAutoDefault(true);
+    Button2->setAutoDefault(true);
+    setDefaultButton(Button1);
 
     CaptionButton2 = new controls::TCaptionButton(this);
     CaptionButton2->setObjectName(QStringLiteral("CaptionButton2"));
@@ -130,8 +133,6 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     connect(Button1, &QPushButton::clicked, this, &TIdentifikaceDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TIdentifikaceDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TIdentifikaceDialog::CaptionButton2Click);
-    Button1->installEventFilter(this);
-    Button2->installEventFilter(this);
 
     IdentifikaceDialog = this;
 }
@@ -218,22 +219,6 @@ void TIdentifikaceDialog::Button2Click()
 void TIdentifikaceDialog::CaptionButton2Click()
 {
     m_helpMode = !m_helpMode;
-}
-
-bool TIdentifikaceDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(event);
-        if (k->key() == Qt::Key_Escape) {
-            close();
-            return true;
-        }
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            (watched == Button2 ? Button2 : Button1)->click();
-            return true;
-        }
-    }
-    return TToolDialog::eventFilter(watched, event);
 }
 
 } // namespace vedomec

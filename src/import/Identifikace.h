@@ -68,7 +68,6 @@ public slots:
 protected:
     void FormShow() override;
     void FormClose() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void accept();

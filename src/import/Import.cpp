@@ -79,6 +79,9 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     Button2 = new QPushButton(QStringLiteral("Zpět"), c);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(210, 208, 78, 25);
+    Button1->setAutoDefault(true);
+    Button2->setAutoDefault(true);
+    setDefaultButton(Button1);
 
     Label2 = new QLabel(c);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -100,9 +103,6 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     connect(Button1, &QPushButton::clicked, this, &TImportDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TImportDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TImportDialog::CaptionButton2Click);
-    for (QWidget* w : {static_cast<QWidget*>(FileListBox1), static_cast<QWidget*>(Button1),
-                       static_cast<QWidget*>(Button2)})
-        w->installEventFilter(this);
 
     ImportDialog = this;
 }
@@ -198,23 +198,6 @@ void TImportDialog::Button2Click()
 void TImportDialog::CaptionButton2Click()
 {
     m_helpMode = !m_helpMode;
-}
-
-bool TImportDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(event);
-        if (k->key() == Qt::Key_Escape) {
-            close();
-            return true;
-        }
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            // Enter presses the focused button, else the default one.
-            (watched == Button2 ? Button2 : Button1)->click();
-            return true;
-        }
-    }
-    return TToolDialog::eventFilter(watched, event);
 }
 
 } // namespace vedomec

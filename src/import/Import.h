@@ -53,7 +53,6 @@ public slots:
 protected:
     void FormShow() override;
     void FormClose() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FileListBox1Change(QListWidgetItem* current);
