@@ -160,6 +160,18 @@ public:
     void EraseAnswers();
     void FormClose();
 
+    // Writes the answer on screen into the current row of `table`.  With no
+    // box of a type A test checked the row keeps its answer, unless
+    // `emptyWhenNoneChosen` (the time expiry scores what the user saw).
+    void SaveAnswer(data::TTable* table, bool emptyWhenNoneChosen = false);
+    // Shows the answer stored in the current row, without running the
+    // capture handlers or moving the focus.
+    void RestoreAnswer(data::TTable* table);
+    // Ends the session state: the watch flag down, the question count and
+    // number gone, open and import on, the test commands off, the counter
+    // stopped.  Safe to run more than once.
+    void EndSessionState();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -177,8 +189,6 @@ private:
     // show the stored answer.
     enum class Move { First, Prior, Next, Last };
     void SaveMoveRestore(Move move);
-    void SaveAnswer(data::TTable* table);
-    void RestoreAnswer(data::TTable* table);
     void checkOnly(QCheckBox* box);
 
     data::TDataModule1* m_dm = nullptr;

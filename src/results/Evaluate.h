@@ -7,10 +7,6 @@ namespace vedomec {
 
 class THlavniDialog;
 
-// Ends the session state of the main window: the watch flag down, the
-// question count and number hidden, open and import on, the test commands
-// off, the counter stopped.  Safe to run more than once.
-void EndSessionState(THlavniDialog& main);
 
 // Stores the answer on screen, scores the open test and writes the results
 // dialog's figures.  Returns false when the Results command found an

@@ -233,7 +233,7 @@ void TVysledekDialog::FormShow()
         Button1->setFocus();
 
         if (m_main) {
-            EndSessionState(*m_main);
+            m_main->EndSessionState();
             m_main->PlaySoundCue(QStringLiteral("Dialog.wav"));
             m_main->setEnabled(false);
         }

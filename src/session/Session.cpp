@@ -114,7 +114,7 @@ void THlavniDialog::T4Click()
     SaveMoveRestore(Move::Last);
 }
 
-void THlavniDialog::SaveAnswer(data::TTable* table)
+void THlavniDialog::SaveAnswer(data::TTable* table, bool emptyWhenNoneChosen)
 {
     // A table without rows has no question to answer; editing it would add
     // a blank row to the user's file.
@@ -126,6 +126,10 @@ void THlavniDialog::SaveAnswer(data::TTable* table)
         if (RadioButton2->isChecked()) table->SetFieldAsString(kOdpoved, QStringLiteral("B"));
         if (RadioButton3->isChecked()) table->SetFieldAsString(kOdpoved, QStringLiteral("C"));
         if (RadioButton4->isChecked()) table->SetFieldAsString(kOdpoved, QStringLiteral("D"));
+        const bool none = !RadioButton1->isChecked() && !RadioButton2->isChecked() && !RadioButton3->isChecked()
+            && !RadioButton4->isChecked();
+        if (none && emptyWhenNoneChosen)
+            table->SetFieldAsString(kOdpoved, QString());
     } else if (TestB->isVisibleTo(this)) {
         if (RadioButton5->isChecked()) table->SetFieldAsString(kOdpoved, QStringLiteral("Ano"));
         if (RadioButton6->isChecked()) table->SetFieldAsString(kOdpoved, QStringLiteral("Ne"));
@@ -211,6 +215,15 @@ void THlavniDialog::ToolbarButton972Click()
 {
     if (UserMessage(QStringLiteral("Opravdu chcete ukončit tento test?"), mtConfirmation, mbYes | mbNo) != mrYes)
         return;
+    EndSessionState();
+    Label5->hide();
+    TimeCounter1->Reset();
+    Cas1->setText(QString());
+    EraseAnswers();
+}
+
+void THlavniDialog::EndSessionState()
+{
     K1->setText(QStringLiteral("0"));
     Label10->setText(QString());
     Cislo->hide();
@@ -220,11 +233,7 @@ void THlavniDialog::ToolbarButton972Click()
     ToolbarButton975->setEnabled(false);
     for (TToolbarButton97* b : {T1, T2, T3, T4})
         b->setEnabled(false);
-    Label5->hide();
     TimeCounter1->Stop();
-    TimeCounter1->Reset();
-    Cas1->setText(QString());
-    EraseAnswers();
 }
 
 void THlavniDialog::FormClose()
