@@ -181,6 +181,7 @@ void DbfFile::parse()
         damaged(m_path, QStringLiteral("record length %1 is too small").arg(recordLength));
 
     std::vector<DbfField> fields;
+    m_duplicateField.clear();
     int pos = 32;
     int offset = 1;
     bool terminated = false;
@@ -216,9 +217,12 @@ void DbfFile::parse()
             damaged(m_path, QStringLiteral("number field '%1' has an invalid size").arg(f.name));
         if (f.type == 'I' && f.length != 4)
             damaged(m_path, QStringLiteral("integer field '%1' has an invalid size").arg(f.name));
-        for (const DbfField& other : fields)
-            if (other.name.compare(f.name, Qt::CaseInsensitive) == 0)
-                damaged(m_path, QStringLiteral("field '%1' appears twice").arg(f.name));
+        // Other readers accept a header that names a field twice, and so do
+        // we: lookups by name take the first, and writes are refused.
+        if (m_duplicateField.isEmpty())
+            for (const DbfField& other : fields)
+                if (other.name.compare(f.name, Qt::CaseInsensitive) == 0)
+                    m_duplicateField = f.name;
         f.offset = offset;
         offset += f.length;
         fields.push_back(std::move(f));

@@ -60,7 +60,10 @@ public:
     uint32_t recordCount() const; // physical records, deleted ones included
 
     const std::vector<DbfField>& fields() const;
-    int fieldIndex(const QString& name) const; // without regard to case; -1 when none
+    int fieldIndex(const QString& name) const; // without regard to case, the first; -1 when none
+    // A field name the header holds more than once (empty when none): such a
+    // table is read, but the store does not write to it.
+    QString duplicateFieldName() const { return m_duplicateField; }
     std::vector<MdxFieldRef> mdxFields() const;
 
     // recno is 1-based and must be within 1..recordCount(); the pointer is
@@ -97,6 +100,7 @@ private:
     int m_recordLength = 0;
     uint32_t m_count = 0;
     std::vector<DbfField> m_fields;
+    QString m_duplicateField;
 };
 
 // Creates an empty table and, when tags are given, its production index

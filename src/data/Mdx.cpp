@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <numeric>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,15 +24,17 @@
 // The file is counted in 512-byte pages; every pointer in it is a page
 // number.  Pages 0-3 hold the file header (bytes 0-47) and the tag table
 // (32-byte entries from byte 544, at most 47 tags).  Each tag has a header
-// block (root page, key length, keys per block, key item length, key
-// expression from byte 24) and a B-tree of blocks of `pages per block`
-// pages.  A block starts with its key count (4 bytes) and 4 unused bytes;
+// block (root page, key format and type, key length, keys per block, key
+// item length, unique flag, key expression from byte 24, FOR clause flag at
+// byte 245 and its text from byte 762) and a B-tree of blocks of `pages per
+// block` pages.  docs/mdx-format.md has the whole layout.  A block starts with its key count (4 bytes) and 4 unused bytes;
 // from byte 8 follow the key items: a 4-byte pointer (record number in a
 // leaf, child page in an interior block) and the key, padded to a multiple
 // of 4.  An interior block carries one more child pointer after its last
 // item; in a leaf that place holds 0, which is how the two are told apart.
-// The key of an interior item is the greatest key of that child's subtree,
-// the trailing pointer leads to the keys above the last one.
+// The key of an interior item is the last key of that child's subtree in
+// the tag's order (numeric and date keys by value, a descending tag turned
+// round), the trailing pointer leads to the keys after the last one.
 //
 // Removing keys: a leaf that loses its last key is taken out of its parent
 // (and an interior block that loses its last child likewise); a root with a
@@ -56,6 +59,13 @@ constexpr int kMaxDepth = 32;
 constexpr int kCreatePagesPerBlock = 2;    // the dBASE IV default block of 1024 bytes
 constexpr int kExpressionOffset = 24;
 constexpr int kExpressionMax = 220;
+constexpr int kForFlagOffset = 245;   // 1 when the tag has a FOR clause
+constexpr int kForOffset = 762;       // the FOR clause's text
+constexpr uint8_t kFormatDescending = 0x08;
+constexpr uint8_t kFormatFieldKey = 0x10;
+constexpr uint8_t kFormatUnique = 0x40;
+static_assert(kForOffset + kExpressionMax <= kCreatePagesPerBlock * kPageSize,
+              "the header blocks this store writes hold the FOR clause");
 constexpr qint64 kMaxFileSize = qint64(1) << 30;
 
 inline uint16_t rd16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
@@ -74,30 +84,6 @@ inline void wr32(unsigned char* p, uint32_t v)
     p[1] = uint8_t(v >> 8);
     p[2] = uint8_t(v >> 16);
     p[3] = uint8_t(v >> 24);
-}
-
-// UPPER() over Windows-1250 bytes: every letter whose capital the code page
-// holds as a single byte (č -> Č, ř -> Ř, ...); everything else unchanged.
-const std::array<unsigned char, 256>& upperTable()
-{
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = static_cast<unsigned char>(b);
-            const char c = static_cast<char>(b);
-            const QString text = cp1250ToUnicode(&c, 1);
-            if (text.size() != 1 || text.at(0) == QChar(0xFFFD))
-                continue;
-            const QString up = text.toUpper();
-            if (up == text)
-                continue;
-            const QByteArray enc = unicodeToCp1250(up);
-            if (enc.size() == 1 && enc.at(0) != '?')
-                t[b] = static_cast<unsigned char>(enc.at(0));
-        }
-        return t;
-    }();
-    return table;
 }
 
 void writeDate(unsigned char* p)
@@ -158,72 +144,6 @@ bool validTagName(const QString& name)
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Key expressions
-
-MdxKeyExpression MdxKeyExpression::parse(const QString& expression, const std::vector<MdxFieldRef>& fields)
-{
-    const auto fail = [&expression]() {
-        throw EDatabaseError(QStringLiteral("Index expression '%1' is not supported").arg(expression));
-    };
-    MdxKeyExpression result;
-    QString text = expression.trimmed();
-    if (text.startsWith(QLatin1String("UPPER"), Qt::CaseInsensitive)) {
-        const QString rest = text.mid(5).trimmed();
-        if (rest.startsWith(u'(')) {
-            if (!rest.endsWith(u')'))
-                fail();
-            text = rest.mid(1, rest.size() - 2);
-            result.m_upper = true;
-        }
-    }
-    const QStringList names = text.split(u'+');
-    for (const QString& raw : names) {
-        const QString name = raw.trimmed();
-        if (name.isEmpty())
-            fail();
-        for (QChar c : name)
-            if (!(c.isLetterOrNumber() || c == u'_'))
-                fail();
-        const auto it = std::find_if(fields.begin(), fields.end(), [&name](const MdxFieldRef& f) {
-            return f.name.compare(name, Qt::CaseInsensitive) == 0;
-        });
-        if (it == fields.end() || it->type != 'C' || it->length <= 0 || it->offset < 0)
-            fail();
-        result.m_parts.push_back({it->offset, it->length});
-    }
-    if (result.m_parts.empty())
-        fail();
-    return result;
-}
-
-QByteArray MdxKeyExpression::evaluate(const char* record, int keyLength) const
-{
-    QByteArray key(std::max(keyLength, 0), ' ');
-    int pos = 0;
-    for (const Part& part : m_parts) {
-        if (pos >= key.size())
-            break;
-        const int n = std::min(part.length, int(key.size()) - pos);
-        std::memcpy(key.data() + pos, record + part.offset, size_t(n));
-        pos += n;
-    }
-    if (m_upper) {
-        const auto& table = upperTable();
-        for (char& c : key)
-            c = static_cast<char>(table[static_cast<unsigned char>(c)]);
-    }
-    return key;
-}
-
-int MdxKeyExpression::naturalLength() const
-{
-    int sum = 0;
-    for (const Part& part : m_parts)
-        sum += part.length;
-    return sum;
-}
-
-// ---------------------------------------------------------------------------
 // In-memory image of the index
 
 namespace {
@@ -243,6 +163,9 @@ struct Node {
 struct TagInfo {
     QString name;
     QString expression;
+    QString forClause;
+    bool unique = false;
+    bool descending = false;
     uint32_t headerPage = 0;
     uint32_t root = 0;
     int keyLen = 0;
@@ -313,35 +236,34 @@ struct MdxFile::Impl {
             nd = nd->prev ? node(nd->prev) : nullptr;
         return nd ? Position{nd->page, nd->n - 1} : Position{};
     }
-    // The leaf and slot of the first entry whose key is >= key; the slot may
-    // be one past the leaf's last entry.
+    // Order of two keys of a tag, as the tag keeps them.
+    int compare(const TagInfo& ti, const char* a, const char* b) const
+    {
+        return mdxkey::compare(ti.type, ti.descending, a, b, ti.keyLen);
+    }
+    // The leaf and slot of the first entry whose key is not before `key`;
+    // the slot may be one past the leaf's last entry.
     std::pair<Node*, int> lowerBound(int tag, const char* key)
     {
         const TagInfo& ti = tags[size_t(tag)];
         const size_t kl = size_t(ti.keyLen);
-        Node* nd = node(ti.root);
-        while (nd && !nd->leaf) {
-            int lo = 0, hi = nd->n;
+        const auto firstNotBefore = [&](const Node* nd, int count) {
+            int lo = 0, hi = count;
             while (lo < hi) {
                 const int mid = (lo + hi) / 2;
-                if (std::memcmp(nd->keys.data() + size_t(mid) * kl, key, kl) < 0)
+                if (compare(ti, nd->keys.data() + size_t(mid) * kl, key) < 0)
                     lo = mid + 1;
                 else
                     hi = mid;
             }
-            nd = node(nd->ptrs[size_t(lo)]);
-        }
+            return lo;
+        };
+        Node* nd = node(ti.root);
+        while (nd && !nd->leaf)
+            nd = node(nd->ptrs[size_t(firstNotBefore(nd, nd->n))]);
         if (!nd)
             return {nullptr, 0};
-        int lo = 0, hi = nd->n;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (std::memcmp(nd->keys.data() + size_t(mid) * kl, key, kl) < 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return {nd, lo};
+        return {nd, firstNotBefore(nd, nd->n)};
     }
     void padKey(int tag, const QByteArray& key, char* out) const
     {
@@ -448,14 +370,25 @@ void MdxFile::Impl::loadTag(int t, const unsigned char* data, uint32_t filePages
         damaged(QStringLiteral("%1 has a wrong key item length %2").arg(tagLabel).arg(ti.itemLen));
     if (ti.maxKeys < 2 || 8 + ti.maxKeys * ti.itemLen + 4 > blockBytes)
         damaged(QStringLiteral("%1 claims %2 keys per block, which do not fit").arg(tagLabel).arg(ti.maxKeys));
-    {
-        const char* expr = reinterpret_cast<const char*>(th + kExpressionOffset);
-        const int room = blockBytes - kExpressionOffset;
+    const auto text = [th](int offset, int room) {
+        const char* p = reinterpret_cast<const char*>(th + offset);
         int len = 0;
-        while (len < room && expr[len] != 0)
+        while (len < room && p[len] != 0)
             ++len;
-        ti.expression = cp1250ToUnicode(expr, len).trimmed();
+        return cp1250ToUnicode(p, len).trimmed();
+    };
+    ti.expression = text(kExpressionOffset, std::min(kExpressionMax, blockBytes - kExpressionOffset));
+    if (ti.expression.isEmpty())
+        damaged(QStringLiteral("%1 has no key expression").arg(tagLabel));
+    // The FOR clause lives beyond the header's first page: a header block of
+    // one page has no room for it.
+    if (th[kForFlagOffset] != 0) {
+        if (blockBytes <= kForOffset)
+            damaged(QStringLiteral("%1 claims a FOR clause its header block has no room for").arg(tagLabel));
+        ti.forClause = text(kForOffset, std::min(kExpressionMax, blockBytes - kForOffset));
     }
+    ti.unique = (th[8] & kFormatUnique) != 0 || th[23] != 0;
+    ti.descending = (th[8] & kFormatDescending) != 0;
     tags.push_back(ti);
     TagInfo& tag = tags.back();
 
@@ -739,6 +672,7 @@ void MdxFile::create(const QString& path,
     if (tagSpecs.empty() || int(tagSpecs.size()) > kMaxTags)
         throw EDatabaseError(QStringLiteral("Index file %1 needs between 1 and %2 tags").arg(path).arg(kMaxTags));
     std::vector<MdxKeyExpression> expressions;
+    std::vector<std::optional<MdxForClause>> clauses;
     QStringList names;
     for (const MdxTagSpec& spec : tagSpecs) {
         const QString name = spec.name.trimmed().toUpper();
@@ -748,8 +682,13 @@ void MdxFile::create(const QString& path,
             throw EDatabaseError(QStringLiteral("Tag name '%1' is used twice").arg(spec.name));
         if (unicodeToCp1250(spec.expression.trimmed()).size() >= kExpressionMax)
             throw EDatabaseError(QStringLiteral("Index expression '%1' is not supported").arg(spec.expression));
+        if (unicodeToCp1250(spec.forClause.trimmed()).size() >= kExpressionMax)
+            throw EDatabaseError(QStringLiteral("FOR clause '%1' is not supported").arg(spec.forClause));
         names << name;
         expressions.push_back(MdxKeyExpression::parse(spec.expression, fields));
+        clauses.push_back(spec.forClause.trimmed().isEmpty()
+                              ? std::nullopt
+                              : std::optional<MdxForClause>(MdxForClause::parse(spec.forClause, fields)));
     }
 
     const int ppb = kCreatePagesPerBlock;
@@ -774,18 +713,31 @@ void MdxFile::create(const QString& path,
         const uint32_t headerPage = allocate();
         tagHeaders.push_back(headerPage);
 
-        // Keys of all records, sorted by key and then record number.
-        const size_t count = records.size();
-        std::vector<char> keys(count * size_t(keyLen));
-        for (size_t r = 0; r < count; ++r) {
+        // Keys of the records the FOR clause admits, sorted in the tag's
+        // order and then by record number; a unique tag keeps the first
+        // record of each key.
+        const MdxTagSpec& spec = tagSpecs[t];
+        const char type = expr.type();
+        std::vector<uint32_t> members; // record indexes from 0
+        for (size_t r = 0; r < records.size(); ++r)
+            if (!clauses[t] || clauses[t]->holds(records[r]))
+                members.push_back(uint32_t(r));
+        std::vector<char> keys(records.size() * size_t(keyLen));
+        for (uint32_t r : members) {
             const QByteArray k = expr.evaluate(records[r], keyLen);
-            std::memcpy(keys.data() + r * size_t(keyLen), k.constData(), size_t(keyLen));
+            std::memcpy(keys.data() + r * size_t(keyLen), k.constData(), size_t(std::min<qsizetype>(keyLen, k.size())));
         }
-        std::vector<uint32_t> order(count);
-        std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return std::memcmp(keys.data() + a * size_t(keyLen), keys.data() + b * size_t(keyLen), size_t(keyLen)) < 0;
-        });
+        const auto keyOf = [&](uint32_t r) { return keys.data() + r * size_t(keyLen); };
+        const auto before = [&](uint32_t a, uint32_t b) {
+            return mdxkey::compare(type, spec.descending, keyOf(a), keyOf(b), keyLen) < 0;
+        };
+        std::vector<uint32_t> order = members;
+        std::stable_sort(order.begin(), order.end(), before);
+        if (spec.unique)
+            order.erase(std::unique(order.begin(), order.end(),
+                                    [&](uint32_t a, uint32_t b) { return !before(a, b) && !before(b, a); }),
+                        order.end());
+        const size_t count = order.size();
 
         // Leaves, then the levels above, each evenly filled.
         struct Built {
@@ -803,7 +755,7 @@ void MdxFile::create(const QString& path,
             for (size_t e = from; e < to; ++e) {
                 unsigned char* item = b + 8 + (e - from) * size_t(itemLen);
                 wr32(item, order[e] + 1);
-                std::memcpy(item + 4, keys.data() + order[e] * size_t(keyLen), size_t(keyLen));
+                std::memcpy(item + 4, keyOf(order[e]), size_t(keyLen));
             }
             level.push_back({page, uint32_t(to == 0 ? 0 : to - 1)});
         }
@@ -821,7 +773,7 @@ void MdxFile::create(const QString& path,
                     unsigned char* item = b + 8 + (c - from) * size_t(itemLen);
                     wr32(item, level[c].page);
                     if (c + 1 < to)
-                        std::memcpy(item + 4, keys.data() + order[level[c].lastEntry] * size_t(keyLen), size_t(keyLen));
+                        std::memcpy(item + 4, keyOf(order[level[c].lastEntry]), size_t(keyLen));
                 }
                 up.push_back({page, level[to - 1].lastEntry});
             }
@@ -832,22 +784,28 @@ void MdxFile::create(const QString& path,
         wr32(th, level.front().page);
         const QString exprText = tagSpecs[t].expression.trimmed();
         const bool singleField = !exprText.contains(u'+') && !exprText.contains(u'(');
-        th[8] = singleField ? 0x10 : 0x00;
-        th[9] = 'C';
+        const uint8_t fieldKey = singleField ? kFormatFieldKey : 0;
+        th[8] = uint8_t(fieldKey | (spec.descending ? kFormatDescending : 0) | (spec.unique ? kFormatUnique : 0));
+        th[9] = uint8_t(type);
         wr16(th + 12, uint16_t(keyLen));
         wr16(th + 14, uint16_t(maxKeys));
-        wr16(th + 16, 0);
+        wr16(th + 16, type == 'D' ? 1 : 0);
         wr16(th + 18, uint16_t(itemLen));
-        th[23] = 0;
+        th[23] = spec.unique ? 1 : 0;
         const QByteArray exprBytes = unicodeToCp1250(exprText);
         std::memcpy(th + kExpressionOffset, exprBytes.constData(), size_t(exprBytes.size()));
+        if (clauses[t]) {
+            th[kForFlagOffset] = 1;
+            const QByteArray forBytes = unicodeToCp1250(spec.forClause.trimmed());
+            std::memcpy(th + kForOffset, forBytes.constData(), size_t(forBytes.size()));
+        }
 
         unsigned char* entry = image.data() + kTagTableOffset + t * kTagEntrySize;
         wr32(entry, headerPage);
         const QByteArray nameBytes = names[int(t)].toLatin1();
         std::memcpy(entry + 4, nameBytes.constData(), size_t(nameBytes.size()));
-        entry[15] = th[8];
-        entry[20] = 'C';
+        entry[15] = fieldKey;
+        entry[20] = uint8_t(type);
     }
     // The tag table threads the tags into a binary tree ordered by name:
     // byte 16 leads to a smaller name, byte 17 to a greater, byte 18 back to
@@ -921,6 +879,31 @@ int MdxFile::keyLength(int tag) const
 char MdxFile::keyType(int tag) const
 {
     return tag >= 0 && tag < tagCount() ? d->tags[size_t(tag)].type : '\0';
+}
+
+QString MdxFile::tagForClause(int tag) const
+{
+    return tag >= 0 && tag < tagCount() ? d->tags[size_t(tag)].forClause : QString();
+}
+
+bool MdxFile::tagUnique(int tag) const
+{
+    return tag >= 0 && tag < tagCount() && d->tags[size_t(tag)].unique;
+}
+
+bool MdxFile::tagDescending(int tag) const
+{
+    return tag >= 0 && tag < tagCount() && d->tags[size_t(tag)].descending;
+}
+
+int MdxFile::compareKeys(int tag, const QByteArray& a, const QByteArray& b) const
+{
+    if (tag < 0 || tag >= tagCount())
+        return 0;
+    char x[kMaxKeyLength], y[kMaxKeyLength];
+    d->padKey(tag, a, x);
+    d->padKey(tag, b, y);
+    return d->compare(d->tags[size_t(tag)], x, y);
 }
 
 int MdxFile::entryCount(int tag) const
@@ -1007,7 +990,7 @@ MdxFile::Position MdxFile::seek(int tag, const QByteArray& key) const
     Position p = slot < nd->n ? Position{nd->page, slot}
                               : (nd->next ? d->firstFrom(d->node(nd->next)) : Position{});
     const char* found = keyData(tag, p);
-    if (!found || std::memcmp(found, buf, size_t(keyLength(tag))) != 0)
+    if (!found || d->compare(d->tags[size_t(tag)], found, buf) != 0)
         return {};
     return p;
 }
@@ -1017,11 +1000,12 @@ MdxFile::Position MdxFile::locate(int tag, const QByteArray& key, uint32_t recno
     Position p = seek(tag, key);
     if (!p.valid())
         return {};
+    // Equal keys may stand in any record order: all of them are looked at.
     const char* first = keyData(tag, p);
-    const size_t kl = size_t(keyLength(tag));
+    const TagInfo& ti = d->tags[size_t(tag)];
     while (p.valid()) {
         const char* k = keyData(tag, p);
-        if (std::memcmp(k, first, kl) != 0)
+        if (d->compare(ti, k, first) != 0)
             return {};
         if (this->recno(tag, p) == recno)
             return p;
@@ -1030,7 +1014,7 @@ MdxFile::Position MdxFile::locate(int tag, const QByteArray& key, uint32_t recno
     return {};
 }
 
-void MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
+bool MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
 {
     d->ensureWritable();
     if (tag < 0 || tag >= tagCount())
@@ -1038,7 +1022,7 @@ void MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
     if (recno == 0)
         throw EDatabaseError(QStringLiteral("Record number 0 cannot be indexed"));
     try {
-        insertKeyUnchecked(tag, key, recno);
+        return insertKeyUnchecked(tag, key, recno);
     } catch (...) {
         // The image in memory may be half changed: no further upkeep.
         d->broken = true;
@@ -1046,42 +1030,36 @@ void MdxFile::insertKey(int tag, const QByteArray& key, uint32_t recno)
     }
 }
 
-void MdxFile::insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
+bool MdxFile::insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
 {
     TagInfo& ti = d->tags[size_t(tag)];
     const size_t kl = size_t(ti.keyLen);
     char buf[kMaxKeyLength];
     d->padKey(tag, key, buf);
+    const QByteArray padded(buf, ti.keyLen);
+    // A unique tag holds each key once, for the record that brought it first.
+    if (ti.unique ? seek(tag, padded).valid() : locate(tag, padded, recno).valid())
+        return false;
     auto [leaf, slot] = d->lowerBound(tag, buf);
     if (!leaf)
         d->damaged(QStringLiteral("the tree of tag %1 has no leaf").arg(ti.name));
-    // Equal keys are kept in record-number order.
+    // Among equal keys the new one goes after those of lower record numbers
+    // (other programs' newest-first runs stay as they are around it).
     for (;;) {
         if (slot < leaf->n) {
-            if (std::memcmp(d->keyAt(*leaf, slot), buf, kl) == 0 && leaf->ptrs[size_t(slot)] < recno) {
+            if (d->compare(ti, d->keyAt(*leaf, slot), buf) == 0 && leaf->ptrs[size_t(slot)] < recno) {
                 ++slot;
                 continue;
             }
             break;
         }
         Node* nx = leaf->next ? d->node(leaf->next) : nullptr;
-        if (nx && nx->n > 0 && std::memcmp(d->keyAt(*nx, 0), buf, kl) == 0 && nx->ptrs[0] < recno) {
+        if (nx && nx->n > 0 && d->compare(ti, d->keyAt(*nx, 0), buf) == 0 && nx->ptrs[0] < recno) {
             leaf = nx;
             slot = 0;
             continue;
         }
         break;
-    }
-    {
-        const Node* at = leaf;
-        int atSlot = slot;
-        if (atSlot == at->n) {
-            at = at->next ? d->node(at->next) : nullptr;
-            atSlot = 0;
-        }
-        if (at && atSlot < at->n && at->ptrs[size_t(atSlot)] == recno
-            && std::memcmp(d->keyAt(*at, atSlot), buf, kl) == 0)
-            return; // already there
     }
 
     Node& l = *leaf;
@@ -1108,24 +1086,27 @@ void MdxFile::insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
         d->insertInParent(l, d->keyAt(l, leftCount - 1), r);
     }
     d->flush();
+    return true;
 }
 
-void MdxFile::removeKey(int tag, const QByteArray& key, uint32_t recno)
+bool MdxFile::removeKey(int tag, const QByteArray& key, uint32_t recno)
 {
     d->ensureWritable();
     try {
-        removeKeyUnchecked(tag, key, recno);
+        return removeKeyUnchecked(tag, key, recno);
     } catch (...) {
         d->broken = true;
         throw;
     }
 }
 
-void MdxFile::removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
+bool MdxFile::removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
 {
+    if (tag < 0 || tag >= tagCount())
+        return false;
     const Position p = locate(tag, key, recno);
     if (!p.valid())
-        return;
+        return false;
     Node& l = *d->node(p.page);
     TagInfo& ti = d->tags[size_t(tag)];
     const size_t kl = size_t(ti.keyLen);
@@ -1138,6 +1119,7 @@ void MdxFile::removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
     else
         d->removeEmpty(l);
     d->flush();
+    return true;
 }
 
 QStringList MdxFile::check() const
@@ -1166,8 +1148,8 @@ QStringList MdxFile::check() const
 
     for (size_t t = 0; t < disk.tags.size(); ++t) {
         const TagInfo& ti = disk.tags[t];
-        const size_t kl = size_t(ti.keyLen);
         const QString label = QStringLiteral("Tag %1").arg(ti.name);
+        const auto order = [&](const char* a, const char* b) { return disk.compare(ti, a, b); };
         // Key order along the leaves.
         const Node* prev = nullptr;
         int prevSlot = 0;
@@ -1179,13 +1161,21 @@ QStringList MdxFile::check() const
             if (leaf->n == 0 && leaf->parent != 0)
                 problems << QStringLiteral("%1: page %2 is an empty leaf").arg(label).arg(leaf->page);
             for (int s = 0; s < leaf->n; ++s, ++walked) {
+                const char* key = disk.keyAt(*leaf, s);
+                const uint32_t recno = leaf->ptrs[size_t(s)];
+                if (ti.type == 'N' && (ti.keyLen != mdxkey::kNumberLength || !mdxkey::validNumber(key)))
+                    problems << QStringLiteral("%1: the key of record %2 is no number").arg(label).arg(recno);
+                // Equal keys may follow in any record order; other programs
+                // put the newest first.
                 if (prev) {
-                    const int c = std::memcmp(disk.keyAt(*prev, prevSlot), disk.keyAt(*leaf, s), kl);
+                    const int c = order(disk.keyAt(*prev, prevSlot), key);
                     if (c > 0)
-                        problems << QStringLiteral("%1: keys out of order at record %2").arg(label).arg(leaf->ptrs[size_t(s)]);
-                    else if (c == 0 && prev->ptrs[size_t(prevSlot)] >= leaf->ptrs[size_t(s)])
-                        problems << QStringLiteral("%1: equal keys out of record order at record %2")
-                                        .arg(label).arg(leaf->ptrs[size_t(s)]);
+                        problems << QStringLiteral("%1: keys out of order at record %2").arg(label).arg(recno);
+                    else if (c == 0 && ti.unique)
+                        problems << QStringLiteral("%1: the unique key '%2' is held twice (records %3 and %4)")
+                                        .arg(label, mdxkey::display(ti.type, key, ti.keyLen))
+                                        .arg(prev->ptrs[size_t(prevSlot)])
+                                        .arg(recno);
                 }
                 prev = leaf;
                 prevSlot = s;
@@ -1210,10 +1200,10 @@ QStringList MdxFile::check() const
                 const Bounds b = child ? walk(child) : Bounds{};
                 if (child && child->parent != nd->page)
                     problems << QStringLiteral("%1: page %2 is reached twice").arg(label).arg(child->page);
-                if (c < size_t(nd->n) && b.max && std::memcmp(b.max, disk.keyAt(*nd, int(c)), kl) > 0)
+                if (c < size_t(nd->n) && b.max && order(b.max, disk.keyAt(*nd, int(c))) > 0)
                     problems << QStringLiteral("%1: page %2 holds keys above its bound in page %3")
                                     .arg(label).arg(nd->ptrs[c]).arg(nd->page);
-                if (c > 0 && b.min && std::memcmp(b.min, disk.keyAt(*nd, int(c) - 1), kl) < 0)
+                if (c > 0 && b.min && order(b.min, disk.keyAt(*nd, int(c) - 1)) < 0)
                     problems << QStringLiteral("%1: page %2 holds keys below its bound in page %3")
                                     .arg(label).arg(nd->ptrs[c]).arg(nd->page);
                 if (b.min && !all.min)

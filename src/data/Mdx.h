@@ -2,47 +2,34 @@
 // dBASE IV production index (.MDX): tags, B-tree pages, keys.
 //
 // Keys are the raw bytes as stored on disk: character keys in Windows-1250,
-// blank-padded to the tag's key length.  Every change is written to the file
+// blank-padded to the tag's key length, numeric and date keys in their
+// dBASE forms (docs/mdx-format.md).  Every change is written to the file
 // before the call returns, so another program opening the index sees it.
+#include "data/IndexExpr.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vedomec::data {
 
-// A field of the table as the key evaluator needs it.
-struct MdxFieldRef {
-    QString name;        // as in the .DBF descriptor
-    char type = 'C';     // dBASE field type
-    int offset = 0;      // byte offset inside the record (after the deletion flag byte, i.e. record[offset])
-    int length = 0;
-};
-
-// A key expression the store can evaluate: character fields joined with '+',
-// optionally wrapped in UPPER(...).  Field names match without regard to case.
-class MdxKeyExpression {
-public:
-    // Throws EDatabaseError when the expression cannot be evaluated over
-    // these fields.
-    static MdxKeyExpression parse(const QString& expression, const std::vector<MdxFieldRef>& fields);
-    // The key of a record (record points at the deletion flag byte), padded
-    // or cut to keyLength.
-    QByteArray evaluate(const char* record, int keyLength) const;
-    int naturalLength() const; // the sum of the field lengths
-
-private:
-    struct Part { int offset; int length; };
-    std::vector<Part> m_parts;
-    bool m_upper = false;
-};
-
 struct MdxTagSpec {
+    MdxTagSpec(QString name, QString expression, QString forClause = QString(), bool unique = false,
+               bool descending = false)
+        : name(std::move(name)), expression(std::move(expression)), forClause(std::move(forClause)),
+          unique(unique), descending(descending)
+    {
+    }
     QString name;        // up to 10 characters, stored upper case
-    QString expression;  // e.g. "DRUH+JMENO" or "UPPER(DRUH)"
+    QString expression;  // e.g. "DRUH+JMENO", "UPPER(DRUH)" or a numeric field
+    QString forClause;   // empty for none, e.g. ".NOT. DELETED()"
+    bool unique = false;
+    bool descending = false;
 };
 
 class MdxFile {
@@ -57,9 +44,10 @@ public:
     static std::unique_ptr<MdxFile> open(const QString& path, bool writable);
 
     // Writes a new index file with the given tags, holding the keys of the
-    // given records (record numbers are 1-based, physical order).  `fields`
-    // describe the table's records.  Replaces nothing: fails when `path`
-    // exists.  Throws EDatabaseError.
+    // given records (record numbers are 1-based, physical order) that their
+    // FOR clauses admit, a unique tag the first record of each key.
+    // `fields` describe the table's records.  Replaces nothing: fails when
+    // `path` exists.  Throws EDatabaseError.
     static void create(const QString& path,
                        const QString& dbfBaseName,
                        const std::vector<MdxTagSpec>& tags,
@@ -70,7 +58,13 @@ public:
     QString tagName(int tag) const;
     QString tagExpression(int tag) const;
     int keyLength(int tag) const;
-    char keyType(int tag) const;          // 'C' for character keys
+    char keyType(int tag) const;          // 'C', 'N' (numeric) or 'D' (date)
+    QString tagForClause(int tag) const;  // empty when the tag has none
+    bool tagUnique(int tag) const;        // each key once
+    bool tagDescending(int tag) const;    // walked from the greatest key
+    // Order of two keys of the tag (padded or cut to its key length) as the
+    // tag keeps them: negative, 0 or positive.
+    int compareKeys(int tag, const QByteArray& a, const QByteArray& b) const;
     int findTag(const QString& name) const; // without regard to case; -1 when none
 
     // Key order walking.  A position is opaque to the caller; recno() of an
@@ -92,17 +86,19 @@ public:
     // The number of entries of a tag.
     int entryCount(int tag) const;
 
-    // The first entry whose key equals `key` exactly (after padding to the
-    // key length); invalid when there is none.
+    // The first entry whose key equals `key` (after padding to the key
+    // length; numeric and date keys by value); invalid when there is none.
     Position seek(int tag, const QByteArray& key) const;
     // The entry holding exactly (key, recno); invalid when there is none.
     Position locate(int tag, const QByteArray& key, uint32_t recno) const;
 
-    // Index upkeep; both write through to the file.  Equal keys are kept in
-    // record-number order.  Throw EDatabaseError on a read-only file or I/O
-    // failure.
-    void insertKey(int tag, const QByteArray& key, uint32_t recno);
-    void removeKey(int tag, const QByteArray& key, uint32_t recno);
+    // Index upkeep; both write through to the file.  A new key goes after
+    // the equal keys of lower record numbers.  A unique tag takes no second
+    // entry of a key it holds: insertKey then returns false.  removeKey
+    // returns whether the entry was there.  Throw EDatabaseError on a
+    // read-only file or I/O failure.
+    bool insertKey(int tag, const QByteArray& key, uint32_t recno);
+    bool removeKey(int tag, const QByteArray& key, uint32_t recno);
 
     // Walks every tag and checks order, counts and structure; returns the
     // problems found (empty when the file is sound).
@@ -112,8 +108,8 @@ public:
 
 private:
     MdxFile();
-    void insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
-    void removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
+    bool insertKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
+    bool removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno);
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -6,7 +6,10 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 
+#include <QDate>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #include <optional>
 
@@ -39,15 +42,14 @@ struct TTable::Impl {
         int field;
     };
     std::vector<Access> access;
-    // One entry per tag: its key evaluator, or why the store cannot keep it.
-    std::vector<std::optional<MdxKeyExpression>> tagKeys;
-    // How FindKey builds a tag's key from given values: upper-cased or not,
-    // and the widths of the key's fields (empty when not a plain field list).
-    struct KeyShape {
-        bool upper = false;
-        std::vector<int> widths;
+    // One entry per tag: how the store evaluates it.  A tag it cannot keep
+    // exactly has its reason in tagErrors, and the table is not written.
+    struct TagUpkeep {
+        std::optional<MdxKeyExpression> key;
+        std::optional<MdxForClause> forClause;
+        bool hasFor = false;
     };
-    std::vector<KeyShape> keyShapes;
+    std::vector<TagUpkeep> tags;
     QStringList tagErrors;
 
     State state = State::Inactive;
@@ -57,6 +59,7 @@ struct TTable::Impl {
     bool eof = true;
     bool bof = true;
     int visibleCount = 0;
+    mutable int viewCount = -1; // rows of the selected tag; -1 until counted
     QByteArray buffer;          // the row being edited or inserted
 
     bool visible(uint32_t recno) const
@@ -125,14 +128,68 @@ struct TTable::Impl {
         eof = cur == 0;
     }
 
+    // Whether a record belongs in tag t by its FOR clause (a clause the
+    // store cannot evaluate counts as admitting it; such tables are not
+    // written).
+    bool admits(int t, const char* record) const
+    {
+        const TagUpkeep& u = tags[size_t(t)];
+        return !u.forClause || u.forClause->holds(record);
+    }
+    QByteArray keyOf(int t, const char* record) const
+    {
+        return tags[size_t(t)].key->evaluate(record, mdx->keyLength(t));
+    }
+
+    // Index upkeep of tag t for record `recno`, whose values went from `old`
+    // to `now`.  A unique tag holds each key for one record; when that
+    // record lets go of a key, the first other record with it takes it over,
+    // so the tag stays what a reindex would make of the table.
+    void moveEntry(int t, uint32_t recno, const char* old, const char* now)
+    {
+        const bool wasIn = admits(t, old), isIn = admits(t, now);
+        const QByteArray oldKey = wasIn ? keyOf(t, old) : QByteArray();
+        const QByteArray newKey = isIn ? keyOf(t, now) : QByteArray();
+        if (wasIn && isIn && oldKey == newKey)
+            return;
+        const bool removed = wasIn && mdx->removeKey(t, oldKey, recno);
+        if (isIn)
+            mdx->insertKey(t, newKey, recno);
+        if (!removed || !mdx->tagUnique(t))
+            return;
+        for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
+            const char* rec = dbf->record(r);
+            if (r != recno && admits(t, rec) && mdx->compareKeys(t, keyOf(t, rec), oldKey) == 0) {
+                mdx->insertKey(t, keyOf(t, rec), r);
+                return;
+            }
+        }
+    }
+
+    // The rows the cursor walks: the live rows, or those the selected tag holds.
+    int viewRows() const
+    {
+        if (tag < 0)
+            return visibleCount;
+        if (viewCount < 0) {
+            int n = 0;
+            for (MdxFile::Position p = mdx->first(tag); p.valid(); p = mdx->next(tag, p))
+                n += visible(mdx->recno(tag, p)) ? 1 : 0;
+            viewCount = n;
+        }
+        return viewCount;
+    }
+
     // The index entry of the current row under the selected tag.
     MdxFile::Position locateCurrent() const
     {
         if (tag < 0 || cur == 0)
             return {};
-        if (tagKeys[size_t(tag)]) {
-            const QByteArray key = tagKeys[size_t(tag)]->evaluate(dbf->record(cur), mdx->keyLength(tag));
-            const MdxFile::Position p = mdx->locate(tag, key, cur);
+        const char* rec = dbf->record(cur);
+        if (!admits(tag, rec))
+            return {};
+        if (tags[size_t(tag)].key) {
+            const MdxFile::Position p = mdx->locate(tag, keyOf(tag, rec), cur);
             if (p.valid())
                 return p;
         }
@@ -143,10 +200,69 @@ struct TTable::Impl {
         return {};
     }
 
+    // The key FindKey looks for.  Several values stand for the parts of a
+    // character key built from several fields: each but the last is padded
+    // to its field's width, as in the key.  A numeric or date tag takes one
+    // value, which must read as a number or a date.
+    QByteArray searchKey(int t, const QStringList& values) const
+    {
+        const int keyLength = mdx->keyLength(t);
+        const char type = mdx->keyType(t);
+        if (type == 'N' || type == 'D') {
+            const QString kind = type == 'N' ? QStringLiteral("numbers") : QStringLiteral("dates");
+            if (values.size() != 1)
+                throw EDatabaseError(QStringLiteral("Index '%1' holds %2: give one value to find").arg(mdx->tagName(t), kind));
+            const QString text = values.front().trimmed();
+            QByteArray key(keyLength, '\0');
+            bool ok = false;
+            if (type == 'N') {
+                ok = keyLength == mdxkey::kNumberLength
+                    && mdxkey::encodeNumber(text.isEmpty() ? QByteArray("?") : text.toLatin1().replace(',', '.'), key.data());
+            } else {
+                QDate date;
+                for (const QString& format : {QStringLiteral("yyyyMMdd"), QStringLiteral("yyyy-MM-dd"), QStringLiteral("d.M.yyyy")})
+                    if (!date.isValid())
+                        date = QDate::fromString(text, format);
+                ok = keyLength == mdxkey::kDateLength && date.isValid();
+                if (ok)
+                    mdxkey::encodeDate(date.toJulianDay(), key.data());
+            }
+            if (!ok)
+                throw EDatabaseError(QStringLiteral("'%1' cannot be looked up in index '%2', which holds %3")
+                                         .arg(values.front(), mdx->tagName(t), kind));
+            return key;
+        }
+        const std::vector<MdxKeyExpression::PartShape> shape =
+            tags[size_t(t)].key ? tags[size_t(t)].key->shape() : std::vector<MdxKeyExpression::PartShape>();
+        const bool byParts = values.size() > 1 && size_t(values.size()) == shape.size();
+        const bool allUpper = !shape.empty()
+            && std::all_of(shape.begin(), shape.end(), [](const MdxKeyExpression::PartShape& p) { return p.upper; });
+        QByteArray key;
+        key.reserve(keyLength);
+        for (int i = 0; i < values.size(); ++i) {
+            const bool upper = byParts ? shape[size_t(i)].upper : allUpper;
+            QByteArray v = unicodeToCp1250(upper ? values[i].toUpper() : values[i]);
+            if (byParts && i + 1 < values.size()) {
+                const int width = shape[size_t(i)].width;
+                v.truncate(width);
+                v.append(QByteArray(width - v.size(), ' '));
+            }
+            key += v;
+        }
+        key = key.left(keyLength);
+        key.append(QByteArray(keyLength - key.size(), ' '));
+        return key;
+    }
+
+    // Refuses, before anything changes, a write the store could not carry
+    // out exactly.
     void requireWritableIndexes() const
     {
         if (!dbf->writable())
             throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(filePath));
+        if (!dbf->duplicateFieldName().isEmpty())
+            throw EDatabaseError(QStringLiteral("Table '%1' names the field '%2' twice; it is read but not written to")
+                                     .arg(filePath, dbf->duplicateFieldName()));
         if (!tagErrors.isEmpty())
             throw EDatabaseError(QStringLiteral("Cannot update the index of table '%1': %2")
                                      .arg(filePath, tagErrors.join(QStringLiteral("; "))));
@@ -157,9 +273,9 @@ struct TTable::Impl {
         mdx.reset();
         dbf.reset();
         access.clear();
-        tagKeys.clear();
-        keyShapes.clear();
+        tags.clear();
         tagErrors.clear();
+        viewCount = -1;
         filePath.clear();
         state = State::Inactive;
         tag = -1;
@@ -207,6 +323,7 @@ void TTable::SetIndexName(const QString& tagName)
         Post();
     d->indexName = tagName;
     d->tag = tag;
+    d->viewCount = -1;
     if (tag >= 0 && d->cur != 0) {
         d->pos = d->locateCurrent();
         if (!d->pos.valid())
@@ -282,29 +399,36 @@ void TTable::Open()
             d->mdx = MdxFile::open(mdxPath, d->dbf->writable());
             const std::vector<MdxFieldRef> refs = d->dbf->mdxFields();
             for (int t = 0; t < d->mdx->tagCount(); ++t) {
-                Impl::KeyShape shape;
-                QString expr = d->mdx->tagExpression(t).trimmed();
-                if (expr.startsWith(QStringLiteral("UPPER("), Qt::CaseInsensitive) && expr.endsWith(QLatin1Char(')'))) {
-                    shape.upper = true;
-                    expr = expr.mid(6, expr.size() - 7);
-                }
-                for (const QString& part : expr.split(QLatin1Char('+'))) {
-                    const int f = d->dbf->fieldIndex(part.trimmed());
-                    if (f < 0) {
-                        shape.widths.clear();
-                        break;
-                    }
-                    shape.widths.push_back(d->dbf->fields()[size_t(f)].length);
-                }
-                d->keyShapes.push_back(std::move(shape));
+                Impl::TagUpkeep u;
+                QStringList why;
+                const char type = d->mdx->keyType(t);
                 try {
-                    if (d->mdx->keyType(t) != 'C')
-                        throw EDatabaseError(QStringLiteral("only character keys are supported"));
-                    d->tagKeys.emplace_back(MdxKeyExpression::parse(d->mdx->tagExpression(t), refs));
+                    u.key = MdxKeyExpression::parse(d->mdx->tagExpression(t), refs);
+                    if (u.key->type() != type)
+                        why << QStringLiteral("the expression gives %1 keys, the tag holds %2 keys")
+                                   .arg(QChar::fromLatin1(u.key->type()), QChar::fromLatin1(type));
+                    else if (type == 'N' && d->mdx->keyLength(t) != mdxkey::kNumberLength)
+                        why << QStringLiteral("numeric keys of %1 bytes are not kept up to date by this program")
+                                   .arg(d->mdx->keyLength(t));
                 } catch (const EVedomecError& e) {
-                    d->tagKeys.emplace_back(std::nullopt);
-                    d->tagErrors << QStringLiteral("tag %1 (%2): %3").arg(d->mdx->tagName(t), d->mdx->tagExpression(t), e.message());
+                    u.key.reset();
+                    why << e.message();
                 }
+                if (type == 'D')
+                    why << QStringLiteral("date keys are not kept up to date by this program");
+                const QString forClause = d->mdx->tagForClause(t);
+                if (!forClause.isEmpty()) {
+                    u.hasFor = true;
+                    try {
+                        u.forClause = MdxForClause::parse(forClause, refs);
+                    } catch (const EVedomecError& e) {
+                        why << e.message();
+                    }
+                }
+                if (!why.isEmpty())
+                    d->tagErrors << QStringLiteral("tag %1 (%2): %3")
+                                        .arg(d->mdx->tagName(t), d->mdx->tagExpression(t), why.join(QStringLiteral(", ")));
+                d->tags.push_back(std::move(u));
             }
         }
         if (!d->indexName.isEmpty()) {
@@ -438,7 +562,7 @@ void TTable::Prior()
 
 bool TTable::Eof() const { return !Active() || d->eof; }
 bool TTable::Bof() const { return !Active() || d->bof; }
-bool TTable::IsEmpty() const { return !Active() || d->visibleCount == 0; }
+bool TTable::IsEmpty() const { return !Active() || d->viewRows() == 0; }
 
 QString TTable::FieldAsString(const QString& name) const
 {
@@ -503,26 +627,19 @@ void TTable::Post()
         const uint32_t recno = d->dbf->appendRecord(d->buffer.constData());
         const char* rec = d->dbf->record(recno);
         for (int t = 0; t < tags; ++t)
-            d->mdx->insertKey(t, d->tagKeys[size_t(t)]->evaluate(rec, d->mdx->keyLength(t)), recno);
+            if (d->admits(t, rec))
+                d->mdx->insertKey(t, d->keyOf(t, rec), recno);
         ++d->visibleCount;
         d->cur = recno;
     } else {
         const uint32_t recno = d->cur;
-        std::vector<QByteArray> oldKeys;
-        oldKeys.reserve(size_t(tags));
-        const char* old = d->dbf->record(recno);
-        for (int t = 0; t < tags; ++t)
-            oldKeys.push_back(d->tagKeys[size_t(t)]->evaluate(old, d->mdx->keyLength(t)));
+        const QByteArray old(d->dbf->record(recno), d->dbf->recordLength());
         d->dbf->writeRecord(recno, d->buffer.constData());
         const char* rec = d->dbf->record(recno);
-        for (int t = 0; t < tags; ++t) {
-            const QByteArray key = d->tagKeys[size_t(t)]->evaluate(rec, d->mdx->keyLength(t));
-            if (key != oldKeys[size_t(t)]) {
-                d->mdx->removeKey(t, oldKeys[size_t(t)], recno);
-                d->mdx->insertKey(t, key, recno);
-            }
-        }
+        for (int t = 0; t < tags; ++t)
+            d->moveEntry(t, recno, old.constData(), rec);
     }
+    d->viewCount = -1;
     d->state = State::Browse;
     d->buffer.clear();
     if (d->tag >= 0)
@@ -543,7 +660,7 @@ void TTable::Cancel()
 
 int TTable::RecordCount() const
 {
-    return Active() ? d->visibleCount : 0;
+    return Active() ? d->viewRows() : 0;
 }
 
 int TTable::RecNo() const
@@ -594,29 +711,11 @@ bool TTable::FindKey(const QStringList& values)
     if (d->state != State::Browse)
         Post();
     const int tag = d->tag;
-    const int keyLength = d->mdx->keyLength(tag);
-    // Several values stand for the parts of a key built from several fields:
-    // each but the last is padded to its field's width, as in the key.
-    const Impl::KeyShape& shape = d->keyShapes[size_t(tag)];
-    const bool byParts = values.size() > 1 && size_t(values.size()) == shape.widths.size();
-    QByteArray key;
-    key.reserve(keyLength);
-    for (int i = 0; i < values.size(); ++i) {
-        QByteArray v = unicodeToCp1250(shape.upper ? values[i].toUpper() : values[i]);
-        if (byParts && i + 1 < values.size()) {
-            const int width = shape.widths[size_t(i)];
-            v.truncate(width);
-            v.append(QByteArray(width - v.size(), ' '));
-        }
-        key += v;
-    }
-    key = key.left(keyLength);
-    key.append(QByteArray(keyLength - key.size(), ' '));
-
+    const QByteArray key = d->searchKey(tag, values);
     MdxFile::Position p = d->mdx->seek(tag, key);
     while (p.valid() && !d->visible(d->mdx->recno(tag, p))) {
         p = d->mdx->next(tag, p);
-        if (p.valid() && d->mdx->key(tag, p) != key)
+        if (p.valid() && d->mdx->compareKeys(tag, d->mdx->key(tag, p), key) != 0)
             p = {};
     }
     if (!p.valid())

@@ -424,8 +424,16 @@ private slots:
         QCOMPARE(cp1250ToUnicode(key.left(7)), QStringLiteral("ČEŠTINA"));
         QCOMPARE(cp1250ToUnicode(key.mid(50, 13)), QStringLiteral("ŘEČ ŽLUŤOUČKÁ"));
 
-        for (const char* bad : {"DRUH-JMENO", "SUBSTR(DRUH,1,3)", "NEZNAME", "UPPER(DRUH", "DRUH+", "POCET",
-                                "UPPER(UPPER(DRUH))", "", "DRUH JMENO"}) {
+        // A numeric field alone makes a numeric key; joined to text it is
+        // no key dBASE could build.
+        const auto number = MdxKeyExpression::parse(QStringLiteral("pocet"), fields);
+        QCOMPARE(number.type(), 'N');
+        QByteArray rec12 = rec;
+        rec12.replace(101, 3, " 12");
+        QCOMPARE(number.evaluate(rec12.constData(), 12), QByteArray::fromHex("360912000000000000000000"));
+
+        for (const char* bad : {"DRUH-JMENO", "SUBSTR(DRUH,1,3)", "NEZNAME", "UPPER(DRUH", "DRUH+", "POCET+DRUH",
+                                "UPPER(UPPER(DRUH))", "", "DRUH JMENO", "UPPER(POCET)"}) {
             try {
                 MdxKeyExpression::parse(QString::fromLatin1(bad), fields);
                 QFAIL(bad);

@@ -1,0 +1,23 @@
+#pragma once
+// The table against its production index: what `vedomec-table check`
+// reports beyond the index file's own structure.
+#include <QStringList>
+
+namespace vedomec::data {
+
+class DbfFile;
+class MdxFile;
+
+struct IndexCheckReport {
+    QStringList problems; // real damage: a reader would see wrong rows
+    QStringList notes;    // what could not be judged, or what a reindex would tidy
+};
+
+// Every tag against the table: each entry points at a record, no record is
+// indexed twice, every key is the one the record's fields give now (numeric
+// and date keys by value), the FOR clause admits each indexed record and
+// every live record it admits is there (in a unique tag: its key is).
+// Expressions and clauses the store cannot evaluate are noted, not judged.
+IndexCheckReport checkIndexAgainstTable(const DbfFile& dbf, const MdxFile& mdx);
+
+} // namespace vedomec::data
