@@ -4,6 +4,7 @@
 
 #include "data/Data.h"
 #include "data/Dbf.h"
+#include "data/IndexCheck.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
 #include "platform/Cp1250.h"
@@ -27,7 +28,7 @@ QTextStream err(stderr);
 const char* const Usage =
     "usage: vedomec-table COMMAND ARGS...\n"
     "  dump FILE                  fields and every record (deleted ones marked '*')\n"
-    "  tags FILE                  tags of the table's production index\n"
+    "  tags FILE                  tags of the production index: expression, FOR clause, flags\n"
     "  walk FILE TAG              rows in the tag's key order\n"
     "  seek FILE TAG KEY...       the first row whose key matches exactly (exit 1 when none)\n"
     "  check FILE                 table and index sanity (exit 1 on problems)\n"
@@ -69,11 +70,14 @@ QString typeText(const DbfField& f)
     return s;
 }
 
-void printRow(TTable& t, const std::vector<DbfField>& fields)
+// The fields straight from the record, so a header naming a field twice
+// still shows both values.
+void printRow(TTable& t, const DbfFile& dbf)
 {
     out << "#" << t.RecNo();
-    for (const DbfField& f : fields)
-        out << "\t" << f.name << "=" << t.FieldAsString(f.name);
+    const char* rec = dbf.record(uint32_t(t.RecNo()));
+    for (const DbfField& f : dbf.fields())
+        out << "\t" << f.name << "=" << DbfFile::readField(f, rec);
     out << "\n";
 }
 
@@ -116,9 +120,17 @@ int cmdTags(const QStringList& a)
     if (mdxPath.isEmpty())
         throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
     const auto mdx = MdxFile::open(mdxPath, false);
-    for (int t = 0; t < mdx->tagCount(); ++t)
+    for (int t = 0; t < mdx->tagCount(); ++t) {
         out << mdx->tagName(t) << "\t" << mdx->tagExpression(t) << "\tkey " << QChar::fromLatin1(mdx->keyType(t))
-            << " " << mdx->keyLength(t) << "\n";
+            << " " << mdx->keyLength(t);
+        if (!mdx->tagForClause(t).isEmpty())
+            out << "\tFOR " << mdx->tagForClause(t);
+        if (mdx->tagUnique(t))
+            out << "\tunique";
+        if (mdx->tagDescending(t))
+            out << "\tdescending";
+        out << "\n";
+    }
     return 0;
 }
 
@@ -130,13 +142,10 @@ int cmdWalk(const QStringList& a)
     TTable t;
     openAll(t, path, a[1]);
     const auto dbf = DbfFile::open(path);
-    if (!t.IsEmpty()) {
-        t.First();
-        do {
-            printRow(t, dbf->fields());
-            t.Next();
-        } while (!t.Eof());
-    }
+    // A tag may hold no rows of a table that has some (a FOR clause): the
+    // cursor's end flag, not the table's row count, says when to stop.
+    for (t.First(); !t.Eof(); t.Next())
+        printRow(t, *dbf);
     return 0;
 }
 
@@ -152,7 +161,7 @@ int cmdSeek(const QStringList& a)
         out << "not found\n";
         return 1;
     }
-    printRow(t, dbf->fields());
+    printRow(t, *dbf);
     return 0;
 }
 
@@ -167,6 +176,9 @@ int cmdCheck(const QStringList& a)
     const qint64 size = QFileInfo(path).size();
     if (size < expected)
         problems << QStringLiteral("the file is %1 bytes, its header promises %2").arg(size).arg(expected);
+    if (!dbf->duplicateFieldName().isEmpty())
+        out << "note: the header names the field " << dbf->duplicateFieldName()
+            << " twice; the program reads the first and does not write to the table\n";
     if (dbf->languageDriver() != 0xC8)
         out << "note: language driver 0x" << QString::number(dbf->languageDriver(), 16)
             << " (not Windows-1250); text is read as Windows-1250 all the same\n";
@@ -198,39 +210,11 @@ int cmdCheck(const QStringList& a)
         } else {
             const auto mdx = MdxFile::open(mdxPath, false);
             problems << mdx->check();
-            const std::vector<MdxFieldRef> refs = dbf->mdxFields();
             tags = mdx->tagCount();
-            for (int t = 0; t < tags; ++t) {
-                const QString label = QStringLiteral("tag %1").arg(mdx->tagName(t));
-                std::optional<MdxKeyExpression> expr;
-                try {
-                    expr = MdxKeyExpression::parse(mdx->tagExpression(t), refs);
-                } catch (const EVedomecError& e) {
-                    problems << QStringLiteral("%1: expression %2 cannot be evaluated: %3").arg(label, mdx->tagExpression(t), e.message());
-                }
-                // Every live record once, under the key its fields give now.
-                std::map<uint32_t, int> seen;
-                uint32_t walked = 0;
-                for (auto p = mdx->first(t); p.valid(); p = mdx->next(t, p)) {
-                    if (++walked > dbf->recordCount() + 1u) {
-                        problems << QStringLiteral("%1: more entries than records").arg(label);
-                        break;
-                    }
-                    const uint32_t r = mdx->recno(t, p);
-                    if (r < 1 || r > dbf->recordCount()) {
-                        problems << QStringLiteral("%1: entry points at record %2 of %3").arg(label).arg(r).arg(dbf->recordCount());
-                        continue;
-                    }
-                    if (++seen[r] > 1)
-                        problems << QStringLiteral("%1: record %2 is indexed twice").arg(label).arg(r);
-                    if (expr && !dbf->isDeleted(r) && expr->evaluate(dbf->record(r), mdx->keyLength(t)) != mdx->key(t, p))
-                        problems << QStringLiteral("%1: record %2 is indexed under the stale key '%3'")
-                                        .arg(label).arg(r).arg(cp1250ToUnicode(mdx->key(t, p)).trimmed());
-                }
-                for (uint32_t r = 1; r <= dbf->recordCount(); ++r)
-                    if (!dbf->isDeleted(r) && !seen.count(r))
-                        problems << QStringLiteral("%1: record %2 is missing from the index").arg(label).arg(r);
-            }
+            const IndexCheckReport report = checkIndexAgainstTable(*dbf, *mdx);
+            problems << report.problems;
+            for (const QString& note : report.notes)
+                out << "note: " << note << "\n";
         }
     }
     if (problems.isEmpty()) {

@@ -4,6 +4,7 @@
 // stray or half-written file after a refusal.
 #include "TableTools.h"
 #include "TestSource.h"
+#include "../data/ForeignIndexFixture.h"
 
 #include "data/Data.h"
 #include "data/Dbf.h"
@@ -19,6 +20,7 @@
 using namespace vedomec;
 using namespace vedomec::data;
 using namespace vedomec::tools;
+namespace ff = foreignfixture;
 
 namespace {
 
@@ -87,6 +89,27 @@ void openTable(TTable& t, const QString& folder, const QString& file, const QLis
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The foreign fixture with only the named tags, as F.DBF in `dir`.
+QString writeForeign(const QTemporaryDir& dir, const QList<QByteArray>& names)
+{
+    const QString table = dir.filePath(QStringLiteral("F.DBF"));
+    QList<mdxtest::Tag> tags;
+    for (const QByteArray& name : names)
+        tags << ff::tagNamed(ff::tags(), name);
+    ff::write(table, ff::rows(), tags);
+    return table;
+}
+
+// The record numbers `walk` prints, in its order.
+QStringList walkedRecords(const QString& table, const QString& tag)
+{
+    const Run r = runTool("vedomec-table", {QStringLiteral("walk"), table, tag});
+    QStringList out;
+    for (const QString& line : r.out.split(u'\n', Qt::SkipEmptyParts))
+        out << line.section(u'\t', 0, 0);
+    return out;
 }
 
 } // namespace
@@ -356,6 +379,106 @@ private slots:
 
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("dump"), dir.filePath(QStringLiteral("none.dbf"))}).code, 1);
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("frobnicate")}).code, 2);
+    }
+
+    // What an administrator sees of indexes other dBASE programs wrote: one
+    // case for each fault the table tool once had with such files, each on a
+    // table whose index holds the tags the case is about.
+
+    void emptyTagWalksNoRow()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"NIC", "ZIVE"});
+        Run r = runTool("vedomec-table", {QStringLiteral("walk"), table, QStringLiteral("NIC")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QString());
+        r = runTool("vedomec-table", {QStringLiteral("walk"), table, QStringLiteral("ZIVE")});
+        QCOMPARE(r.out.count(u'\n'), 6);
+    }
+
+    void forClausesAreShownAndRespected()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"ZIVE", "NIC", "TYPA"});
+        Run r = runTool("vedomec-table", {QStringLiteral("tags"), table});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("ZIVE\tDRUH+JMENO\tkey C 18\tFOR .NOT. DELETED()\n"
+                                       "NIC\tJMENO\tkey C 8\tFOR .F.\n"
+                                       "TYPA\tJMENO\tkey C 8\tFOR TEST = \"A\" .AND. .NOT. DELETED()\n"));
+        r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QStringLiteral(": ok, 7 records (6 live), 3 tags")), qPrintable(r.out));
+
+        // Real damage is still found: a row the clause admits is gone.
+        QList<mdxtest::Tag> tags{ff::tagNamed(ff::tags(), "TYPA")};
+        tags[0].entries.removeFirst();
+        ff::write(table, ff::rows(), tags);
+        r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("tag TYPA: record 1 is missing from the index")), qPrintable(r.out));
+    }
+
+    void numericTagsAreCheckedAndSought()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"POCET"});
+        Run r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("20")});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("#2\tDRUH=Auta\tJMENO=Bob")), qPrintable(r.out));
+        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("-0.25")});
+        QVERIFY(r.out.contains(QStringLiteral("JMENO=Gita")));
+        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("7")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QStringLiteral("not found\n"));
+        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("sedm")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("holds numbers")), qPrintable(r.err));
+    }
+
+    void uniqueAndDescendingFlagsAreShown()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"DRUHY", "JMENA"});
+        Run r = runTool("vedomec-table", {QStringLiteral("tags"), table});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("DRUHY\tUPPER(DRUH)\tkey C 10\tunique\n"
+                                       "JMENA\tJMENO\tkey C 8\tdescending\n"));
+        r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(walkedRecords(table, QStringLiteral("JMENA")), (QStringList{"#7", "#6", "#4", "#3", "#2", "#1"}));
+    }
+
+    void equalKeysNewestFirstAreSound()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"TEST"});
+        const Run r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(walkedRecords(table, QStringLiteral("TEST")), (QStringList{"#7", "#3", "#1", "#6", "#2", "#4"}));
+    }
+
+    void fieldNamedTwiceIsReadNotWritten()
+    {
+        QTemporaryDir dir;
+        const QString table = writeForeign(dir, {"ZIVE"});
+        QList<dbftest::RawField> fields = ff::fields();
+        fields[4] = {"JMENO", 'C', 1, 0};
+        QVERIFY(dbftest::writeFile(table, ff::dbfImage(ff::rows(), fields)));
+        const QByteArray before = dbftest::readFile(table);
+        Run r = runTool("vedomec-table", {QStringLiteral("dump"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("#1\tDRUH=Hory\tJMENO=Ana\tPOCET=11\tDATUM=20010305\tJMENO=A")),
+                 qPrintable(r.out));
+        QCOMPARE(walkedRecords(table, QStringLiteral("ZIVE")).size(), 6);
+        r = runTool("vedomec-table", {QStringLiteral("check"), table});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY(r.out.contains(QStringLiteral("note: the header names the field JMENO twice")));
+        r = runTool("vedomec-table", {QStringLiteral("insert"), table, QStringLiteral("DRUH=Lesy")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("names the field 'JMENO' twice")), qPrintable(r.err));
+        QCOMPARE(dbftest::readFile(table), before);
     }
 };
 
