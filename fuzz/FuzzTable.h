@@ -4,8 +4,13 @@
 //   [4 bytes: length N of the table, little endian][N bytes .DBF][rest .MDX]
 // (input shorter than 4 bytes, or N beyond the input, is the table alone).
 // Opens the table, scans every field of every row, walks and seeks every
-// tag, then inserts and edits a row.  Any failure must be an
-// EVedomecError; everything else (crash, hang, sanitizer report) is a bug.
+// tag (by text, number and date, whatever its key type), then inserts and
+// edits a row, and checks the index against the table: so the tag header's
+// fields (key type, unique and descending flags, the FOR clause) and the
+// expression and clause parsers all meet the fuzzer.  Any failure must be
+// an EVedomecError; everything else (crash, hang, sanitizer report) is a bug.
+#include "data/Dbf.h"
+#include "data/IndexCheck.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
 #include "platform/Errors.h"
@@ -97,7 +102,13 @@ inline void runTableCase(const QString& folder, const uint8_t* data, size_t size
                     bounded(steps);
                     t.Prior();
                 }
-                t.FindKey({QStringLiteral("A")});
+                for (const QString& key : {QStringLiteral("A"), QStringLiteral("-12.5"), QStringLiteral("2000-01-01")}) {
+                    try {
+                        t.FindKey({key});
+                    } catch (const EVedomecError&) {
+                    }
+                }
+                t.FindKey({QStringLiteral("A"), QStringLiteral("B")});
             } catch (const EVedomecError&) {
             }
         }
@@ -125,7 +136,11 @@ inline void runTableCase(const QString& folder, const uint8_t* data, size_t size
     t.Close();
     if (withIndex) {
         try {
-            (void)data::MdxFile::open(mdx, false)->check();
+            const auto index = data::MdxFile::open(mdx, false);
+            (void)index->check();
+            for (int tag = 0; tag < index->tagCount(); ++tag)
+                (void)(index->tagForClause(tag).size() + index->tagUnique(tag) + index->tagDescending(tag));
+            (void)data::checkIndexAgainstTable(*data::DbfFile::open(dbf), *index);
         } catch (const EVedomecError&) {
         }
     }

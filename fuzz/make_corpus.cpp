@@ -1,5 +1,7 @@
 // Writes the seed corpus of fuzz_table: small, sound tables with and
 // without a production index, in the input format of FuzzTable.h.
+#include "../tests/data/ForeignIndexFixture.h"
+
 #include "data/Data.h"
 #include "data/Dbf.h"
 #include "data/Table.h"
@@ -76,5 +78,21 @@ int main(int argc, char** argv)
          120);
     seed(dir.path(), out, QStringLiteral("empty"), small, {{QStringLiteral("DRUH"), QStringLiteral("DRUH")}}, 0);
     seed(dir.path(), out, QStringLiteral("kinds"), dbfFieldsOf(kindLayout()), {{QStringLiteral("DRUH"), QStringLiteral("DRUH")}}, 3);
+    // The tag header's other fields, as the store writes them...
+    seed(dir.path(), out, QStringLiteral("features"), small,
+         {{QStringLiteral("ZIVE"), QStringLiteral("DRUH+JMENO"), QStringLiteral(".NOT. DELETED()")},
+          {QStringLiteral("NIC"), QStringLiteral("JMENO"), QStringLiteral(".F.")},
+          {QStringLiteral("VYBER"), QStringLiteral("UPPER(JMENO)"), QStringLiteral("CAS1 > 20 .AND. DRUH = \"Č\"")},
+          {QStringLiteral("DRUHY"), QStringLiteral("UPPER(DRUH)"), QString(), true},
+          {QStringLiteral("JMENA"), QStringLiteral("JMENO"), QString(), false, true},
+          {QStringLiteral("CAS"), QStringLiteral("CAS1")}},
+         40);
+    // ...and as other programs do: date keys, equal keys newest first,
+    // blocks of one page.
+    namespace ff = foreignfixture;
+    save(out + QStringLiteral("/foreign"), ff::dbfImage(ff::rows()), mdxtest::image("FOREIGN", ff::tags()));
+    QList<mdxtest::Tag> smallBlocks = ff::tags();
+    smallBlocks.removeIf([](const mdxtest::Tag& t) { return !t.forClause.isEmpty(); });
+    save(out + QStringLiteral("/foreign-small-blocks"), ff::dbfImage(ff::rows()), mdxtest::image("FOREIGN", smallBlocks, 1));
     return 0;
 }
