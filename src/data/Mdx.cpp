@@ -27,11 +27,12 @@
 // block (root page, key format and type, key length, keys per block, key
 // item length, unique flag, key expression from byte 24, FOR clause flag at
 // byte 245 and its text from byte 762) and a B-tree of blocks of `pages per
-// block` pages.  docs/mdx-format.md has the whole layout.  A block starts with its key count (4 bytes) and 4 unused bytes;
-// from byte 8 follow the key items: a 4-byte pointer (record number in a
-// leaf, child page in an interior block) and the key, padded to a multiple
-// of 4.  An interior block carries one more child pointer after its last
-// item; in a leaf that place holds 0, which is how the two are told apart.
+// block` pages (docs/mdx-format.md has the whole layout).  A block starts
+// with its key count (4 bytes) and 4 unused bytes; from byte 8 follow the
+// key items: a 4-byte pointer (record number in a leaf, child page in an
+// interior block) and the key, padded to a multiple of 4.  An interior
+// block carries one more child pointer after its last item; in a leaf that
+// place holds 0, which is how the two are told apart.
 // The key of an interior item is the last key of that child's subtree in
 // the tag's order (numeric and date keys by value, a descending tag turned
 // round), the trailing pointer leads to the keys after the last one.
@@ -1150,6 +1151,8 @@ QStringList MdxFile::check() const
         const TagInfo& ti = disk.tags[t];
         const QString label = QStringLiteral("Tag %1").arg(ti.name);
         const auto order = [&](const char* a, const char* b) { return disk.compare(ti, a, b); };
+        if (ti.type == 'N' && ti.keyLen != mdxkey::kNumberLength)
+            problems << QStringLiteral("%1: numeric keys of %2 bytes cannot be read as numbers").arg(label).arg(ti.keyLen);
         // Key order along the leaves.
         const Node* prev = nullptr;
         int prevSlot = 0;
@@ -1163,7 +1166,7 @@ QStringList MdxFile::check() const
             for (int s = 0; s < leaf->n; ++s, ++walked) {
                 const char* key = disk.keyAt(*leaf, s);
                 const uint32_t recno = leaf->ptrs[size_t(s)];
-                if (ti.type == 'N' && (ti.keyLen != mdxkey::kNumberLength || !mdxkey::validNumber(key)))
+                if (ti.type == 'N' && ti.keyLen == mdxkey::kNumberLength && !mdxkey::validNumber(key))
                     problems << QStringLiteral("%1: the key of record %2 is no number").arg(label).arg(recno);
                 // Equal keys may follow in any record order; other programs
                 // put the newest first.

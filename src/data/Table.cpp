@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-
 #include <optional>
 
 namespace vedomec::data {
@@ -47,7 +46,6 @@ struct TTable::Impl {
     struct TagUpkeep {
         std::optional<MdxKeyExpression> key;
         std::optional<MdxForClause> forClause;
-        bool hasFor = false;
     };
     std::vector<TagUpkeep> tags;
     QStringList tagErrors;
@@ -404,10 +402,11 @@ void TTable::Open()
                 const char type = d->mdx->keyType(t);
                 try {
                     u.key = MdxKeyExpression::parse(d->mdx->tagExpression(t), refs);
-                    if (u.key->type() != type)
+                    if (u.key->type() != type) {
                         why << QStringLiteral("the expression gives %1 keys, the tag holds %2 keys")
                                    .arg(QChar::fromLatin1(u.key->type()), QChar::fromLatin1(type));
-                    else if (type == 'N' && d->mdx->keyLength(t) != mdxkey::kNumberLength)
+                        u.key.reset();
+                    } else if (type == 'N' && d->mdx->keyLength(t) != mdxkey::kNumberLength)
                         why << QStringLiteral("numeric keys of %1 bytes are not kept up to date by this program")
                                    .arg(d->mdx->keyLength(t));
                 } catch (const EVedomecError& e) {
@@ -418,7 +417,6 @@ void TTable::Open()
                     why << QStringLiteral("date keys are not kept up to date by this program");
                 const QString forClause = d->mdx->tagForClause(t);
                 if (!forClause.isEmpty()) {
-                    u.hasFor = true;
                     try {
                         u.forClause = MdxForClause::parse(forClause, refs);
                     } catch (const EVedomecError& e) {

@@ -57,6 +57,9 @@ public:
     void Prior();
     bool Eof() const;
     bool Bof() const;
+    // Whether the cursor has no row to stand on: the table has no live row
+    // or, with a tag selected, the tag holds none (a FOR clause may leave
+    // every row out).
     bool IsEmpty() const;
 
     // 5. Field text without trailing blanks; numbers as decimal text of a
@@ -73,7 +76,7 @@ public:
     void Post();
     void Cancel();
 
-    // 8.
+    // 8. The rows a scan visits: the live rows, or those the selected tag holds.
     int RecordCount() const;
     // Physical record number of the current row (1-based), 0 when none.
     int RecNo() const;
@@ -83,7 +86,8 @@ public:
     void GotoBookmark(Bookmark b);
 
     // 10. Exact match on the selected index's key; returns whether found and
-    // leaves the cursor where it was when not.
+    // leaves the cursor where it was when not.  A numeric or date index takes
+    // one value that reads as a number or a date (else EDatabaseError).
     bool FindKey(const QStringList& values);
     QStringList IndexTagNames() const;
 
