@@ -10,7 +10,7 @@
 // expression and clause parsers all meet the fuzzer.  Any failure must be
 // an EVedomecError; everything else (crash, hang, sanitizer report) is a bug.
 #include "data/Dbf.h"
-#include "data/IndexCheck.h"
+#include "data/TagCheck.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
 #include "platform/Errors.h"
@@ -140,7 +140,7 @@ inline void runTableCase(const QString& folder, const uint8_t* data, size_t size
             (void)index->check();
             for (int tag = 0; tag < index->tagCount(); ++tag)
                 (void)(index->tagForClause(tag).size() + index->tagUnique(tag) + index->tagDescending(tag));
-            (void)data::checkIndexAgainstTable(*data::DbfFile::open(dbf), *index);
+            (void)data::checkTagsAgainstTable(*data::DbfFile::open(dbf), *index);
         } catch (const EVedomecError&) {
         }
     }

@@ -4,7 +4,7 @@
 
 #include "data/Data.h"
 #include "data/Dbf.h"
-#include "data/IndexCheck.h"
+#include "data/TagCheck.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
 #include "platform/Cp1250.h"
@@ -211,7 +211,7 @@ int cmdCheck(const QStringList& a)
             const auto mdx = MdxFile::open(mdxPath, false);
             problems << mdx->check();
             tags = mdx->tagCount();
-            const IndexCheckReport report = checkIndexAgainstTable(*dbf, *mdx);
+            const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
             problems << report.problems;
             for (const QString& note : report.notes)
                 out << "note: " << note << "\n";

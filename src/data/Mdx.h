@@ -19,6 +19,7 @@
 namespace vedomec::data {
 
 struct MdxTagSpec {
+    MdxTagSpec() = default;
     MdxTagSpec(QString name, QString expression, QString forClause = QString(), bool unique = false,
                bool descending = false)
         : name(std::move(name)), expression(std::move(expression)), forClause(std::move(forClause)),

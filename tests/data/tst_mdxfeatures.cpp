@@ -7,7 +7,7 @@
 #include "MdxTestUtil.h"
 
 #include "data/Dbf.h"
-#include "data/IndexCheck.h"
+#include "data/TagCheck.h"
 #include "data/IndexExpr.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
@@ -57,7 +57,7 @@ QStringList allProblems(const QString& dbfPath, QStringList* notes = nullptr)
     const auto dbf = DbfFile::open(dbfPath);
     const auto mdx = MdxFile::open(dbfPath.left(dbfPath.size() - 4) + QStringLiteral(".MDX"), false);
     QStringList problems = mdx->check();
-    const IndexCheckReport report = checkIndexAgainstTable(*dbf, *mdx);
+    const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
     problems << report.problems;
     if (notes)
         *notes = report.notes;

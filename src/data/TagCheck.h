@@ -8,7 +8,7 @@ namespace vedomec::data {
 class DbfFile;
 class MdxFile;
 
-struct IndexCheckReport {
+struct TagCheckReport {
     QStringList problems; // real damage: a reader would see wrong rows
     QStringList notes;    // what could not be judged, or what a reindex would tidy
 };
@@ -18,6 +18,6 @@ struct IndexCheckReport {
 // and date keys by value), the FOR clause admits each indexed record and
 // every live record it admits is there (in a unique tag: its key is).
 // Expressions and clauses the store cannot evaluate are noted, not judged.
-IndexCheckReport checkIndexAgainstTable(const DbfFile& dbf, const MdxFile& mdx);
+TagCheckReport checkTagsAgainstTable(const DbfFile& dbf, const MdxFile& mdx);
 
 } // namespace vedomec::data

@@ -1,4 +1,4 @@
-#include "data/IndexCheck.h"
+#include "data/TagCheck.h"
 
 #include "data/Dbf.h"
 #include "data/Mdx.h"
@@ -9,9 +9,9 @@
 
 namespace vedomec::data {
 
-IndexCheckReport checkIndexAgainstTable(const DbfFile& dbf, const MdxFile& mdx)
+TagCheckReport checkTagsAgainstTable(const DbfFile& dbf, const MdxFile& mdx)
 {
-    IndexCheckReport report;
+    TagCheckReport report;
     QStringList& problems = report.problems;
     const std::vector<MdxFieldRef> refs = dbf.mdxFields();
     const uint32_t count = dbf.recordCount();
