@@ -72,9 +72,13 @@ void TAssistantEngine::threadLoop()
     int stepsWithoutFrame = 0;
     while (!m_terminating) {
         const quint64 epoch = m_sleeper->epoch();
+        const int generation = m_generation;
         if (!m_playing) {
             runOnMain([this] {
-                // Playing again already (from a handler): this end is stale.
+                // Played again before this end got through (the main thread
+                // saw the engine stopped and started the next animation): the
+                // end belongs to the animation before and would be taken for
+                // the end of the new one.
                 if (!m_terminating && !m_playing)
                     emit animationEnded();
             });
@@ -92,6 +96,10 @@ void TAssistantEngine::threadLoop()
             runOnMain([this] { handOver(); });
             if (m_terminating)
                 break;
+            // Stopped and given another animation from inside the hand-over:
+            // that one starts where it was put, not a step further.
+            if (generation != m_generation)
+                continue;
             m_lastShown = frame;
             const int drawn = m_drawTime;
             if (drawn < duration)
@@ -259,6 +267,7 @@ qint64 TAssistantEngine::threadCpuTimeNs() const
 void TAssistantEngine::reset()
 {
     play(false);
+    ++m_generation;
     m_tables.clear();
     m_sounds.clear();
     m_transparent = 0;

@@ -107,7 +107,8 @@ signals:
     // A new frame is ready (frame notification); the engine waits until the
     // receivers return.
     void frameChanged(const QImage& frame);
-    // The animation ended or was stopped (end notification).
+    // The animation ended or was stopped (end notification).  Not sent when
+    // playing was switched on again before it got through.
     void animationEnded();
 
 private:
@@ -141,6 +142,7 @@ private:
     std::atomic<bool> m_mute {false};
     std::atomic<int> m_speed {100};
     std::atomic<int> m_drawTime {0};
+    std::atomic<int> m_generation {0}; // counts resets
     QThread::Priority m_priority = QThread::NormalPriority;
 
     // Shared with the thread under m_mutex.

@@ -238,6 +238,32 @@ private slots:
         QCOMPARE(r.ends, 2);
     }
 
+    void stoppedAndReloadedFromAFrameHandler()
+    {
+        // A handler that stops the engine cannot wait for the thread, which
+        // waits for the handler; the next animation still starts at frame 0.
+        Rig r;
+        r.listen();
+        AnimationData loop = frames({10, 10});
+        loop.branches[1][0] = {100, 0};
+        r.engine.loadAnimation(animation(loop));
+        const QByteArray next = animation(frames({10, 10, 10}));
+        r.onFrame = [&](int) {
+            if (r.shown.size() == 3) {
+                r.engine.play(false);
+                r.engine.loadAnimation(next);
+            }
+        };
+        r.engine.play(true);
+        QTRY_VERIFY(r.shown.size() == 3 && r.engine.isParked());
+        QCOMPARE(r.shown, QList<int>({0, 1, 0}));
+        QCOMPARE(r.engine.currentFrame(), 0);
+        r.onFrame = nullptr;
+        r.shown.clear();
+        QVERIFY(r.playToEnd());
+        QCOMPARE(r.shown, QList<int>({0, 1, 2}));
+    }
+
     void stoppingCutsALongSleepShort()
     {
         // A real sleep this time: 255 hundredths at speed 1 is 255 seconds.
