@@ -150,7 +150,8 @@ qsizetype TLzrw1KHCompressor::compressBlock(const uchar* in, qsizetype length, u
     Q_ASSERT(length >= 0 && length <= lzrw1kh::BlockSize);
     auto stored = [&] {
         out[0] = lzrw1kh::FlagStored;
-        std::memcpy(out + 1, in, size_t(length));
+        if (length > 0) // an empty input may come without a buffer
+            std::memcpy(out + 1, in, size_t(length));
         return length + 1;
     };
     if (length < 4)
