@@ -88,7 +88,8 @@ QString TAppPath::resolve(const QString& programFolder, const QString& sampleFol
     QString ignored;
     QString& why = error ? *error : ignored;
     why.clear();
-    if (fs::isDir(fs::join(programFolder, QStringLiteral("Data"))) || !QFileInfo(sampleFolder).isDir())
+    if (fs::isDir(fs::join(programFolder, QStringLiteral("Data"))) || !QFileInfo(sampleFolder).isDir()
+        || userFolder.isEmpty())
         return withSlash(programFolder);
     if (!QFileInfo(userFolder).exists())
         makeUserFolder(sampleFolder, userFolder, &why);
@@ -97,8 +98,9 @@ QString TAppPath::resolve(const QString& programFolder, const QString& sampleFol
 
 QString TAppPath::userFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("vedomec"));
+    // Empty when there is no home to put it in.
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return home.isEmpty() ? QString() : QDir(home).filePath(QStringLiteral("vedomec"));
 }
 
 QString TAppPath::Path()

@@ -22,7 +22,8 @@ public:
     static QString resolve(const QString& programFolder, const QString& sampleFolder, const QString& userFolder,
                            QString* error = nullptr);
 
-    // The per-user folder: "vedomec" under the XDG data home.
+    // The per-user folder: "vedomec" under the XDG data home; empty when the
+    // user has no home (the program's own folder is used then).
     static QString userFolder();
 };
 

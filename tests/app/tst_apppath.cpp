@@ -78,6 +78,8 @@ private slots:
     void ownFolderWithDataWins()
     {
         Prefix p;
+        // No home to make a folder in: the program's own folder, as ever.
+        QCOMPARE(TAppPath::resolve(p.bin, p.sample, QString()), p.bin + u'/');
         // A folder copied from Windows: "DATA" in capitals is the data folder too.
         QDir().mkpath(p.bin + QStringLiteral("/DATA"));
         QCOMPARE(TAppPath::resolve(p.bin, p.sample, p.user), p.bin + u'/');
