@@ -137,8 +137,11 @@ bool THelpItem::eventFilter(QObject* watched, QEvent* event)
     }
     if (!show)
         return false;
-    if (book)
+    if (book) {
+        if (event->type() == QEvent::MouseButtonPress)
+            book->giveFocusBack();
         book->setHelpMode(false);
+    }
     ShowHelp();
     return true;
 }
@@ -239,6 +242,8 @@ THelpBook::THelpBook(QObject* owner)
 {
     if (owner && owner->isWidgetType())
         owner->installEventFilter(this);
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        connect(app, &QApplication::focusChanged, this, &THelpBook::focusChanged);
 }
 
 THelpBook::~THelpBook()
@@ -250,8 +255,42 @@ THelpBook::~THelpBook()
     m_items = nullptr;
 }
 
+bool THelpBook::isLinked(const QWidget* w) const
+{
+    for (int i = 0; m_items && i < m_items->Count(); ++i) {
+        const QWidget* c = m_items->Items(i)->Control();
+        if (c && (c == w || c->isAncestorOf(w)))
+            return true;
+    }
+    return false;
+}
+
+// The window system hands the focus to a clicked control before the control
+// (or any hook of it) hears of the press; a press that help takes should not
+// move it.
+void THelpBook::focusChanged(QWidget* old, QWidget* now)
+{
+    if (!m_helpMode || !now || !(QGuiApplication::mouseButtons() & Qt::LeftButton) || !isLinked(now))
+        return;
+    m_focusTaken = true;
+    m_focusBefore = old;
+}
+
+void THelpBook::giveFocusBack()
+{
+    if (!m_focusTaken)
+        return;
+    m_focusTaken = false;
+    if (m_focusBefore)
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    else if (QWidget* f = QApplication::focusWidget())
+        f->clearFocus();
+    m_focusBefore = nullptr;
+}
+
 void THelpBook::setHelpMode(bool on)
 {
+    m_focusTaken = false;
     m_helpMode = on && m_items && m_items->Count() > 0;
     if (m_helpMode && !m_cursorSet) {
         QGuiApplication::setOverrideCursor(QCursor(Qt::WhatsThisCursor));

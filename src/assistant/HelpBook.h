@@ -135,10 +135,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class THelpItem;
+    bool isLinked(const QWidget* w) const;
+    void focusChanged(QWidget* old, QWidget* now);
+    // A press that help takes leaves the keyboard focus where it was.
+    void giveFocusBack();
+
     THelpCol* m_items;
     bool m_helpMode = false;
     bool m_enabled = true;
     bool m_cursorSet = false;
+    bool m_focusTaken = false;
+    QPointer<QWidget> m_focusBefore;
 };
 
 // The popup: borderless, above other windows, a read-only rich text view

@@ -197,7 +197,8 @@ private slots:
     void clickInHelpModeShowsHelpInsteadOfActing()
     {
         Form f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+        QVERIFY(QTest::qWaitForWindowActive(&f.w));
+        f.edit->setFocus();
         QSignalSpy clicked(f.button1, &QPushButton::clicked);
         QSignalSpy opened(f.book, &THelpBook::OnHelpOpen);
         QSignalSpy closed(f.book, &THelpBook::OnHelpClose);
@@ -205,6 +206,7 @@ private slots:
         f.book->setHelpMode(true);
         QTest::mouseClick(f.button1, Qt::LeftButton);
         QCOMPARE(clicked.count(), 0);
+        QCOMPARE(f.w.focusWidget(), f.edit); // the button never got the press, nor the focus
         QVERIFY(!f.book->HelpMode());
         QVERIFY(!QGuiApplication::overrideCursor());
         THelpWin* win = THelpWin::Current();
@@ -239,6 +241,7 @@ private slots:
         // Help mode is over: the next click reaches the button.
         QTest::mouseClick(f.button1, Qt::LeftButton);
         QCOMPARE(clicked.count(), 1);
+        QCOMPARE(f.w.focusWidget(), f.button1);
     }
 
     void clickOnAnUnlinkedControlInHelpMode()
