@@ -3,6 +3,7 @@
 #include "platform/Cp1250.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace vedomec::rtf {
@@ -50,7 +51,7 @@ struct State {
 // Destinations whose content is never text of the document.
 bool isSkippedDestination(QByteArrayView w)
 {
-    static const char* const names[] = {
+    static constexpr QByteArrayView names[] = {
         "author",     "bkmkend",    "bkmkstart",  "colorschememapping", "colortbl",  "comment",
         "company",    "creatim",    "datastore",  "doccomm",            "filetbl",   "fldinst",
         "footer",     "footerf",    "footerl",    "footerr",            "footnote",  "generator",
@@ -60,8 +61,8 @@ bool isSkippedDestination(QByteArrayView w)
         "revtim",     "rsidtbl",    "stylesheet", "subject",            "themedata", "title",
         "xmlnstbl",
     };
-    for (const char* n : names)
-        if (w == QByteArrayView(n))
+    for (QByteArrayView n : names)
+        if (w == n)
             return true;
     return false;
 }
@@ -69,16 +70,16 @@ bool isSkippedDestination(QByteArrayView w)
 QChar wordCharacter(QByteArrayView w)
 {
     struct Entry {
-        const char* name;
+        QByteArrayView name;
         char16_t ch;
     };
-    static const Entry entries[] = {
+    static constexpr Entry entries[] = {
         {"line", 0x2028},      {"tab", u'\t'},       {"emdash", 0x2014},    {"endash", 0x2013},
         {"bullet", 0x2022},    {"lquote", 0x2018},   {"rquote", 0x2019},    {"ldblquote", 0x201C},
         {"rdblquote", 0x201D}, {"emspace", 0x2003},  {"enspace", 0x2002},   {"qmspace", 0x2005},
     };
     for (const Entry& e : entries)
-        if (w == QByteArrayView(e.name))
+        if (w == e.name)
             return QChar(e.ch);
     return QChar();
 }
@@ -106,9 +107,18 @@ bool isDigit(char c)
 
 QChar cp1250Char(unsigned char byte)
 {
-    const char c = char(byte);
-    const QString s = cp1250ToUnicode(&c, 1);
-    return s.isEmpty() ? QChar(0xFFFD) : s.front();
+    if (byte < 0x80)
+        return QChar(char16_t(byte));
+    static const std::array<QChar, 128> high = [] {
+        std::array<QChar, 128> t;
+        for (int i = 0; i < 128; ++i) {
+            const char c = char(0x80 + i);
+            const QString s = cp1250ToUnicode(&c, 1);
+            t[i] = s.size() == 1 ? s.front() : QChar(QChar::ReplacementCharacter);
+        }
+        return t;
+    }();
+    return high[byte - 0x80];
 }
 
 // Lone halves of surrogate pairs (a \u written without its partner) become
