@@ -233,6 +233,41 @@ private slots:
         QCOMPARE(clicks.count(), 1);
     }
 
+    void captionButtonFaces()
+    {
+        QWidget form;
+        form.resize(300, 200);
+        auto* cb = new TCaptionButton(&form);
+        cb->setButtonLeft(60);
+        cb->setButtonTop(4);
+        cb->setButtonWidth(40);
+        cb->setButtonHeight(16);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto face = [&] { return form.grab().toImage().copy(cb->ButtonRect()); };
+        const QImage plain = face();
+        // Without a standard kind: a glyph on the side away from the caption.
+        QPixmap red(6, 6);
+        red.fill(Qt::red);
+        cb->setGlyph(red);
+        QImage img = face();
+        QCOMPARE(img.pixelColor(40 - 6 - 4, 5), QColor(Qt::red));
+        QCOMPARE(img.pixelColor(40 - 4, 5), kFace);
+        cb->setAlignment(taRightJustify);
+        QCOMPARE(face().pixelColor(4, 5), QColor(Qt::red));
+        const int ink = countColour(face(), QColor(Qt::black));
+        cb->setCaption(QStringLiteral("A&B"));
+        QVERIFY(countColour(face(), QColor(Qt::black)) > ink + 10);
+        // A standard kind draws its glyph and nothing else.
+        cb->setStandard(tsbHelp);
+        const QImage help = face();
+        QCOMPARE(countColour(help, QColor(Qt::red)), 0);
+        cb->setCaption(QString());
+        cb->setGlyph(QPixmap());
+        QCOMPARE(face(), help);
+        QVERIFY(help != plain);
+    }
+
     void captionButtonDefaults()
     {
         QWidget form;
