@@ -36,12 +36,12 @@ QString fold(QString key)
     return out.simplified();
 }
 
-struct FrameSpec {
+struct FrameLine {
     int line = 0;
     QString text;
 };
 
-struct AnimationSpec {
+struct AnimationEntry {
     int line = 0;
     QString name;
     quint64 states = 0;
@@ -56,7 +56,7 @@ struct AnimationSpec {
     QRgb transparent = qRgb(255, 0, 255);
     QList<int> durations;
     int durationsLine = 0;
-    std::map<int, FrameSpec> branches, exits, sounds;
+    std::map<int, FrameLine> branches, exits, sounds;
 };
 
 int number(const QString& text, int line, int low, int high, const QString& what)
@@ -124,7 +124,7 @@ quint32 tcolor(QRgb c)
     return quint32(qRed(c)) | (quint32(qGreen(c)) << 8) | (quint32(qBlue(c)) << 16);
 }
 
-QByteArray makeResource(const AnimationSpec& a, const ActorInfo& info, const QString& assetsDir,
+QByteArray makeResource(const AnimationEntry& a, const ActorInfo& info, const QString& assetsDir,
                         TLzrw1KHCompressor& compressor)
 {
     AnimationData d;
@@ -133,33 +133,33 @@ QByteArray makeResource(const AnimationSpec& a, const ActorInfo& info, const QSt
     for (int i = 0; i < frames; ++i)
         d.durations[size_t(i)] = quint8(a.durations[i]);
 
-    for (const auto& [frame, spec] : a.branches) {
-        const QStringList pairs = spec.text.split(u',', Qt::SkipEmptyParts);
+    for (const auto& [frame, entry] : a.branches) {
+        const QStringList pairs = entry.text.split(u',', Qt::SkipEmptyParts);
         if (pairs.size() > BranchesPerFrame)
-            throw ActorSourceError(spec.line, QStringLiteral("snímek má nejvýš čtyři větve"));
+            throw ActorSourceError(entry.line, QStringLiteral("snímek má nejvýš čtyři větve"));
         int sum = 0;
         for (qsizetype i = 0; i < pairs.size(); ++i) {
             const QStringList parts = pairs[i].split(QStringLiteral("->"));
             if (parts.size() != 2)
-                throw ActorSourceError(spec.line, QStringLiteral("větev se píše „pravděpodobnost -> snímek“, ne „%1“").arg(pairs[i].trimmed()));
-            const int p = number(parts[0], spec.line, 1, 100, QStringLiteral("pravděpodobnost"));
-            const int t = number(parts[1], spec.line, 0, frames - 1, QStringLiteral("cílový snímek"));
+                throw ActorSourceError(entry.line, QStringLiteral("větev se píše „pravděpodobnost -> snímek“, ne „%1“").arg(pairs[i].trimmed()));
+            const int p = number(parts[0], entry.line, 1, 100, QStringLiteral("pravděpodobnost"));
+            const int t = number(parts[1], entry.line, 0, frames - 1, QStringLiteral("cílový snímek"));
             sum += p;
             if (sum > 100)
-                throw ActorSourceError(spec.line, QStringLiteral("pravděpodobnosti větví dávají dohromady víc než 100"));
+                throw ActorSourceError(entry.line, QStringLiteral("pravděpodobnosti větví dávají dohromady víc než 100"));
             d.branches[size_t(frame)][size_t(i)] = {quint8(p), quint8(t)};
         }
     }
     for (int i = 0; i < frames; ++i)
         d.exits[size_t(i)] = {0, 0};
-    for (const auto& [frame, spec] : a.exits)
-        d.exits[size_t(frame)] = {1, quint8(number(spec.text, spec.line, 0, frames - 1, QStringLiteral("cíl východu")))};
+    for (const auto& [frame, entry] : a.exits)
+        d.exits[size_t(frame)] = {1, quint8(number(entry.text, entry.line, 0, frames - 1, QStringLiteral("cíl východu")))};
 
     d.sounds.resize(size_t(frames));
-    for (const auto& [frame, spec] : a.sounds) {
-        QByteArray wav = readFile(assetsDir, spec.text.trimmed(), spec.line);
+    for (const auto& [frame, entry] : a.sounds) {
+        QByteArray wav = readFile(assetsDir, entry.text.trimmed(), entry.line);
         if (!parseWav(wav))
-            throw ActorSourceError(spec.line, QStringLiteral("„%1“ není přehratelný soubor WAV (PCM)").arg(spec.text.trimmed()));
+            throw ActorSourceError(entry.line, QStringLiteral("„%1“ není přehratelný soubor WAV (PCM)").arg(entry.text.trimmed()));
         d.sounds[size_t(frame)] = std::move(wav);
     }
 
@@ -189,7 +189,7 @@ BuiltActor buildActor(const QByteArray& description, const QString& assetsDir)
     ActorInfo& info = built.info;
     bool haveName = false;
     bool haveSize = false;
-    std::vector<AnimationSpec> specs;
+    std::vector<AnimationEntry> entries;
     static const QRegularExpression keyed(QStringLiteral("^([^:]+?)\\s*(\\d+)?\\s*:(.*)$"));
     static const QRegularExpression size(QStringLiteral("^\\s*(\\d+)\\s*[xX×]\\s*(\\d+)\\s*$"));
     static const QRegularExpression colour(QStringLiteral("^\\s*#([0-9a-fA-F]{6})\\s*$"));
@@ -227,18 +227,18 @@ BuiltActor buildActor(const QByteArray& description, const QString& assetsDir)
         if (key == u"animace") {
             if (value.isEmpty())
                 throw ActorSourceError(lineNo, QStringLiteral("animace potřebuje jméno"));
-            for (const AnimationSpec& other : specs)
+            for (const AnimationEntry& other : entries)
                 if (other.name.compare(value, Qt::CaseInsensitive) == 0)
                     throw ActorSourceError(lineNo, QStringLiteral("animace „%1“ už je na řádku %2").arg(value).arg(other.line));
-            AnimationSpec a;
+            AnimationEntry a;
             a.line = lineNo;
             a.name = value;
-            specs.push_back(a);
+            entries.push_back(a);
             continue;
         }
-        if (specs.empty())
+        if (entries.empty())
             throw ActorSourceError(lineNo, QStringLiteral("„%1“ patří k animaci: napište nejdřív „Animace: jméno“").arg(m.captured(1)));
-        AnimationSpec& a = specs.back();
+        AnimationEntry& a = entries.back();
         if (key == u"stavy") {
             for (const QString& s : value.split(u',', Qt::SkipEmptyParts))
                 a.states |= quint64(1) << number(s, lineNo, 0, AnimationStates - 1, QStringLiteral("stav"));
@@ -290,14 +290,14 @@ BuiltActor buildActor(const QByteArray& description, const QString& assetsDir)
         throw ActorSourceError(0, QStringLiteral("chybí „Herec: jméno“"));
     if (!haveSize)
         throw ActorSourceError(0, QStringLiteral("chybí „Snímek: šířka x výška“"));
-    if (specs.empty())
+    if (entries.empty())
         throw ActorSourceError(0, QStringLiteral("knihovna potřebuje aspoň jednu animaci"));
-    if (specs.size() > 65535)
+    if (entries.size() > 65535)
         throw ActorSourceError(0, QStringLiteral("příliš mnoho animací"));
 
     std::set<int> resources;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        AnimationSpec& a = specs[i];
+    for (size_t i = 0; i < entries.size(); ++i) {
+        AnimationEntry& a = entries[i];
         if (a.resource < 0)
             a.resource = int(100 + i + 1);
         if (!resources.insert(a.resource).second)
@@ -307,15 +307,15 @@ BuiltActor buildActor(const QByteArray& description, const QString& assetsDir)
         if (a.durations.isEmpty())
             throw ActorSourceError(a.line, QStringLiteral("animace „%1“ nemá „Doby:“").arg(a.name));
         for (const auto* map : {&a.branches, &a.exits, &a.sounds})
-            for (const auto& [frame, spec] : *map)
+            for (const auto& [frame, entry] : *map)
                 if (frame >= a.durations.size())
-                    throw ActorSourceError(spec.line, QStringLiteral("animace má jen %1 snímků (0 až %2)").arg(a.durations.size()).arg(a.durations.size() - 1));
+                    throw ActorSourceError(entry.line, QStringLiteral("animace má jen %1 snímků (0 až %2)").arg(a.durations.size()).arg(a.durations.size() - 1));
         if (a.kind == akReturn && a.returnName.isEmpty())
             throw ActorSourceError(a.line, QStringLiteral("animace „%1“ druhu návrat potřebuje „Návrat:“").arg(a.name));
     }
 
     TLzrw1KHCompressor compressor;
-    for (AnimationSpec& a : specs) {
+    for (AnimationEntry& a : entries) {
         TAnimationRecord r;
         r.name = a.name;
         r.resourceId = quint16(a.resource);
@@ -323,8 +323,8 @@ BuiltActor buildActor(const QByteArray& description, const QString& assetsDir)
         r.attribute = a.attribute;
         r.kind = a.kind;
         if (!a.returnName.isEmpty()) {
-            for (size_t j = 0; j < specs.size(); ++j)
-                if (specs[j].name.compare(a.returnName, Qt::CaseInsensitive) == 0)
+            for (size_t j = 0; j < entries.size(); ++j)
+                if (entries[j].name.compare(a.returnName, Qt::CaseInsensitive) == 0)
                     r.returnAnimation = quint16(j + 1);
             if (!r.returnAnimation)
                 throw ActorSourceError(a.returnLine, QStringLiteral("animace „%1“ neexistuje").arg(a.returnName));
