@@ -6,6 +6,7 @@
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
+#include "controls/DBControls.h"
 #include "controls/Edit97.h"
 #include "controls/ToolbarButton97.h"
 #include "data/Data.h"
@@ -378,6 +379,38 @@ private slots:
         for (auto* b : {h().T1, h().T2, h().T3, h().T4})
             QVERIFY(!on(b));
         QVERIFY(on(h().ToolbarButton971));
+        QVERIFY(errors.isEmpty());
+    }
+
+    void expiryDuringTheUnansweredMessageStoresIntoTheQuestionShown()
+    {
+        // Question 3 is left empty while b) stands ticked on question 2; the
+        // limit runs out while the unanswered message waits.
+        TestFile t = questionsOf(QStringLiteral("A"), {"A", "B", "B"});
+        for (int i = 0; i < 3; ++i)
+            t.questions[i].otazka = QStringLiteral("Otázka číslo %1").arg(i + 1);
+        openTest(t, QStringLiteral("0:01:00"));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().RadioButton2->setChecked(true);
+        QStringList onScreen;
+        answer = [&](const BalloonMessage& m) {
+            if (m.text.startsWith(QStringLiteral("Ještě"))) {
+                // Number, text and boxes on screen belong to one question.
+                onScreen << h().Cislo->text() << h().DBText1->text()
+                         << (h().RadioButton2->isChecked() ? QStringLiteral("b)") : QString());
+                tickAt(60);
+            }
+            return int(mrOk);
+        };
+        h().ToolbarButton975Click();
+        QCOMPARE(onScreen, (QStringList {"2", "Otázka číslo 2", "b)"}));
+        QCOMPARE(stored(), (QStringList {"A", "B", ""}));
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L2->text(), QStringLiteral("2"));
+        QCOMPARE(d().L5->text(), QStringLiteral("3"));
+        QCOMPARE(d().L4->text(), QStringLiteral("67"));
+        QCOMPARE(d().L6->text(), QStringLiteral("3 - dobrý"));
         QVERIFY(errors.isEmpty());
     }
 
