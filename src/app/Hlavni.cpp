@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "assistant/oaAssist.h"
 #include "controls/DBControls.h"
+#include "controls/ToolDialog.h"
 #include "controls/ToolbarButton.h"
 #include "data/Data.h"
 #include "data/Table.h"
@@ -12,6 +13,7 @@
 #include "results/TimeCounter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -429,8 +431,23 @@ void THlavniDialog::showEvent(QShowEvent* e)
 
 void THlavniDialog::closeEvent(QCloseEvent* e)
 {
+    // Closing the main window ends the program on every path.  A message
+    // that waits gets no answer, its nested loop ends and its caller goes
+    // on with nothing chosen; an open dialog closes; then the answers of an
+    // open test are erased as always, and the loop of the program ends.
+    m_closing = true;
+    Assistant->AbandonMessage();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<controls::TToolDialog*>(w);
+        if (dialog && dialog->mainWindow() == this && dialog->isVisible())
+            dialog->close();
+    }
     guarded([this] { FormClose(); });
+    // No expiry of the time limit after the end.
+    K1->setText(QStringLiteral("0"));
+    TimeCounter1->Stop();
     e->accept();
+    emit closed();
 }
 
 void THlavniDialog::FormShow()

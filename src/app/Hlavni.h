@@ -172,6 +172,15 @@ public:
     // stopped.  Safe to run more than once.
     void EndSessionState();
 
+    // True once the window has been closed: the program is ending, and a
+    // handler that comes back from a message must not start anything new.
+    bool isClosing() const { return m_closing; }
+
+signals:
+    // The window has closed and the program ends; start-up ends the message
+    // loop on it.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -194,6 +203,7 @@ private:
     data::TDataModule1* m_dm = nullptr;
     TSoundCue m_sound;
     bool m_tickPending = false;
+    bool m_closing = false;
 };
 
 extern THlavniDialog* HlavniDialog;

@@ -58,7 +58,9 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     splash->hide();
     delete splash;
 
-    // 12. The program ends when the main window closes.
+    // 12. The program ends when the main window closes, also from inside a
+    // message's nested loop (quitting ends every loop that runs).
+    QObject::connect(mainWindow, &THlavniDialog::closed, &app, &QApplication::quit);
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();

@@ -118,7 +118,7 @@ void THlavniDialog::TimeCounter1Timer()
     EndSessionState();
     UserMessage(QStringLiteral("Váš čas na vyplnění testu vypršel. Nyní budou zobrazeny výsledky."), mtInformation,
                 mbOK);
-    if (!VysledekDialog)
+    if (!VysledekDialog || isClosing())
         return;
     Timer1Timer();
     VysledekDialog->Nazev->setText(Label5->text());
