@@ -27,9 +27,10 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     splash->show();
     splash->repaint();
 
-    // 3.
+    // 3. The task bar shows the main window's title "Vedomec 2001".  No
+    // display name is set: Qt would append it to every window's name, and a
+    // dialog is named by its caption alone.
     QApplication::setApplicationName(QStringLiteral("Vedomec 2001"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vedomec 2001"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString appFolder = TAppPath::Path();
