@@ -76,7 +76,6 @@ private:
     TCaptionButton* m_closeButton = nullptr;
     QPointer<QWidget> m_mainWindow;
     bool m_disabledMain = false;
-    bool m_centred = false;
     QPointer<QAbstractButton> m_defaultButton;
 };
 
