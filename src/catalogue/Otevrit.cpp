@@ -39,11 +39,11 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     setClientSize(kClientWidth, kClientHeight);
     QWidget* c = clientArea();
 
-    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Folder, QRect(0, 0, 57, kClientHeight));
+    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Folder, QRect(0, 0, controls::LeftStripWidth, kClientHeight));
 
     TreeView1 = new QTreeWidget(c);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setGeometry(66, 8, 224, 190);
+    TreeView1->setGeometry(controls::BesideLeftStrip, 8, 290 - controls::BesideLeftStrip, 190);
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
     TreeView1->setIndentation(19);
@@ -82,7 +82,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     for (int i = 0; i < 6; ++i) {
         auto* e = new TDBEdit(c);
         e->setObjectName(QStringLiteral("DBEdit%1").arg(i + 1));
-        e->setGeometry(66, 8 + 22 * i, 100, 21);
+        e->setGeometry(controls::BesideLeftStrip, 8 + 22 * i, 100, 21);
         e->hide();
         if (m_dm)
             e->setDataSource(m_dm->DataSource4);
