@@ -192,7 +192,9 @@ void THlavniDialog::buildQuestionArea()
 {
     Panel2 = whitePanel(this, "Panel2", 8, 115, 417, 309);
 
-    Label5 = new QLabel(Panel2);
+    // A long "kind - title" is shortened at its end, never cut on both
+    // sides of the centre.
+    Label5 = new TElidedLabel(Panel2);
     Label5->setObjectName(QStringLiteral("Label5"));
     QFont title = serif(19, true);
     title.setUnderline(true);

@@ -2,6 +2,7 @@
 // The main window: the frame, the toolbar, the hidden shortcut menu, and the
 // handlers of the test session.  The session handlers are defined in the
 // subsystem folders (session/, results/) next to the helpers they use.
+#include "controls/ElidedLabel.h"
 #include "platform/SoundCue.h"
 
 #include <QPointer>
@@ -61,7 +62,7 @@ public:
     // Question area.
     QFrame* Panel2 = nullptr;
     QLabel* Cislo = nullptr;
-    QLabel* Label5 = nullptr;
+    TElidedLabel* Label5 = nullptr; // the test's title line
     QLabel* Label11 = nullptr;
     QLabel* Cas1 = nullptr;
     QLabel* Label12 = nullptr;

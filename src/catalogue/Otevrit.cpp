@@ -53,6 +53,8 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     TreeView1->setAllColumnsShowFocus(true);
     TreeView1->setUniformRowHeights(true);
     TreeView1->setExpandsOnDoubleClick(true);
+    // A title too long for the view ends in "…"; its item's tooltip has it whole.
+    TreeView1->setTextElideMode(Qt::ElideRight);
     // The view receives its items already in caption order (TreeFill).
     TreeView1->setSortingEnabled(false);
     {
