@@ -11,9 +11,11 @@
 #include "platform/ErrorReport.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace vedomec {
@@ -53,7 +55,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     TreeView1->setAllColumnsShowFocus(true);
     TreeView1->setUniformRowHeights(true);
     TreeView1->setExpandsOnDoubleClick(true);
-    // A title too long for the view ends in "…"; its item's tooltip has it whole.
+    // A title too long for the view ends in "…"; its tooltip has it whole.
     TreeView1->setTextElideMode(Qt::ElideRight);
     // The view receives its items already in caption order (TreeFill).
     TreeView1->setSortingEnabled(false);
@@ -273,6 +275,18 @@ bool TOtevritDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event)))
         return true;
+    if (event->type() == QEvent::ToolTip && watched == TreeView1->viewport()) {
+        // Every node names its caption in full as its tooltip, so two long
+        // titles the view shortens alike can be told apart.  Asked for here
+        // rather than stored in each of a large catalogue's items.
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (QTreeWidgetItem* item = TreeView1->itemAt(help->pos()))
+            QToolTip::showText(help->globalPos(), item->text(0), TreeView1->viewport(),
+                               TreeView1->visualItemRect(item));
+        else
+            QToolTip::hideText();
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick && watched == TreeView1->viewport()) {
         // The tree still expands or collapses a kind node itself.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)

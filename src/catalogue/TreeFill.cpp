@@ -10,8 +10,6 @@ QTreeWidgetItem* makeItem(const TCatalogueTree& tree, TCatalogueTree::NodeId id)
 {
     const TCatalogueTree::Node& n = tree.node(id);
     auto* item = new QTreeWidgetItem(QStringList{n.caption});
-    // The view shortens a long caption at its end; the full one is at hand.
-    item->setToolTip(0, n.caption);
     if (n.hasData) {
         item->setData(0, kBookmarkRole, n.data);
         item->setData(0, kHasDataRole, true);
