@@ -2,8 +2,8 @@
 # Installs the Debian 12 packages the build, the program and the tests need.
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build qt6-base-dev qt6-multimedia-dev
-      libqt6svg6 fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev
-      xvfb xauth)
+      qt6-svg-dev fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev
+      xvfb xauth desktop-file-utils appstream)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,12 +11,15 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
 
+# The Debian package builds, and starts from its menu entry in a temporary root.
+bash scripts/package.sh
+
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEDOMEC_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$JOBS" --target vedomec_core_tests
 ctest --test-dir build-asan --output-on-failure -L core -j "$JOBS"
 
 if [ -f fuzz/CMakeLists.txt ] && grep -q add_executable fuzz/CMakeLists.txt; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEDOMEC_FUZZ=ON >/dev/null
-  cmake --build build-fuzz -j "$JOBS" --target fuzz_table
+  cmake --build build-fuzz -j "$JOBS" --target fuzz_table fuzz_rtf
   ctest --test-dir build-fuzz --output-on-failure -L fuzz
 fi

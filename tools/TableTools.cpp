@@ -110,6 +110,184 @@ void writeQuestionTable(const TestSource& test, const QString& path)
     }
 }
 
+namespace {
+
+// Reads the values of one question table row, and says where a value will
+// read back otherwise or cannot be written as text at all.
+class RowReader {
+public:
+    RowReader(const TTable& t, int question, QStringList* notes) : m_t(t), m_question(question), m_notes(notes) {}
+
+    QString text(const char* field, const QString& what, bool required)
+    {
+        QString v = m_t.FieldAsString(QLatin1String(field));
+        const QString name = QStringLiteral("pole %1 (%2)").arg(QLatin1String(field), what);
+        if (v.contains(u'\n') || v.contains(u'\r') || v.contains(QChar(0)))
+            fail(name, QStringLiteral("obsahuje zalomení řádku, které textový formát neumí zapsat"));
+        if (v.contains(QChar(0xFFFD)))
+            fail(name, QStringLiteral("obsahuje bajt, který v kódování Windows-1250 neznamená žádný znak"));
+        const QString trimmed = v.trimmed();
+        if (trimmed != v) {
+            note(QStringLiteral("%1 začíná mezerou; v textu bude bez ní").arg(name));
+            v = trimmed;
+        }
+        if (required && v.isEmpty())
+            fail(name, QStringLiteral("je prázdné; textový formát tu hodnotu vyžaduje"));
+        return v;
+    }
+
+    [[noreturn]] void fail(const QString& what, const QString& why) const
+    {
+        throw EVedomecError(QStringLiteral("%1, %2 %3").arg(where(), what, why));
+    }
+    void note(const QString& text) const
+    {
+        if (m_notes)
+            m_notes->append(QStringLiteral("%1: %2").arg(where(), text));
+    }
+
+private:
+    QString where() const { return QStringLiteral("otázka %1").arg(m_question); }
+
+    const TTable& m_t;
+    int m_question;
+    QStringList* m_notes;
+};
+
+void readTime(RowReader& row, const TTable& t, TestSource& test)
+{
+    int parts[3];
+    static const char* const fields[] = {"CAS1", "CAS2", "CAS3"};
+    bool empty = false;
+    for (int i = 0; i < 3; ++i) {
+        const QString v = t.FieldAsString(QLatin1String(fields[i])).trimmed();
+        bool ok = true;
+        parts[i] = v.isEmpty() ? 0 : v.toInt(&ok);
+        empty = empty || v.isEmpty();
+        if (!ok || parts[i] < 0)
+            row.fail(QStringLiteral("pole %1 (časový limit)").arg(QLatin1String(fields[i])),
+                     QStringLiteral("má hodnotu „%1“, která není počet").arg(v));
+    }
+    if (empty)
+        row.note(QStringLiteral("prázdné pole časového limitu se čte jako 0"));
+    // The text writes minutes and seconds as 00 to 59; 1:60:00 becomes 2:00:00.
+    int total = parts[1] * 60 + parts[2];
+    test.seconds = total % 60;
+    test.minutes = (total / 60) % 60;
+    test.hours = parts[0] + total / 3600;
+    if (test.minutes != parts[1] || test.seconds != parts[2])
+        row.note(QStringLiteral("časový limit %1:%2:%3 bude zapsán jako %4:%5:%6")
+                     .arg(parts[0]).arg(parts[1]).arg(parts[2])
+                     .arg(test.hours).arg(test.minutes, 2, 10, QLatin1Char('0')).arg(test.seconds, 2, 10, QLatin1Char('0')));
+    if (test.hours > 32767)
+        row.fail(QStringLiteral("časový limit"), QStringLiteral("je delší než 32767 hodin"));
+}
+
+} // namespace
+
+TestSource readQuestionTable(const QString& path, QStringList* notes)
+{
+    const QString resolved = fs::resolve(path);
+    if (resolved.isEmpty() || !QFileInfo(resolved).isFile())
+        throw EVedomecError(QStringLiteral("Tabulka %1 neexistuje").arg(path));
+    const QFileInfo info(resolved);
+
+    QString type;
+    {
+        TTable id;
+        openTable(id, info.path(), info.fileName(), identificationLayout());
+        if (id.IsEmpty())
+            throw EVedomecError(QStringLiteral("Tabulka %1 nemá žádnou otázku").arg(path));
+        id.First();
+        type = id.FieldAsString(QStringLiteral("TEST")).trimmed().toUpper();
+        id.Close();
+    }
+    if (type != QLatin1String("A") && type != QLatin1String("B") && type != QLatin1String("C"))
+        throw EVedomecError(QStringLiteral("Tabulka %1: typ testu (pole TEST) je „%2“, ne A, B nebo C").arg(path, type));
+
+    TestSource test;
+    test.type = type.at(0);
+    TTable t;
+    openTable(t, info.path(), info.fileName(), layoutOfType(test.type));
+
+    // Fields that hold one value for the whole test; the text has it once.
+    static const char* const testWide[] = {"DRUH", "NAZEV", "JMENO", "ADRESA", "EMAIL", "HTTP", "HESLO", "TEST",
+                                           "CAS1", "CAS2", "CAS3"};
+    QStringList first;
+    QStringList differing;
+    bool answersLeft = false;
+    int question = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+        ++question;
+        RowReader row(t, question, notes);
+        if (question == 1) {
+            for (const char* f : testWide)
+                first << t.FieldAsString(QLatin1String(f));
+            test.kind = row.text("DRUH", QStringLiteral("druh testu"), true);
+            test.title = row.text("NAZEV", QStringLiteral("název testu"), true);
+            test.author = row.text("JMENO", QStringLiteral("jméno autora"), false);
+            test.address = row.text("ADRESA", QStringLiteral("adresa"), false);
+            test.email = row.text("EMAIL", QStringLiteral("e-mail"), false);
+            test.http = row.text("HTTP", QStringLiteral("webová adresa"), false);
+            test.password = row.text("HESLO", QStringLiteral("heslo"), false);
+            readTime(row, t, test);
+        } else {
+            for (int i = 0; i < int(std::size(testWide)); ++i) {
+                const QString f = QLatin1String(testWide[i]);
+                if (t.FieldAsString(f) != first[i] && !differing.contains(f)) {
+                    differing << f;
+                    row.note(QStringLiteral("pole %1 se liší od první otázky; v textu bude jen hodnota první otázky").arg(f));
+                }
+            }
+        }
+        if (!t.FieldAsString(QStringLiteral("ODPOVED")).isEmpty() && !answersLeft) {
+            answersLeft = true;
+            row.note(QStringLiteral("v tabulce zůstaly odpovědi žáka (pole ODPOVED); do textu se nepřenášejí"));
+        }
+
+        SourceQuestion q;
+        q.text = row.text("OTAZKA", QStringLiteral("text otázky"), true);
+        if (test.type == u'A') {
+            static const char* const fields[] = {"ODPOVEDA", "ODPOVEDB", "ODPOVEDC", "ODPOVEDD"};
+            for (int i = 0; i < 4; ++i)
+                q.answers[i] = row.text(fields[i], QStringLiteral("odpověď %1)").arg(QChar(u'a' + i)), true);
+        }
+        const QString correct = row.text("SPRAVNE", QStringLiteral("správná odpověď"), true);
+        q.correct = correct;
+        if (test.type == u'A' || test.type == u'B') {
+            // Scoring compares these without regard to case; the text writes them upper-case.
+            q.correct = correct.toUpper();
+            const bool ok = test.type == u'A'
+                ? q.correct.size() == 1 && q.correct.at(0) >= u'A' && q.correct.at(0) <= u'D'
+                : q.correct == QLatin1String("ANO") || q.correct == QLatin1String("NE");
+            if (!ok)
+                row.fail(QStringLiteral("pole SPRAVNE (správná odpověď)"),
+                         QStringLiteral("je „%1“; test typu %2 má %3").arg(correct, QString(test.type),
+                             test.type == u'A' ? QStringLiteral("písmeno A až D") : QStringLiteral("ANO nebo NE")));
+            if (q.correct != correct)
+                row.note(QStringLiteral("správná odpověď „%1“ bude zapsána jako „%2“").arg(correct, q.correct));
+        }
+        test.questions.append(q);
+    }
+    t.Close();
+    return test;
+}
+
+QByteArray questionTableAsText(const QString& path, QStringList* notes)
+{
+    const TestSource test = readQuestionTable(path, notes);
+    const QByteArray text = formatTestSource(
+        test, QStringLiteral("Test z tabulky %1; tabulku z něj udělá vedomec-mktest").arg(QFileInfo(path).fileName()));
+    // The table is only as good as the text reads back: prove it here.
+    try {
+        if (!sameContent(parseTestSource(text), test))
+            throw SourceError(0, QStringLiteral("text se čte jinak, než stojí v tabulce"));
+    } catch (const SourceError& e) {
+        throw EVedomecError(QStringLiteral("Tabulku %1 nelze zapsat jako text beze změny: %2").arg(path, e.message()));
+    }
+    return text;
+}
+
 void createCatalogue(const QString& dataFolder)
 {
     if (!fs::isDir(dataFolder))

@@ -34,6 +34,19 @@ struct AddedTest {
 // a file name already in the catalogue is refused.
 AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile);
 
+// Reads the question table at `path` back into a test source, for editing
+// it as text.  What the text keeps only in another form is changed and told
+// in `notes` (a value that differs from the first question's where the text
+// has one value for the whole test, answers left in ODPOVED, blanks at the
+// start of a value, a lower-case correct letter, an empty or overlong time
+// field).  What the text cannot hold at all (a line break in a value, an
+// empty question or answer) throws EVedomecError naming the question.
+TestSource readQuestionTable(const QString& path, QStringList* notes);
+
+// The text of the question table at `path`, checked to read back as the same
+// test, so that making a table of it gives this table again.
+QByteArray questionTableAsText(const QString& path, QStringList* notes);
+
 // A temporary name for `path` in the same folder that does not exist yet.
 QString temporarySibling(const QString& path);
 

@@ -2,6 +2,8 @@
 
 #include "platform/Cp1250.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -386,6 +388,101 @@ TestSource parseTestSource(const QByteArray& utf8)
 {
     Parser p;
     return p.run(utf8);
+}
+
+namespace {
+
+// A value may go on to the next line at a single blank between two non-blank
+// characters: the reader trims the continuation line and joins it with
+// exactly one blank.  Not before '#', which would begin a comment line.
+bool breakableAt(const QString& s, qsizetype i)
+{
+    return s.at(i) == u' ' && i > 0 && i + 1 < s.size() && !s.at(i - 1).isSpace() && !s.at(i + 1).isSpace()
+        && s.at(i + 1) != u'#';
+}
+
+void appendValue(QString& out, const QString& key, const QString& value)
+{
+    constexpr qsizetype Width = 78;
+    const QString indent = QStringLiteral("    ");
+    if (value.isEmpty()) {
+        out += key + u'\n';
+        return;
+    }
+    QString prefix = key + u' ';
+    QString rest = value;
+    while (prefix.size() + rest.size() > Width) {
+        const qsizetype room = Width - prefix.size();
+        qsizetype cut = -1;
+        for (qsizetype i = std::min(room, rest.size() - 1); i > 0 && cut < 0; --i)
+            if (breakableAt(rest, i))
+                cut = i;
+        for (qsizetype i = room + 1; i < rest.size() && cut < 0; ++i)
+            if (breakableAt(rest, i))
+                cut = i;
+        if (cut < 0)
+            break;
+        out += prefix + rest.left(cut) + u'\n';
+        rest = rest.mid(cut + 1);
+        prefix = indent;
+    }
+    out += prefix + rest + u'\n';
+}
+
+} // namespace
+
+QByteArray formatTestSource(const TestSource& t, const QString& comment)
+{
+    QString out;
+    if (!comment.isEmpty()) {
+        QString c = comment;
+        for (QChar& ch : c)
+            if (ch.unicode() < 0x20)
+                ch = u'?';
+        out += QStringLiteral("# ") + c + u'\n';
+    }
+    appendValue(out, QStringLiteral("Druh:"), t.kind);
+    appendValue(out, QStringLiteral("Název:"), t.title);
+    appendValue(out, QStringLiteral("Autor:"), t.author);
+    appendValue(out, QStringLiteral("Adresa:"), t.address);
+    appendValue(out, QStringLiteral("E-mail:"), t.email);
+    appendValue(out, QStringLiteral("Http:"), t.http);
+    appendValue(out, QStringLiteral("Heslo:"), t.password);
+    appendValue(out, QStringLiteral("Typ:"), QString(t.type));
+    appendValue(out, QStringLiteral("Čas:"),
+                t.hasTimeLimit() ? QStringLiteral("%1:%2:%3")
+                                       .arg(t.hours)
+                                       .arg(t.minutes, 2, 10, QLatin1Char('0'))
+                                       .arg(t.seconds, 2, 10, QLatin1Char('0'))
+                                 : QStringLiteral("neomezeno"));
+    for (const SourceQuestion& q : t.questions) {
+        out += u'\n';
+        appendValue(out, QStringLiteral("Otázka:"), q.text);
+        if (t.type == u'A')
+            for (int i = 0; i < 4; ++i)
+                appendValue(out, QString(QChar(u'a' + i)) + u')', q.answers[i]);
+        appendValue(out, QStringLiteral("Správně:"), q.correct);
+    }
+    return out.toUtf8();
+}
+
+bool sameContent(const TestSource& a, const TestSource& b)
+{
+    if (a.kind != b.kind || a.title != b.title || a.author != b.author || a.address != b.address
+        || a.email != b.email || a.http != b.http || a.password != b.password || a.type != b.type
+        || a.hours != b.hours || a.minutes != b.minutes || a.seconds != b.seconds
+        || a.questions.size() != b.questions.size())
+        return false;
+    for (qsizetype i = 0; i < a.questions.size(); ++i) {
+        const SourceQuestion& x = a.questions[i];
+        const SourceQuestion& y = b.questions[i];
+        if (x.text != y.text || x.correct != y.correct)
+            return false;
+        for (int k = 0; k < 4; ++k)
+            if (x.answers[k] != y.answers[k])
+                return false;
+    }
+    return true;
 }
 
 TestSource readTestSourceFile(const QString& path)

@@ -58,4 +58,14 @@ TestSource parseTestSource(const QByteArray& utf8);
 // Reads the file; an unreadable file is a SourceError with line 0.
 TestSource readTestSourceFile(const QString& path);
 
+// Writes `test` in the text format, UTF-8, every key spelt out, long values
+// wrapped onto continuation lines where the reader joins them back exactly.
+// `comment` (may be empty) becomes the first line, after "# ".  Values are
+// written as they are: one that the reader would read differently (a line
+// break, blanks at either end) is the caller's to refuse.
+QByteArray formatTestSource(const TestSource& test, const QString& comment = QString());
+
+// The same test, line numbers aside.
+bool sameContent(const TestSource& a, const TestSource& b);
+
 } // namespace vedomec::tools

@@ -2,14 +2,20 @@
 // table that the program imports from Testy/Import.
 //
 //   vedomec-mktest [--check] SOURCE.txt [OUTPUT.dbf]
+//   vedomec-mktest --text TABLE.dbf [OUTPUT.txt]
 //
 // Faults in the source are reported as "SOURCE:LINE: text" and nothing is
-// written.  The output is never replaced when it exists.
+// written.  The output is never replaced when it exists.  --text writes a
+// question table back as text (to standard output without OUTPUT), so that a
+// test from any installation can be edited and made into a table again.
 #include "TableTools.h"
 #include "TestSource.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -27,6 +33,52 @@ QString allowedTime(const TestSource& t)
     return QStringLiteral("%1:%2:%3").arg(t.hours).arg(t.minutes, 2, 10, QLatin1Char('0')).arg(t.seconds, 2, 10, QLatin1Char('0'));
 }
 
+// Writes the text of a question table; notes on what the text changes go to
+// standard error.  The output file is written whole under a temporary name
+// and never replaces an existing file.
+int tableToText(const QString& table, const QString& output, QTextStream& err)
+{
+    QStringList notes;
+    QByteArray text;
+    try {
+        text = questionTableAsText(table, &notes);
+    } catch (const std::exception& e) {
+        err << "vedomec-mktest: " << exceptionMessage(e) << "\n";
+        return 1;
+    }
+    for (const QString& n : std::as_const(notes))
+        err << table << ": " << n << "\n";
+    err.flush();
+    if (output.isEmpty()) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
+            err << "vedomec-mktest: text nelze zapsat na standardní výstup\n";
+            return 1;
+        }
+        return 0;
+    }
+    if (QFileInfo::exists(output) || fs::isFile(output)) {
+        err << "vedomec-mktest: " << output << " už existuje; nechávám ho, jak je\n";
+        return 1;
+    }
+    const QString tmp = temporarySibling(output);
+    QFile f(tmp);
+    bool written = f.open(QIODevice::NewOnly | QIODevice::WriteOnly) && f.write(text) == text.size() && f.flush();
+    QString why = f.errorString();
+    f.close();
+    written = written && f.error() == QFileDevice::NoError;
+    if (written && !fs::renameNoReplace(tmp, output)) {
+        written = false;
+        why = QStringLiteral("přejmenování selhalo");
+    }
+    if (!written) {
+        QFile::remove(tmp);
+        err << "vedomec-mktest: " << output << " nelze zapsat: " << why << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -36,13 +88,19 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     const bool checkOnly = args.removeAll(QStringLiteral("--check")) > 0;
-    if (args.isEmpty() || args.size() > 2 || args.first().startsWith(u'-')) {
+    const bool toText = args.removeAll(QStringLiteral("--text")) > 0;
+    if (args.isEmpty() || args.size() > 2 || args.first().startsWith(u'-') || (checkOnly && toText)) {
         err << "Použití: vedomec-mktest [--check] ZDROJ.txt [VÝSTUP.dbf]\n"
+               "        vedomec-mktest --text TABULKA.dbf [VÝSTUP.txt]\n"
                "Z testu napsaného v textovém editoru (UTF-8) udělá tabulku otázek pro složku Testy/Import.\n"
                "Bez VÝSTUPU se tabulka jmenuje jako zdroj, jen s příponou .dbf.\n"
-               "--check  jen zkontroluje zdroj, nic nezapíše.\n";
+               "--check  jen zkontroluje zdroj, nic nezapíše.\n"
+               "--text   zapíše tabulku otázek zpět jako text (bez VÝSTUPU na standardní výstup);\n"
+               "         z upraveného textu pak vedomec-mktest udělá tabulku znovu.\n";
         return 2;
     }
+    if (toText)
+        return tableToText(args[0], args.size() > 1 ? args[1] : QString(), err);
     const QString source = args[0];
     QString output = args.size() > 1 ? args[1] : QString();
     if (output.isEmpty()) {

@@ -1,7 +1,9 @@
 #include "catalogue/Otevrit.h"
 #include "controls/Fonts.h"
 
+#include "app/DialogHelp.h"
 #include "app/Hlavni.h"
+#include "assistant/HelpBook.h"
 #include "catalogue/TreeFill.h"
 #include "controls/CaptionButton.h"
 #include "controls/DBControls.h"
@@ -93,17 +95,14 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
         *edits[i] = e;
     }
 
-    CaptionButton2 = new controls::TCaptionButton(this);
-    CaptionButton2->setObjectName(QStringLiteral("CaptionButton2"));
-    CaptionButton2->setStandard(controls::tsbHelp);
-    CaptionButton2->setToggle(true);
-    CaptionButton2->setButtonLeft(30);
+    CaptionButton2 = controls::CreateHelpCaptionButton(this);
 
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { guarded([&] { TreeView1Change(current); }); });
     connect(Button1, &QPushButton::clicked, this, &TOtevritDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TOtevritDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TOtevritDialog::CaptionButton2Click);
+    HelpBook1 = CreateDialogHelp(this, OtevritHelpTexts());
     for (QWidget* w : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Button1),
                        static_cast<QWidget*>(Button2)})
         w->installEventFilter(this);
@@ -250,9 +249,14 @@ void TOtevritDialog::Button2Click()
     close();
 }
 
+bool TOtevritDialog::HelpMode() const
+{
+    return HelpBook1->HelpMode();
+}
+
 void TOtevritDialog::CaptionButton2Click()
 {
-    m_helpMode = !m_helpMode;
+    HelpBook1->setHelpMode(!HelpBook1->HelpMode());
 }
 
 bool TOtevritDialog::FormKeyPress(QKeyEvent* event)

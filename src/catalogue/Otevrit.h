@@ -14,6 +14,7 @@ class QTreeWidgetItem;
 namespace vedomec {
 
 class THlavniDialog;
+class THelpBook;
 class TDBEdit;
 namespace data {
 class TDataModule1;
@@ -45,6 +46,7 @@ public:
     TDBEdit* DBEdit5 = nullptr; // JMENO
     TDBEdit* DBEdit6 = nullptr; // HESLO
     controls::TCaptionButton* CaptionButton2 = nullptr;
+    THelpBook* HelpBook1 = nullptr;
     controls::TGradPan* GradPan1 = nullptr;
 
     // The shared path list: kind and title of the current catalogue row.
@@ -58,7 +60,7 @@ public:
     QTreeWidgetItem* FindTreeChild(QTreeWidget* tree, QTreeWidgetItem* parent, const QString& caption) const;
 
     // Whether context-help mode is on (switched by the help caption button).
-    bool HelpMode() const { return m_helpMode; }
+    bool HelpMode() const;
 
 public slots:
     void Button1Click();
@@ -86,7 +88,6 @@ private:
     data::TDataModule1* m_dm;
     QStringList m_fieldList;
     catalogue::TCatalogueTree m_tree;
-    bool m_helpMode = false;
 };
 
 extern TOtevritDialog* OtevritDialog;

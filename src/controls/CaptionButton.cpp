@@ -1,40 +1,129 @@
 #include "controls/CaptionButton.h"
 
-#include <QEvent>
+#include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QWidget>
 
 namespace vedomec::controls {
 
-TCaptionButton::TCaptionButton(QWidget* owner)
-    : QWidget(owner)
-    , m_owner(owner)
+StyleTitleMetrics StyleTitleMetrics::of(const QWidget* owner)
 {
-    setObjectName(QString());
-    if (owner) {
-        m_font = owner->font();
-        owner->installEventFilter(this);
-        // Presses on the owner's own title bar release the button as well.
-        if (QWidget* bar = owner->findChild<QWidget*>(QStringLiteral("TitleBar"), Qt::FindDirectChildrenOnly))
-            bar->installEventFilter(this);
-    }
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    place();
-    show();
+    const QStyle* s = owner ? owner->style() : QApplication::style();
+    StyleTitleMetrics m;
+    m.captionButtonWidth = s->pixelMetric(QStyle::PM_TitleBarButtonSize, nullptr, owner);
+    m.captionHeight = s->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, owner);
+    m.sizingFrame = s->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, owner);
+    return m;
 }
 
-TCaptionButton::~TCaptionButton() = default;
+TCaptionButton::TCaptionButton(QWidget* owner)
+    : QObject(owner)
+    , m_owner(owner)
+{
+    const StyleTitleMetrics m = StyleTitleMetrics::of(owner);
+    m_left = 4 * m.captionButtonWidth + 4;
+    m_top = m.sizingFrame + 2;
+    m_width = qMax(1, m.captionButtonWidth);
+    m_height = qMax(1, m.captionHeight - 4);
+    if (owner) {
+        m_font = owner->font();
+        m_titleBar = owner->findChild<QWidget*>(QStringLiteral("TitleBar"), Qt::FindDirectChildrenOnly);
+    }
+    hook();
+    redraw();
+}
 
-void TCaptionButton::setAlignment(TAlignment a) { m_alignment = a; update(); }
-void TCaptionButton::setCaption(const QString& c) { m_caption = c; update(); }
-void TCaptionButton::setGlyph(const QPixmap& g) { m_glyph = g.copy(); update(); }
-void TCaptionButton::setFont(const QFont& f) { m_font = f; update(); }
-void TCaptionButton::setButtonLeft(int v) { m_left = v; place(); }
-void TCaptionButton::setButtonTop(int v) { m_top = v; place(); }
-void TCaptionButton::setButtonWidth(int v) { m_width = qMax(1, v); place(); }
-void TCaptionButton::setButtonHeight(int v) { m_height = qMax(1, v); place(); }
-void TCaptionButton::setToggle(bool on) { m_toggle = on; update(); }
-void TCaptionButton::setStandard(TStandardButton s) { m_standard = s; update(); }
+TCaptionButton::~TCaptionButton()
+{
+    unhook();
+    // The surface may be going away with its owner; a queued update is
+    // dropped with it.
+    if (QWidget* s = Surface())
+        QMetaObject::invokeMethod(s, [s] { s->update(); }, Qt::QueuedConnection);
+}
+
+void TCaptionButton::hook()
+{
+    if (m_owner)
+        m_owner->installEventFilter(this);
+    if (m_titleBar)
+        m_titleBar->installEventFilter(this);
+}
+
+void TCaptionButton::unhook()
+{
+    if (m_owner)
+        m_owner->removeEventFilter(this);
+    if (m_titleBar)
+        m_titleBar->removeEventFilter(this);
+}
+
+void TCaptionButton::setAlignment(TAlignment a)
+{
+    m_alignment = a;
+    redraw();
+}
+
+void TCaptionButton::setCaption(const QString& c)
+{
+    m_caption = c;
+    redraw();
+}
+
+void TCaptionButton::setGlyph(const QPixmap& g)
+{
+    m_glyph = g.copy();
+    redraw();
+}
+
+void TCaptionButton::setFont(const QFont& f)
+{
+    m_font = f;
+    redraw();
+}
+
+void TCaptionButton::setButtonLeft(int v)
+{
+    const QRect before = SurfaceRect();
+    m_left = v;
+    moved(before);
+}
+
+void TCaptionButton::setButtonTop(int v)
+{
+    const QRect before = SurfaceRect();
+    m_top = v;
+    moved(before);
+}
+
+void TCaptionButton::setButtonWidth(int v)
+{
+    const QRect before = SurfaceRect();
+    m_width = qMax(1, v);
+    moved(before);
+}
+
+void TCaptionButton::setButtonHeight(int v)
+{
+    const QRect before = SurfaceRect();
+    m_height = qMax(1, v);
+    moved(before);
+}
+
+void TCaptionButton::setToggle(bool on)
+{
+    m_toggle = on;
+    redraw();
+}
+
+void TCaptionButton::setStandard(TStandardButton s)
+{
+    m_standard = s;
+    redraw();
+}
 
 QRect TCaptionButton::ButtonRect() const
 {
@@ -42,71 +131,121 @@ QRect TCaptionButton::ButtonRect() const
     return QRect(ownerWidth - m_left, m_top, m_width, m_height);
 }
 
-void TCaptionButton::place()
+QWidget* TCaptionButton::Surface() const
 {
-    setGeometry(ButtonRect());
-    raise();
-    update();
+    if (m_titleBar)
+        return m_titleBar;
+    return m_owner;
 }
 
-void TCaptionButton::setDownState(bool down)
+QRect TCaptionButton::SurfaceRect() const
 {
-    m_down = down;
-    update();
+    QWidget* s = Surface();
+    if (!s || s == m_owner)
+        return ButtonRect();
+    return ButtonRect().translated(-s->mapTo(m_owner, QPoint(0, 0)));
+}
+
+void TCaptionButton::redraw()
+{
+    if (QWidget* s = Surface())
+        s->update(SurfaceRect());
+}
+
+void TCaptionButton::moved(const QRect& before)
+{
+    if (QWidget* s = Surface())
+        s->update(before);
+    redraw();
 }
 
 bool TCaptionButton::eventFilter(QObject* watched, QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::Resize:
-    case QEvent::Show:
-        if (watched == m_owner)
-            place();
-        break;
-    case QEvent::MouseButtonPress: {
-        // A left press anywhere else on the window lets the button up.
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton && m_down)
-            setDownState(false);
-        break;
+    if (!m_owner)
+        return false;
+    if (watched == m_owner) {
+        switch (event->type()) {
+        case QEvent::Resize:
+        case QEvent::Show:
+            // The bar repaints as a whole and the button lands at its new place.
+            if (QWidget* s = Surface())
+                s->update();
+            break;
+        case QEvent::WindowTitleChange:
+        case QEvent::ActivationChange:
+        case QEvent::WindowActivate:
+        case QEvent::WindowDeactivate:
+            redraw();
+            break;
+        default:
+            break;
+        }
     }
-    default:
-        break;
+    if (event->type() == QEvent::Paint && watched == Surface()) {
+        if (m_painting)
+            return false;
+        // The surface (and any other button hooked to it) draws first, then
+        // this button goes on top.
+        m_painting = true;
+        QCoreApplication::sendEvent(watched, event);
+        m_painting = false;
+        QPainter p(static_cast<QWidget*>(watched));
+        p.setClipRegion(static_cast<QPaintEvent*>(event)->region());
+        draw(p, SurfaceRect());
+        return true;
     }
-    return QWidget::eventFilter(watched, event);
+    if (watched == m_owner || watched == m_titleBar)
+        return mouse(static_cast<QWidget*>(watched), event);
+    return false;
 }
 
-void TCaptionButton::mousePressEvent(QMouseEvent* event)
+bool TCaptionButton::mouse(QWidget* watched, QEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
-    }
-    setDownState(m_toggle ? !m_down : true);
-    const QPoint p = event->position().toPoint() + pos();
-    emit OnMouseDown(this, Qt::LeftButton, event->modifiers(), p.x(), p.y());
-}
+    const QEvent::Type t = event->type();
+    if (t != QEvent::MouseButtonPress && t != QEvent::MouseButtonDblClick && t != QEvent::MouseButtonRelease)
+        return false;
+    auto* me = static_cast<QMouseEvent*>(event);
+    if (me->button() != Qt::LeftButton)
+        return false;
+    const QPoint p = watched->mapTo(m_owner, me->position().toPoint());
+    const bool hit = ButtonRect().contains(p);
 
-void TCaptionButton::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton) {
-        event->ignore();
-        return;
+    if (t != QEvent::MouseButtonRelease) {
+        // A second press in quick succession arrives as a double click; it
+        // counts as a press, so no click of a fast pair is lost.
+        if (!hit) {
+            if (m_down) {
+                m_down = false;
+                redraw();
+            }
+            return false;
+        }
+        m_down = m_toggle ? !m_down : true;
+        m_pressed = true;
+        redraw();
+        emit OnMouseDown(this, Qt::LeftButton, me->modifiers(), p.x(), p.y());
+        // Taken: the title bar must not start moving the window.
+        return true;
     }
-    const bool over = rect().contains(event->position().toPoint());
-    if (over) {
-        const QPoint p = event->position().toPoint() + pos();
-        emit OnMouseUp(this, Qt::LeftButton, event->modifiers(), p.x(), p.y());
-    }
-    const bool click = over && m_down;
+
+    const bool ours = m_pressed;
+    m_pressed = false;
+    const bool click = hit && m_down;
+    QPointer<TCaptionButton> self(this);
+    if (hit)
+        emit OnMouseUp(this, Qt::LeftButton, me->modifiers(), p.x(), p.y());
+    if (!self)
+        return true;
     if (!m_toggle)
         m_down = false;
-    update();
+    redraw();
     if (click)
         emit OnClick(this);
+    return ours;
 }
 
 namespace {
+
 void drawFace(QPainter& p, const QRect& r, bool down)
 {
     const QColor face(212, 208, 200);
@@ -118,6 +257,19 @@ void drawFace(QPainter& p, const QRect& r, bool down)
     p.fillRect(r.left(), r.bottom(), r.width(), 1, dark);
     p.fillRect(r.right(), r.top(), 1, r.height(), dark);
 }
+
+// The help glyph, pixel by pixel, so it stays crisp at title-bar sizes.
+constexpr const char* kHelpGlyph[] = {
+    ".####.",
+    "##..##",
+    "....##",
+    "...##.",
+    "..##..",
+    "..##..",
+    "......",
+    "..##..",
+};
+
 } // namespace
 
 void DrawCaptionGlyph(QPainter& p, const QRect& r, TStandardButton kind, bool down, bool enabled)
@@ -140,12 +292,14 @@ void DrawCaptionGlyph(QPainter& p, const QRect& r, TStandardButton kind, bool do
         break;
     }
     case tsbHelp: {
-        QFont f(QStringLiteral("Liberation Sans"));
-        f.setPixelSize(qMax(6, r.height() - 1));
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(ink);
-        p.drawText(r.translated(down ? 1 : 0, down ? 1 : 0), Qt::AlignCenter, QStringLiteral("?"));
+        const int gw = 6;
+        const int gh = int(std::size(kHelpGlyph));
+        const int x0 = r.left() + (r.width() - gw) / 2 + (down ? 1 : 0);
+        const int y0 = r.top() + (r.height() - gh) / 2 + (down ? 1 : 0);
+        for (int y = 0; y < gh; ++y)
+            for (int x = 0; x < gw; ++x)
+                if (kHelpGlyph[y][x] == '#')
+                    p.fillRect(x0 + x, y0 + y, 1, 1, ink);
         break;
     }
     case tsbMax:
@@ -173,13 +327,14 @@ void DrawCaptionGlyph(QPainter& p, const QRect& r, TStandardButton kind, bool do
     p.restore();
 }
 
-void TCaptionButton::paintEvent(QPaintEvent*)
+void TCaptionButton::draw(QPainter& p, const QRect& r) const
 {
-    QPainter p(this);
-    const QRect r = rect();
+    p.save();
+    p.setClipRect(r, Qt::IntersectClip);
     drawFace(p, r, m_down);
     if (m_standard != tsbNone) {
         DrawCaptionGlyph(p, r, m_standard, m_down);
+        p.restore();
         return;
     }
     const int shift = m_down ? 1 : 0;
@@ -191,7 +346,7 @@ void TCaptionButton::paintEvent(QPaintEvent*)
         case taCenter: x = (m_width - m_glyph.width()) / 2; break;
         }
         const int y = (r.height() - m_glyph.height()) / 2;
-        p.drawPixmap(x + shift, y + shift, m_glyph);
+        p.drawPixmap(r.left() + x + shift, r.top() + y + shift, m_glyph);
     }
     if (!m_caption.isEmpty()) {
         QFont f = p.font();
@@ -211,6 +366,19 @@ void TCaptionButton::paintEvent(QPaintEvent*)
         // Drawn literally: an ampersand is no mnemonic here.
         p.drawText(tr.translated(shift, shift), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
     }
+    p.restore();
+}
+
+TCaptionButton* CreateHelpCaptionButton(QWidget* owner)
+{
+    auto* b = new TCaptionButton(owner);
+    b->setObjectName(QStringLiteral("CaptionButton2"));
+    b->setStandard(tsbHelp);
+    b->setButtonLeft(30);
+    b->setButtonTop(5);
+    b->setButtonWidth(12);
+    b->setButtonHeight(11);
+    return b;
 }
 
 } // namespace vedomec::controls

@@ -88,7 +88,11 @@ TToolDialog::TToolDialog(QWidget* mainWindow)
     m_closeButton = new TCaptionButton(this);
     m_closeButton->setObjectName(QStringLiteral("CloseBox"));
     m_closeButton->setStandard(tsbClose);
+    // Sized for the compact bar rather than the style's full-size caption.
     m_closeButton->setButtonLeft(16);
+    m_closeButton->setButtonTop(TitleMetrics::SizingFrame + 2);
+    m_closeButton->setButtonWidth(TitleMetrics::CaptionButtonWidth);
+    m_closeButton->setButtonHeight(TitleMetrics::CaptionHeight - 4);
     connect(m_closeButton, &TCaptionButton::OnClick, this, [this] { close(); });
     setClientSize(300, 200);
 }

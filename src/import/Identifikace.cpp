@@ -2,7 +2,9 @@
 #include "controls/Fonts.h"
 
 #include "app/AppPath.h"
+#include "app/DialogHelp.h"
 #include "app/Hlavni.h"
+#include "assistant/HelpBook.h"
 #include "catalogue/AllowedTime.h"
 #include "controls/CaptionButton.h"
 #include "controls/DBControls.h"
@@ -124,15 +126,12 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     Button2->setAutoDefault(true);
     setDefaultButton(Button1);
 
-    CaptionButton2 = new controls::TCaptionButton(this);
-    CaptionButton2->setObjectName(QStringLiteral("CaptionButton2"));
-    CaptionButton2->setStandard(controls::tsbHelp);
-    CaptionButton2->setToggle(true);
-    CaptionButton2->setButtonLeft(30);
+    CaptionButton2 = controls::CreateHelpCaptionButton(this);
 
     connect(Button1, &QPushButton::clicked, this, &TIdentifikaceDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TIdentifikaceDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TIdentifikaceDialog::CaptionButton2Click);
+    HelpBook1 = CreateDialogHelp(this, IdentifikaceHelpTexts());
 
     IdentifikaceDialog = this;
 }
@@ -216,9 +215,14 @@ void TIdentifikaceDialog::Button2Click()
     close();
 }
 
+bool TIdentifikaceDialog::HelpMode() const
+{
+    return HelpBook1->HelpMode();
+}
+
 void TIdentifikaceDialog::CaptionButton2Click()
 {
-    m_helpMode = !m_helpMode;
+    HelpBook1->setHelpMode(!HelpBook1->HelpMode());
 }
 
 } // namespace vedomec

@@ -11,6 +11,7 @@ class QPushButton;
 namespace vedomec {
 
 class THlavniDialog;
+class THelpBook;
 namespace data {
 class TDataModule1;
 class TTable;
@@ -49,6 +50,7 @@ public:
     QPushButton* Button1 = nullptr; // "Ok", the default button
     QPushButton* Button2 = nullptr; // "Zpět"
     controls::TCaptionButton* CaptionButton2 = nullptr;
+    THelpBook* HelpBook1 = nullptr;
     controls::TGradPan* GradPan1 = nullptr;
 
     // The import dialog's hand-over: opens `fileName` of `folder` in Table1
@@ -58,7 +60,7 @@ public:
 
     // The copy into Testy; tests put a failing one here.  Empty: the real one.
     void setCopyFunction(importing::CopyFunction copy) { m_copy = std::move(copy); }
-    bool HelpMode() const { return m_helpMode; }
+    bool HelpMode() const;
 
 public slots:
     void Button1Click();
@@ -75,7 +77,6 @@ private:
     THlavniDialog* m_main;
     data::TDataModule1* m_dm;
     importing::CopyFunction m_copy;
-    bool m_helpMode = false;
 };
 
 extern TIdentifikaceDialog* IdentifikaceDialog;

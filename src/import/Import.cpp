@@ -1,7 +1,9 @@
 #include "import/Import.h"
 
 #include "app/AppPath.h"
+#include "app/DialogHelp.h"
 #include "app/Hlavni.h"
+#include "assistant/HelpBook.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
 #include "controls/Gradpan.h"
@@ -88,11 +90,7 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     Label2->setGeometry(controls::BesideLeftStrip, 208, 50, 16);
     Label2->hide();
 
-    CaptionButton2 = new controls::TCaptionButton(this);
-    CaptionButton2->setObjectName(QStringLiteral("CaptionButton2"));
-    CaptionButton2->setStandard(controls::tsbHelp);
-    CaptionButton2->setToggle(true);
-    CaptionButton2->setButtonLeft(30);
+    CaptionButton2 = controls::CreateHelpCaptionButton(this);
 
     // Label2 follows the selection as it changes instead of polling it.
     connect(FileListBox1, &QListWidget::currentItemChanged, this,
@@ -103,6 +101,7 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     connect(Button1, &QPushButton::clicked, this, &TImportDialog::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TImportDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TImportDialog::CaptionButton2Click);
+    HelpBook1 = CreateDialogHelp(this, ImportHelpTexts());
 
     ImportDialog = this;
 }
@@ -195,9 +194,14 @@ void TImportDialog::Button2Click()
     close();
 }
 
+bool TImportDialog::HelpMode() const
+{
+    return HelpBook1->HelpMode();
+}
+
 void TImportDialog::CaptionButton2Click()
 {
-    m_helpMode = !m_helpMode;
+    HelpBook1->setHelpMode(!HelpBook1->HelpMode());
 }
 
 } // namespace vedomec

@@ -12,6 +12,7 @@ class QPushButton;
 namespace vedomec {
 
 class THlavniDialog;
+class THelpBook;
 namespace data {
 class TDataModule1;
 }
@@ -35,6 +36,7 @@ public:
     QPushButton* Button2 = nullptr; // "Zpět"
     QLabel* Label2 = nullptr;       // hidden: the selected file's name
     controls::TCaptionButton* CaptionButton2 = nullptr;
+    THelpBook* HelpBook1 = nullptr;
     controls::TGradPan* GradPan1 = nullptr;
 
     // The folder the list shows (application folder + Testy/Import).
@@ -42,7 +44,7 @@ public:
     // Re-reads the folder's "*.dbf" files (any letter case), sorted by name.
     void UpdateFileList();
     // Whether context-help mode is on (switched by the help caption button).
-    bool HelpMode() const { return m_helpMode; }
+    bool HelpMode() const;
 
 public slots:
     void Button1Click();
@@ -62,7 +64,6 @@ private:
     THlavniDialog* m_main;
     data::TDataModule1* m_dm;
     QString m_folder;
-    bool m_helpMode = false;
 };
 
 extern TImportDialog* ImportDialog;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,13 +38,25 @@ protected:
     }
 };
 
-void pressAndRelease(QWidget* w, QPoint press, QWidget* releaseOn, QPoint release)
+// A press on the caption button and a release at `release` (owner coordinates):
+// the surface keeps the mouse while the button is held.
+void pressAndRelease(TCaptionButton* b, QPoint release)
 {
-    QTest::mousePress(w, Qt::LeftButton, {}, press);
-    // The button keeps the mouse while it is held; a release outside it
-    // arrives at the button with a point outside its rectangle.
-    const QPoint global = releaseOn->mapToGlobal(release);
-    QTest::mouseRelease(w, Qt::LeftButton, {}, w->mapFromGlobal(global));
+    QWidget* s = b->Surface();
+    QTest::mousePress(s, Qt::LeftButton, {}, b->SurfaceRect().center());
+    QTest::mouseRelease(s, Qt::LeftButton, {}, s->mapFrom(b->Owner(), release));
+}
+
+void clickCaption(TCaptionButton* b)
+{
+    QTest::mouseClick(b->Surface(), Qt::LeftButton, {}, b->SurfaceRect().center());
+}
+
+// The button's face colour at a point of the button (surface coordinates).
+const QColor kFace(212, 208, 200);
+QColor surfacePixel(TCaptionButton* b, QPoint p)
+{
+    return b->Surface()->grab().toImage().pixelColor(p);
 }
 
 int countColour(const QImage& img, const QColor& c)
@@ -144,31 +157,53 @@ private slots:
         cb->setButtonHeight(11);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(cb->geometry(), QRect(270, 5, 12, 11));
+        QCOMPARE(form.findChild<TCaptionButton*>(QStringLiteral("CaptionButton2")), cb);
+        QCOMPARE(cb->Surface(), &form); // no title bar of our own: drawn on the window
         QCOMPARE(cb->ButtonRect(), QRect(270, 5, 12, 11));
+        QCOMPARE(surfacePixel(cb, QPoint(271, 14)), kFace);
+        QCOMPARE(surfacePixel(cb, QPoint(270, 5)), QColor(255, 255, 255)); // the bevel
+        QVERIFY(surfacePixel(cb, QPoint(269, 14)) != kFace);
 
         QSignalSpy clicks(cb, &TCaptionButton::OnClick);
         QSignalSpy downs(cb, &TCaptionButton::OnMouseDown);
         QSignalSpy ups(cb, &TCaptionButton::OnMouseUp);
-        QTest::mousePress(cb, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mousePress(&form, Qt::LeftButton, {}, QPoint(275, 10));
         QVERIFY(cb->Down());
+        QCOMPARE(surfacePixel(cb, QPoint(270, 5)), QColor(64, 64, 64)); // drawn pressed
         QCOMPARE(downs.count(), 1);
         QCOMPARE(downs.first().at(3).toInt(), 275); // window coordinates
-        QTest::mouseRelease(cb, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(downs.first().at(4).toInt(), 10);
+        QTest::mouseRelease(&form, Qt::LeftButton, {}, QPoint(275, 10));
         QVERIFY(!cb->Down());
         QCOMPARE(ups.count(), 1);
         QCOMPARE(clicks.count(), 1);
         QCOMPARE(clicks.first().first().value<QObject*>(), cb);
+        QCOMPARE(surfacePixel(cb, QPoint(270, 5)), QColor(255, 255, 255));
 
         // Released elsewhere: no click, and drawn released again.
-        pressAndRelease(cb, QPoint(5, 5), &form, QPoint(100, 100));
+        pressAndRelease(cb, QPoint(100, 100));
+        QCOMPARE(downs.count(), 2);
         QCOMPARE(clicks.count(), 1);
         QCOMPARE(ups.count(), 1);
         QVERIFY(!cb->Down());
+        // Pressed elsewhere and released on it: no click either.
+        QTest::mousePress(&form, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseRelease(&form, Qt::LeftButton, {}, QPoint(275, 10));
+        QCOMPARE(clicks.count(), 1);
+        // Other buttons do nothing.
+        QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(275, 10));
+        QCOMPARE(downs.count(), 2);
+        QCOMPARE(clicks.count(), 1);
 
-        // Resizing keeps the distance from the right edge.
+        // Resizing keeps the distance from the right edge, where it is drawn and hit.
         form.resize(400, 200);
-        QCOMPARE(cb->geometry().topLeft(), QPoint(370, 5));
+        QCOMPARE(cb->ButtonRect(), QRect(370, 5, 12, 11));
+        QCOMPARE(surfacePixel(cb, QPoint(371, 14)), kFace);
+        QVERIFY(surfacePixel(cb, QPoint(271, 14)) != kFace);
+        clickCaption(cb);
+        QCOMPARE(clicks.count(), 2);
+        QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(275, 10));
+        QCOMPARE(clicks.count(), 2);
     }
 
     void captionButtonToggle()
@@ -181,19 +216,56 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QSignalSpy clicks(cb, &TCaptionButton::OnClick);
-        QTest::mouseClick(cb, Qt::LeftButton, {}, QPoint(2, 2));
+        clickCaption(cb);
         QVERIFY(cb->Down());
         QCOMPARE(clicks.count(), 1);
         // The click that lets it up raises nothing.
-        QTest::mouseClick(cb, Qt::LeftButton, {}, QPoint(2, 2));
+        clickCaption(cb);
         QVERIFY(!cb->Down());
         QCOMPARE(clicks.count(), 1);
-        // Down again, then a click on the form's own area lets it up.
-        QTest::mouseClick(cb, Qt::LeftButton, {}, QPoint(2, 2));
+        // Pressed and released elsewhere, it stays down, without a click.
+        pressAndRelease(cb, QPoint(10, 150));
         QVERIFY(cb->Down());
+        QCOMPARE(clicks.count(), 1);
+        // A click on the form's own area lets it up.
         QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(100, 150));
         QVERIFY(!cb->Down());
-        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(clicks.count(), 1);
+    }
+
+    void captionButtonFaces()
+    {
+        QWidget form;
+        form.resize(300, 200);
+        auto* cb = new TCaptionButton(&form);
+        cb->setButtonLeft(60);
+        cb->setButtonTop(4);
+        cb->setButtonWidth(40);
+        cb->setButtonHeight(16);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto face = [&] { return form.grab().toImage().copy(cb->ButtonRect()); };
+        const QImage plain = face();
+        // Without a standard kind: a glyph on the side away from the caption.
+        QPixmap red(6, 6);
+        red.fill(Qt::red);
+        cb->setGlyph(red);
+        QImage img = face();
+        QCOMPARE(img.pixelColor(40 - 6 - 4, 5), QColor(Qt::red));
+        QCOMPARE(img.pixelColor(40 - 4, 5), kFace);
+        cb->setAlignment(taRightJustify);
+        QCOMPARE(face().pixelColor(4, 5), QColor(Qt::red));
+        const int ink = countColour(face(), QColor(Qt::black));
+        cb->setCaption(QStringLiteral("A&B"));
+        QVERIFY(countColour(face(), QColor(Qt::black)) > ink + 10);
+        // A standard kind draws its glyph and nothing else.
+        cb->setStandard(tsbHelp);
+        const QImage help = face();
+        QCOMPARE(countColour(help, QColor(Qt::red)), 0);
+        cb->setCaption(QString());
+        cb->setGlyph(QPixmap());
+        QCOMPARE(face(), help);
+        QVERIFY(help != plain);
     }
 
     void captionButtonDefaults()
@@ -207,10 +279,16 @@ private slots:
         QCOMPARE(cb.Standard(), tsbNone);
         QCOMPARE(cb.Toggle(), false);
         QCOMPARE(cb.Down(), false);
-        QCOMPARE(cb.ButtonWidth(), TitleMetrics::CaptionButtonWidth);
-        QCOMPARE(cb.ButtonLeft(), 4 * TitleMetrics::CaptionButtonWidth + 4);
-        QCOMPARE(cb.ButtonTop(), TitleMetrics::SizingFrame + 2);
-        QCOMPARE(cb.ButtonHeight(), TitleMetrics::CaptionHeight - 4);
+        QVERIFY(cb.Caption().isEmpty());
+        QVERIFY(cb.Glyph().isNull());
+        // From the style's title-bar metrics.
+        QStyle* style = form.style();
+        const int buttonWidth = style->pixelMetric(QStyle::PM_TitleBarButtonSize);
+        QVERIFY(buttonWidth > 0);
+        QCOMPARE(cb.ButtonWidth(), buttonWidth);
+        QCOMPARE(cb.ButtonLeft(), 4 * buttonWidth + 4);
+        QCOMPARE(cb.ButtonTop(), style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth) + 2);
+        QCOMPARE(cb.ButtonHeight(), style->pixelMetric(QStyle::PM_TitleBarHeight) - 4);
         QCOMPARE(cb.Font().pixelSize(), 17);
     }
 
@@ -247,8 +325,8 @@ private slots:
         QCOMPARE(dlg.shows, 2);
         QVERIFY(!main.isEnabled());
         TCaptionButton* box = dlg.closeButton();
-        QCOMPARE(box->geometry().right(), dlg.width() - 16 + box->width() - 1);
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, 3));
+        QCOMPARE(box->ButtonRect(), QRect(dlg.width() - 16, 5, 13, 11));
+        clickCaption(box);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.closes, 2);
         QVERIFY(main.isEnabled());
@@ -328,26 +406,48 @@ private slots:
     void helpButtonInTitleBar()
     {
         CountingDialog dlg;
+        dlg.setCaption(QStringLiteral("Import testu"));
         dlg.setClientSize(296, 241);
-        auto* help = new TCaptionButton(&dlg);
-        help->setStandard(tsbHelp);
-        help->setButtonLeft(30);
-        help->setButtonTop(5);
-        help->setButtonWidth(12);
-        help->setButtonHeight(11);
+        TCaptionButton* help = CreateHelpCaptionButton(&dlg);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(help->geometry(), QRect(dlg.width() - 30, 5, 12, 11));
-        QVERIFY(help->geometry().bottom() < TToolDialog::titleBarHeight());
-        QVERIFY(!help->geometry().intersects(dlg.closeButton()->geometry()));
-        // A press on the title bar lets a pressed help button up.
-        QTest::mouseClick(help, Qt::LeftButton, {}, QPoint(2, 2));
-        help->setToggle(true);
-        QTest::mouseClick(help, Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(help->objectName(), QStringLiteral("CaptionButton2"));
+        QCOMPARE(help->Standard(), tsbHelp);
+        QVERIFY(!help->Toggle());
+        QCOMPARE(help->ButtonRect(), QRect(dlg.width() - 30, 5, 12, 11));
+        QVERIFY(help->ButtonRect().bottom() < TToolDialog::titleBarHeight());
+        QVERIFY(!help->ButtonRect().intersects(dlg.closeButton()->ButtonRect()));
+        // Drawn on the dialog's own title bar, next to the close box.
+        QCOMPARE(help->Surface(), dlg.titleBar());
+        QCOMPARE(dlg.closeButton()->Surface(), dlg.titleBar());
+        const QRect r = help->SurfaceRect();
+        QCOMPARE(surfacePixel(help, r.bottomLeft() + QPoint(1, -1)), kFace);
+        const QRect box = dlg.closeButton()->SurfaceRect();
+        QCOMPARE(surfacePixel(help, box.bottomLeft() + QPoint(1, -1)), kFace);
+        // A new title is drawn under it, and it is drawn again on top.
+        dlg.setCaption(QStringLiteral("Identifikace importovaného testu a mnohem delší titulek"));
+        QCOMPARE(surfacePixel(help, r.bottomLeft() + QPoint(1, -1)), kFace);
+
+        // Every completed click counts; pressing on it does not move the window.
+        QSignalSpy clicks(help, &TCaptionButton::OnClick);
+        const QPoint before = dlg.pos();
+        clickCaption(help);
+        clickCaption(help);
+        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(dlg.pos(), before);
+        QVERIFY(dlg.isVisible());
+        // Pressed, then released on the title bar: no click, drawn up again.
+        QTest::mousePress(dlg.titleBar(), Qt::LeftButton, {}, r.center());
         QVERIFY(help->Down());
-        QTest::mousePress(dlg.titleBar(), Qt::LeftButton, {}, QPoint(20, 5));
         QTest::mouseRelease(dlg.titleBar(), Qt::LeftButton, {}, QPoint(20, 5));
         QVERIFY(!help->Down());
+        QCOMPARE(clicks.count(), 2);
+
+        // Taken off, the title bar is the title bar there again.
+        delete help;
+        QCoreApplication::processEvents();
+        QVERIFY(dlg.titleBar()->grab().toImage().pixelColor(r.bottomLeft() + QPoint(1, -1)) != kFace);
+        QCOMPARE(surfacePixel(dlg.closeButton(), box.bottomLeft() + QPoint(1, -1)), kFace);
     }
 
     void leftStrip()

@@ -693,7 +693,9 @@ private slots:
         switch (path) {
         case 0: QTest::mouseClick(d().Button1, Qt::LeftButton); break;
         case 1: QTest::keyClick(d().Button1, Qt::Key_Escape); break;
-        case 2: QTest::mouseClick(d().closeButton(), Qt::LeftButton, {}, d().closeButton()->rect().center()); break;
+        case 2:
+            QTest::mouseClick(d().closeButton()->Surface(), Qt::LeftButton, {}, d().closeButton()->SurfaceRect().center());
+            break;
         case 3: QTest::keyClick(d().Button1, Qt::Key_Return); break;
         }
         QVERIFY(errors.isEmpty());

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what a Linux desktop
+# gets: the programs, the pristine sample, the menu entry, the icons and the
+# AppStream data (both validators must accept them), and the installed
+# program started with no display on a new user's account, where it makes
+# the user's own folder from the sample, silently, and keeps it from then on.
+#
+#   check_install.sh BUILD_DIR PRISTINE_SAMPLE_DIR
+set -euo pipefail
+build=$1
+pristine=$2
+id=cz.nivella.vedomec
+
+work=$(mktemp -d)
+cleanup() { chmod -R u+w "$work" 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
+
+for f in bin/vedomec bin/vedomec-mktest bin/vedomec-table; do
+  [ -x "$prefix/$f" ] || fail "$f is not installed"
+done
+for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+         share/icons/hicolor/scalable/apps/$id.svg \
+         share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
+         share/doc/vedomec/navod.md share/doc/vedomec/README.md; do
+  [ -f "$prefix/$f" ] || fail "$f is not installed"
+done
+# The PNG header holds the width and height as 32-bit big-endian numbers.
+for size in 48 256; do
+  dims=$(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | tr -s ' ')
+  want=$(printf ' 0 0 %d %d 0 0 %d %d' $((size / 256)) $((size % 256)) $((size / 256)) $((size % 256)))
+  [ "$dims" = "$want" ] || fail "the ${size} px icon measures$dims"
+done
+diff -r "$pristine/Data" "$prefix/share/vedomec/sample/Data" >/dev/null || fail "installed Data differs from the sample"
+diff -r "$pristine/Testy" "$prefix/share/vedomec/sample/Testy" >/dev/null || fail "installed Testy differs from the sample"
+diff -r "$pristine/Zvuky" "$prefix/share/vedomec/sample/Zvuky" >/dev/null || fail "installed Zvuky differs from the sample"
+[ -d "$prefix/share/vedomec/sample/Testy/Import" ] || fail "no Testy/Import in the sample"
+if find "$prefix/bin" -mindepth 1 -iname data | grep -q .; then fail "data next to the installed program"; fi
+
+command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (package desktop-file-utils; scripts/deps.sh installs it)"
+command -v appstreamcli >/dev/null || fail "appstreamcli is missing (package appstream; scripts/deps.sh installs it)"
+desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$id.desktop")
+[ -x "$prefix/bin/$exec_line" ] || fail "the menu entry starts '$exec_line', which is not installed"
+
+# The prefix as a package leaves it: nobody's to write.
+chmod -R a-w "$prefix"
+
+start() { # HOME, then extra environment; prints the application folder
+  local home=$1; shift
+  mkdir -p "$home" "$work/runtime"; chmod 700 "$work/runtime"
+  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+      VEDOMEC_STARTUP_CHECK=1 "$@" timeout 120 "$prefix/bin/$exec_line" 2>"$work/stderr"
+}
+check_quiet() {
+  if grep -q '^vedomec:' "$work/stderr"; then cat "$work/stderr" >&2; fail "$1: the program reported an error"; fi
+}
+
+home=$work/home
+folder=$(start "$home") || fail "the installed program did not come up (exit $?)"
+[ -n "$folder" ] || fail "the installed program ended without showing its window (another copy running?)"
+check_quiet "first start"
+[ "$folder" = "$home/.local/share/vedomec/" ] || fail "first start ran on '$folder'"
+diff -r "$pristine/Data" "$folder/Data" >/dev/null || fail "the user's Data is not the sample's"
+diff -r "$pristine/Testy" "$folder/Testy" >/dev/null || fail "the user's Testy is not the sample's"
+[ -f "$folder/Zvuky/Info.wav" ] || fail "the user's folder has no sounds"
+ls -A "$home/.local/share" | grep -qv '^vedomec$' && fail "something beside the user's folder: $(ls -A "$home/.local/share")"
+
+# The user's folder is his from now on: a second start keeps what he did.
+rm "$folder/Testy/Import/MestaEvropy.dbf"
+folder2=$(start "$home") || fail "second start (exit $?)"
+check_quiet "second start"
+[ "$folder2" = "$folder" ] || fail "second start ran on '$folder2'"
+[ ! -e "$folder/Testy/Import/MestaEvropy.dbf" ] || fail "the second start made the user's folder again"
+diff -r "$pristine/Testy" "$prefix/share/vedomec/sample/Testy" >/dev/null || fail "the installed sample changed"
+
+# XDG_DATA_HOME chooses where the user's data live.
+folder3=$(start "$work/home2" XDG_DATA_HOME="$work/xdg") || fail "start with XDG_DATA_HOME (exit $?)"
+[ "$folder3" = "$work/xdg/vedomec/" ] || fail "with XDG_DATA_HOME the program ran on '$folder3'"
+
+# The installed tools read the installed (read-only) tables.
+"$prefix/bin/vedomec-mktest" --text "$prefix/share/vedomec/sample/Testy/ZemepisCR.dbf" >"$work/z.txt" || fail "vedomec-mktest --text"
+"$prefix/bin/vedomec-mktest" --check "$work/z.txt" >/dev/null || fail "vedomec-mktest --check of its own text"
+"$prefix/bin/vedomec-table" check "$prefix/share/vedomec/sample/Data/Testy.DBF" >/dev/null || fail "vedomec-table check"
+
+echo "installed into a temporary prefix; validators passed; first start made $folder"
