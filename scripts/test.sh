@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; then builds the
 # table store with AddressSanitizer + UndefinedBehaviorSanitizer and runs its
-# tests again, and runs the fuzzer for a bounded time on its seed corpus.
+# tests again, and runs the fuzzers for a bounded time on their seed corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -20,6 +20,6 @@ ctest --test-dir build-asan --output-on-failure -L core -j "$JOBS"
 
 if [ -f fuzz/CMakeLists.txt ] && grep -q add_executable fuzz/CMakeLists.txt; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEDOMEC_FUZZ=ON >/dev/null
-  cmake --build build-fuzz -j "$JOBS" --target fuzz_table fuzz_rtf
+  cmake --build build-fuzz -j "$JOBS" --target fuzz_table fuzz_rtf fuzz_actor
   ctest --test-dir build-fuzz --output-on-failure -L fuzz
 fi

@@ -1,0 +1,151 @@
+#include "DynamicLibrary.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <dlfcn.h>
+#include <link.h>
+
+namespace vedomec {
+
+DynamicLibrary::~DynamicLibrary()
+{
+    unload();
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept
+{
+    if (this != &other) {
+        unload();
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_fileName = std::move(other.m_fileName);
+        m_segments = std::move(other.m_segments);
+        other.m_fileName.clear();
+        other.m_segments.clear();
+    }
+    return *this;
+}
+
+bool DynamicLibrary::load(const QString& path, QString* error)
+{
+    unload();
+    // An absolute path keeps dlopen from searching LD_LIBRARY_PATH and the
+    // system folders for a bare name.
+    const QByteArray native = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    dlerror();
+    void* handle = ::dlopen(native.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        if (error) {
+            const char* message = dlerror();
+            *error = message ? QString::fromLocal8Bit(message) : QStringLiteral("cannot load %1").arg(path);
+        }
+        return false;
+    }
+
+    link_map* map = nullptr;
+    if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map) {
+        ::dlclose(handle);
+        if (error)
+            *error = QStringLiteral("no link map for %1").arg(path);
+        return false;
+    }
+    struct Search {
+        const link_map* map;
+        std::vector<Segment>* out;
+    } search {map, &m_segments};
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) -> int {
+            auto* s = static_cast<Search*>(data);
+            const char* name = info->dlpi_name ? info->dlpi_name : "";
+            const char* mapName = s->map->l_name ? s->map->l_name : "";
+            if (info->dlpi_addr != s->map->l_addr || std::strcmp(name, mapName) != 0)
+                return 0;
+            for (int i = 0; i < info->dlpi_phnum; ++i) {
+                const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+                if (ph.p_type == PT_LOAD && (ph.p_flags & PF_R) && ph.p_memsz > 0) {
+                    const quintptr begin = info->dlpi_addr + ph.p_vaddr;
+                    s->out->push_back({begin, begin + ph.p_memsz, (ph.p_flags & PF_X) != 0});
+                }
+            }
+            return 1;
+        },
+        &search);
+    m_handle = handle;
+    m_fileName = path;
+    return true;
+}
+
+void DynamicLibrary::unload()
+{
+    if (m_handle)
+        ::dlclose(m_handle);
+    m_handle = nullptr;
+    m_fileName.clear();
+    m_segments.clear();
+}
+
+bool DynamicLibrary::containsRange(const void* p, std::size_t size) const
+{
+    const auto begin = reinterpret_cast<quintptr>(p);
+    if (!p || begin + size < begin)
+        return false;
+    for (const Segment& s : m_segments)
+        if (begin >= s.begin && begin + size <= s.end)
+            return true;
+    return false;
+}
+
+bool DynamicLibrary::isCode(const void* p) const
+{
+    const auto at = reinterpret_cast<quintptr>(p);
+    for (const Segment& s : m_segments)
+        if (at >= s.begin && at < s.end)
+            return s.executable;
+    return false;
+}
+
+void* DynamicLibrary::findExport(const char* name) const
+{
+    if (!m_handle)
+        return nullptr;
+    void* p = ::dlsym(m_handle, name);
+    // dlsym also finds the symbols of the libraries this one depends on.
+    return containsRange(p, 1) ? p : nullptr;
+}
+
+QByteArray DynamicLibrary::resourceSymbol(quint16 id)
+{
+    return QByteArrayLiteral("rcdata_") + QByteArray::number(id);
+}
+
+QByteArrayView DynamicLibrary::resource(quint16 id) const
+{
+    void* p = findExport(resourceSymbol(id).constData());
+    if (!p)
+        return {};
+    Dl_info info {};
+    void* entry = nullptr;
+    if (!::dladdr1(p, &info, &entry, RTLD_DL_SYMENT) || !entry || info.dli_saddr != p)
+        return {};
+    const auto* symbol = static_cast<const ElfW(Sym)*>(entry);
+#if __ELF_NATIVE_CLASS == 64
+    if (ELF64_ST_TYPE(symbol->st_info) != STT_OBJECT)
+#else
+    if (ELF32_ST_TYPE(symbol->st_info) != STT_OBJECT)
+#endif
+        return {};
+    const std::size_t size = symbol->st_size;
+    if (size == 0 || size > std::size_t(std::numeric_limits<qsizetype>::max()) || !containsRange(p, size))
+        return {};
+    return QByteArrayView(static_cast<const char*>(p), qsizetype(size));
+}
+
+} // namespace vedomec

@@ -1,0 +1,24 @@
+# vedomec_add_actor_library(<target> DESCRIPTION <file> [ASSETS <folder>]
+#                           [OUTPUT_DIRECTORY <folder>] [DEPENDS <files or targets...>])
+#
+# Builds an actor library <target>.so from a description (tools/ActorSource.h):
+# vedomec-mkactor writes its C source, which is compiled into a shared object
+# that exports only GetActorInfo and the rcdata_N resources.
+function(vedomec_add_actor_library target)
+  cmake_parse_arguments(A "" "DESCRIPTION;ASSETS;OUTPUT_DIRECTORY" "DEPENDS" ${ARGN})
+  if(NOT A_ASSETS)
+    get_filename_component(A_ASSETS ${A_DESCRIPTION} DIRECTORY)
+  endif()
+  set(source ${CMAKE_CURRENT_BINARY_DIR}/${target}-actor.c)
+  add_custom_command(
+    OUTPUT ${source}
+    COMMAND vedomec-mkactor ${A_DESCRIPTION} ${source} --assets ${A_ASSETS}
+    DEPENDS vedomec-mkactor ${A_DESCRIPTION} ${A_DEPENDS}
+    COMMENT "Building the actor library ${target} from ${A_DESCRIPTION}"
+    VERBATIM)
+  add_library(${target} MODULE ${source})
+  set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so" C_VISIBILITY_PRESET hidden)
+  if(A_OUTPUT_DIRECTORY)
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${A_OUTPUT_DIRECTORY})
+  endif()
+endfunction()
