@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "assistant/oaAssist.h"
 #include "controls/DBControls.h"
+#include "controls/ToolDialog.h"
 #include "controls/ToolbarButton.h"
 #include "data/Data.h"
 #include "data/Table.h"
@@ -12,6 +13,7 @@
 #include "results/TimeCounter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -190,7 +192,9 @@ void THlavniDialog::buildQuestionArea()
 {
     Panel2 = whitePanel(this, "Panel2", 8, 115, 417, 309);
 
-    Label5 = new QLabel(Panel2);
+    // A long "kind - title" is shortened at its end, never cut on both
+    // sides of the centre.
+    Label5 = new TElidedLabel(Panel2);
     Label5->setObjectName(QStringLiteral("Label5"));
     QFont title = serif(19, true);
     title.setUnderline(true);
@@ -429,8 +433,23 @@ void THlavniDialog::showEvent(QShowEvent* e)
 
 void THlavniDialog::closeEvent(QCloseEvent* e)
 {
+    // Closing the main window ends the program on every path.  A message
+    // that waits gets no answer, its nested loop ends and its caller goes
+    // on with nothing chosen; an open dialog closes; then the answers of an
+    // open test are erased as always, and the loop of the program ends.
+    m_closing = true;
+    Assistant->AbandonMessage();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<controls::TToolDialog*>(w);
+        if (dialog && dialog->mainWindow() == this && dialog->isVisible())
+            dialog->close();
+    }
     guarded([this] { FormClose(); });
+    // No expiry of the time limit after the end.
+    K1->setText(QStringLiteral("0"));
+    TimeCounter1->Stop();
     e->accept();
+    emit closed();
 }
 
 void THlavniDialog::FormShow()

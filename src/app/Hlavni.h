@@ -2,6 +2,7 @@
 // The main window: the frame, the toolbar, the hidden shortcut menu, and the
 // handlers of the test session.  The session handlers are defined in the
 // subsystem folders (session/, results/) next to the helpers they use.
+#include "controls/ElidedLabel.h"
 #include "platform/SoundCue.h"
 
 #include <QPointer>
@@ -61,7 +62,7 @@ public:
     // Question area.
     QFrame* Panel2 = nullptr;
     QLabel* Cislo = nullptr;
-    QLabel* Label5 = nullptr;
+    TElidedLabel* Label5 = nullptr; // the test's title line
     QLabel* Label11 = nullptr;
     QLabel* Cas1 = nullptr;
     QLabel* Label12 = nullptr;
@@ -172,6 +173,15 @@ public:
     // stopped.  Safe to run more than once.
     void EndSessionState();
 
+    // True once the window has been closed: the program is ending, and a
+    // handler that comes back from a message must not start anything new.
+    bool isClosing() const { return m_closing; }
+
+signals:
+    // The window has closed and the program ends; start-up ends the message
+    // loop on it.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -194,6 +204,7 @@ private:
     data::TDataModule1* m_dm = nullptr;
     TSoundCue m_sound;
     bool m_tickPending = false;
+    bool m_closing = false;
 };
 
 extern THlavniDialog* HlavniDialog;

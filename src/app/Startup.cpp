@@ -27,9 +27,10 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     splash->show();
     splash->repaint();
 
-    // 3.
+    // 3. The task bar shows the main window's title "Vedomec 2001".  No
+    // display name is set: Qt would append it to every window's name, and a
+    // dialog is named by its caption alone.
     QApplication::setApplicationName(QStringLiteral("Vedomec 2001"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vedomec 2001"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString appFolder = TAppPath::Path();
@@ -58,7 +59,9 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     splash->hide();
     delete splash;
 
-    // 12. The program ends when the main window closes.
+    // 12. The program ends when the main window closes, also from inside a
+    // message's nested loop (quitting ends every loop that runs).
+    QObject::connect(mainWindow, &THlavniDialog::closed, &app, &QApplication::quit);
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();

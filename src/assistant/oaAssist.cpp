@@ -141,6 +141,17 @@ void TAssistant::CloseBalloon()
         m_balloon->hideBalloon();
 }
 
+void TAssistant::AbandonMessage()
+{
+    if (m_wait) {
+        m_wait->superseded = true;
+        m_wait->loop.quit();
+        m_wait = nullptr;
+    }
+    m_balloon->setAwaitingResult(false);
+    m_balloon->hideBalloon();
+}
+
 int TAssistant::BalloonMode() const
 {
     return m_balloon->isVisible() ? m_mode : bmNoBalloon;

@@ -59,6 +59,10 @@ public:
     // Closes the balloon if it is visible.  A message that is waited for
     // closes only through its cancel button's result, as with Esc.
     void CloseBalloon();
+    // Ends a message that is waited for without any answer: its MessageDlg
+    // returns mrNone at once, and the balloon is hidden.  For the end of the
+    // program, which must not wait for a balloon nobody will answer.
+    void AbandonMessage();
     // 0 none, 1 message (2 tips, 3 guide, 4 speech, 5 thought later).
     int BalloonMode() const;
     // 0 while hidden or centred; 1..8 beside the anchor.

@@ -13,9 +13,11 @@
 #include "platform/ErrorReport.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeWidget>
 
 namespace vedomec {
@@ -41,11 +43,11 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     setClientSize(kClientWidth, kClientHeight);
     QWidget* c = clientArea();
 
-    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Folder, QRect(0, 0, 57, kClientHeight));
+    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Folder, QRect(0, 0, controls::LeftStripWidth, kClientHeight));
 
     TreeView1 = new QTreeWidget(c);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setGeometry(66, 8, 224, 190);
+    TreeView1->setGeometry(controls::BesideLeftStrip, 8, 290 - controls::BesideLeftStrip, 190);
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
     TreeView1->setIndentation(19);
@@ -55,6 +57,8 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     TreeView1->setAllColumnsShowFocus(true);
     TreeView1->setUniformRowHeights(true);
     TreeView1->setExpandsOnDoubleClick(true);
+    // A title too long for the view ends in "…"; its tooltip has it whole.
+    TreeView1->setTextElideMode(Qt::ElideRight);
     // The view receives its items already in caption order (TreeFill).
     TreeView1->setSortingEnabled(false);
     {
@@ -84,7 +88,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
     for (int i = 0; i < 6; ++i) {
         auto* e = new TDBEdit(c);
         e->setObjectName(QStringLiteral("DBEdit%1").arg(i + 1));
-        e->setGeometry(66, 8 + 22 * i, 100, 21);
+        e->setGeometry(controls::BesideLeftStrip, 8 + 22 * i, 100, 21);
         e->hide();
         if (m_dm)
             e->setDataSource(m_dm->DataSource4);
@@ -275,6 +279,18 @@ bool TOtevritDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && FormKeyPress(static_cast<QKeyEvent*>(event)))
         return true;
+    if (event->type() == QEvent::ToolTip && watched == TreeView1->viewport()) {
+        // Every node names its caption in full as its tooltip, so two long
+        // titles the view shortens alike can be told apart.  Asked for here
+        // rather than stored in each of a large catalogue's items.
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (QTreeWidgetItem* item = TreeView1->itemAt(help->pos()))
+            QToolTip::showText(help->globalPos(), item->text(0), TreeView1->viewport(),
+                               TreeView1->visualItemRect(item));
+        else
+            QToolTip::hideText();
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick && watched == TreeView1->viewport()) {
         // The tree still expands or collapses a kind node itself.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)

@@ -5,10 +5,8 @@ namespace vedomec {
 using vedomec::data::TDataSource;
 
 TDBText::TDBText(QWidget* parent)
-    : QLabel(parent)
+    : TElidedLabel(parent)
 {
-    // Field text is data, never markup.
-    setTextFormat(Qt::PlainText);
 }
 
 void TDBText::setDataSource(TDataSource* source)

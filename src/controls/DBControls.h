@@ -1,6 +1,8 @@
 #pragma once
 // Read-only controls that show one field of the current row of a data
 // source and follow it as the row changes.
+#include "controls/ElidedLabel.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -9,7 +11,9 @@
 
 namespace vedomec {
 
-class TDBText : public QLabel {
+// One line of a field shortened with "…" when it does not fit (the full
+// text as tooltip); word-wrapped for longer texts.
+class TDBText : public TElidedLabel {
     Q_OBJECT
     Q_PROPERTY(QString DataField READ DataField WRITE setDataField)
 

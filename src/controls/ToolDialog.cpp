@@ -158,13 +158,10 @@ void TToolDialog::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    if (!m_centred) {
-        // Centred once, the first time it shows; it stays where the user puts it.
-        if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-            const QRect sg = s->geometry();
-            move(sg.x() + (sg.width() - width()) / 2, sg.y() + (sg.height() - height()) / 2);
-        }
-        m_centred = true;
+    // Centred on the screen every time it is shown, wherever it was moved.
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect sg = s->geometry();
+        move(sg.x() + (sg.width() - width()) / 2, sg.y() + (sg.height() - height()) / 2);
     }
     if (m_mainWindow) {
         if (windowHandle() && m_mainWindow->windowHandle())

@@ -76,7 +76,6 @@ private:
     TCaptionButton* m_closeButton = nullptr;
     QPointer<QWidget> m_mainWindow;
     bool m_disabledMain = false;
-    bool m_centred = false;
     QPointer<QAbstractButton> m_defaultButton;
 };
 
@@ -84,6 +83,11 @@ enum class DialogIcon { Folder, Import, IdCard, Chart };
 
 // Our own 32 x 32 pictures of the dialogs.
 QPixmap DialogIconPixmap(DialogIcon icon);
+
+// Every dialog's left strip is this wide; what stands beside it starts a
+// small gap further right.
+constexpr int LeftStripWidth = 46;
+constexpr int BesideLeftStrip = LeftStripWidth + 9;
 
 // The decoration strip down the left of a dialog: an aqua gradient panel
 // (GradPan1) holding the icon (Image1) inside a white-framed square (Shape1).

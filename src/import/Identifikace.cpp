@@ -26,7 +26,7 @@ TIdentifikaceDialog* IdentifikaceDialog = nullptr;
 
 namespace {
 
-constexpr int kCaptionLeft = 66;
+constexpr int kCaptionLeft = controls::BesideLeftStrip;
 constexpr int kRowTop = 8;
 constexpr int kRowStep = 18;
 constexpr int kRowHeight = 16;
@@ -56,7 +56,7 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     DataSource1->SetDataSet(Table1);
 
-    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::IdCard, QRect(0, 0, 57, kClientHeight));
+    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::IdCard, QRect(0, 0, controls::LeftStripWidth, kClientHeight));
 
     QPalette red;
     red.setColor(QPalette::WindowText, Qt::red);

@@ -60,15 +60,15 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     font.setPixelSize(12);
     c->setFont(font);
 
-    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Import, QRect(0, 0, 57, kClientHeight));
+    GradPan1 = controls::CreateLeftStrip(c, controls::DialogIcon::Import, QRect(0, 0, controls::LeftStripWidth, kClientHeight));
 
     Label1 = new QLabel(QStringLiteral("Seznam souborů pro import :"), c);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(66, 8, 222, 16);
+    Label1->setGeometry(controls::BesideLeftStrip, 8, 288 - controls::BesideLeftStrip, 16);
 
     FileListBox1 = new QListWidget(c);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(66, 26, 222, 172);
+    FileListBox1->setGeometry(controls::BesideLeftStrip, 26, 288 - controls::BesideLeftStrip, 172);
     FileListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     FileListBox1->setUniformItemSizes(true);
     FileListBox1->setIconSize(QSize(16, 16));
@@ -87,7 +87,7 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
 
     Label2 = new QLabel(c);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(66, 208, 50, 16);
+    Label2->setGeometry(controls::BesideLeftStrip, 208, 50, 16);
     Label2->hide();
 
     CaptionButton2 = controls::CreateHelpCaptionButton(this);

@@ -1,19 +1,27 @@
 #pragma once
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 class QLocalServer;
 
 namespace vedomec {
 
-// One copy of the program per user session.  The running copy listens on a
-// local socket in the abstract namespace, named from the main window's class
-// and title, so a copy that was killed leaves nothing behind that could block
-// the next start.
+// The desktop a process shows its windows on, as its environment names it:
+// the Wayland socket, else the X display (without the screen number), else
+// the login session id; empty when none is known.
+QString SessionScope(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+
+// One copy of the program per user and desktop.  The running copy listens on
+// a local socket in the abstract namespace, named from the main window's
+// class and title, the user id and the graphical session, so a copy that was
+// killed leaves nothing behind that could block the next start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString& windowClass, const QString& title, QObject* parent = nullptr);
+    // scope: the graphical session the rule is about (SessionScope()).
+    SingleInstance(const QString& windowClass, const QString& title, const QString& scope = SessionScope(),
+                   QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // True when another copy already runs.

@@ -2,10 +2,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
+
 namespace vedomec {
 
-// Plays a WAV file without waiting.  A file that cannot be played plays
-// nothing; the call never blocks and never throws.
+// Plays a WAV file without waiting; the call never blocks and never throws.
 class ISoundPlayer {
 public:
     virtual ~ISoundPlayer() = default;
@@ -25,7 +27,10 @@ ISoundPlayer& soundPlayer();
 void setSoundPlayer(ISoundPlayer* player); // nullptr restores the default
 void setDefaultSoundPlayer(ISoundPlayer* player);
 
-// The player over the sound device (Qt Multimedia).
+// The player over the sound device (Qt Multimedia).  A file it cannot play
+// plays the system's default sound instead.
 ISoundPlayer* qtSoundPlayer();
+// The same with another default sound (tests count it).
+std::unique_ptr<ISoundPlayer> makeQtSoundPlayer(std::function<void()> systemSound);
 
 } // namespace vedomec

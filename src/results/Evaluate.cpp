@@ -61,9 +61,16 @@ bool EvaluateTest(THlavniDialog& h, results::EvalMode mode)
             return false;
         }
     } else {
+        // The scan walks the cursor over every row, but the window must keep
+        // showing one question: a tick of the time limit while the unanswered
+        // message waits stores the boxes on screen into the current row, so
+        // that row has to be the one whose number and text are shown.
+        const data::Bookmark shown = table->GetBookmark();
         table->First();
         do {
             if (!sheet.add(table->FieldAsString(kSpravne), table->FieldAsString(kOdpoved))) {
+                if (shown)
+                    table->GotoBookmark(shown);
                 unansweredProcedure(h, table);
                 return false;
             }
@@ -111,7 +118,7 @@ void THlavniDialog::TimeCounter1Timer()
     EndSessionState();
     UserMessage(QStringLiteral("Váš čas na vyplnění testu vypršel. Nyní budou zobrazeny výsledky."), mtInformation,
                 mbOK);
-    if (!VysledekDialog)
+    if (!VysledekDialog || isClosing())
         return;
     Timer1Timer();
     VysledekDialog->Nazev->setText(Label5->text());

@@ -2,20 +2,16 @@
 
 #include <QStringList>
 
-#include <cmath>
 
 namespace vedomec::results {
 
-int RoundHalfEven(double x)
+qint64 RoundHalfEven(qint64 num, qint64 den)
 {
-    const double f = std::floor(x);
-    const double diff = x - f;
-    double result = f;
-    if (diff > 0.5)
-        result = f + 1.0;
-    else if (diff == 0.5)
-        result = std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
-    return static_cast<int>(result);
+    const qint64 q = num / den;
+    const qint64 twiceRest = 2 * (num % den);
+    if (twiceRest > den || (twiceRest == den && q % 2 != 0))
+        return q + 1;
+    return q;
 }
 
 QString UpperAscii(const QString& text)
@@ -28,17 +24,19 @@ QString UpperAscii(const QString& text)
     return out;
 }
 
-QString GradeText(double p)
+QString GradeText(qint64 r, qint64 n)
 {
-    if (p >= 75.0 && p < 100.0)
+    // p >= b  <=>  100 * r >= b * n, with no rounding on the way.
+    if (n <= 0 || r >= n)
+        return QString();
+    const qint64 hundredR = 100 * r;
+    if (hundredR >= 75 * n)
         return QStringLiteral("2 - chvalitebný");
-    if (p >= 50.0 && p < 75.0)
+    if (hundredR >= 50 * n)
         return QStringLiteral("3 - dobrý");
-    if (p >= 25.0 && p < 50.0)
+    if (hundredR >= 25 * n)
         return QStringLiteral("4 - dostatečný");
-    if (p < 25.0)
-        return QStringLiteral("5 - nedostatečný");
-    return QString();
+    return QStringLiteral("5 - nedostatečný");
 }
 
 bool AnswerIsRight(TestType type, const QString& answer, const QString& correct)
@@ -76,17 +74,20 @@ Outcome TScoreSheet::finish(int questionCount) const
     o.wrong = questionCount - m_r;
     o.wrongList = m_wrong;
     o.correctList = m_correct;
-    // A table without rows scans nothing; 100 / 0 would make every figure
-    // below meaningless, so such a test scores nothing.
-    o.p = m_n > 0 ? (100.0 / m_n) * m_r : 0.0;
     if (m_r == questionCount && m_n > 0) {
         o.percentText = QStringLiteral("100");
         o.barWidth = 400;
         o.grade = QStringLiteral("1 - výborný");
+    } else if (m_n == 0) {
+        // A table without rows scans nothing; 100 / 0 would make every
+        // figure meaningless, so such a test scores nothing.
+        o.percentText = QStringLiteral("0");
+        o.barWidth = 0;
+        o.grade = QStringLiteral("5 - nedostatečný");
     } else {
-        o.percentText = QString::number(RoundHalfEven(o.p));
-        o.barWidth = RoundHalfEven(o.p * 4.0);
-        o.grade = GradeText(o.p);
+        o.percentText = QString::number(RoundHalfEven(100 * qint64(m_r), m_n));
+        o.barWidth = int(RoundHalfEven(400 * qint64(m_r), m_n));
+        o.grade = GradeText(m_r, m_n);
     }
     return o;
 }

@@ -15,16 +15,19 @@ enum class TestType { A, B, C };
 // expiry scores every row, an empty answer counting like any other.
 enum class EvalMode { ResultsCommand, TimeExpiry };
 
-// Nearest whole number, an exact half going to the even neighbour
-// (62.5 -> 62, 87.5 -> 88).
-int RoundHalfEven(double x);
+// The nearest whole number to num / den (den > 0, num >= 0), an exact half
+// going to the even neighbour (500 / 8 -> 62, 700 / 8 -> 88).  Worked out on
+// integers: a percentage such as 100 * 97 / 194 is exactly 50, where the
+// floating-point (100 / 194) * 97 falls just below it.
+qint64 RoundHalfEven(qint64 num, qint64 den);
 
 // Upper case for the letters a to z only; accented letters stay.
 QString UpperAscii(const QString& text);
 
-// The grade for a test that is not all right: p is the percentage before
-// rounding.  Empty for p >= 100, where the caller keeps the grade it has.
-QString GradeText(double p);
+// The grade for a test that is not all right, r of n right, judged on the
+// exact percentage 100 * r / n.  Empty when r >= n (or n is 0), where the
+// caller keeps the grade it has.
+QString GradeText(qint64 r, qint64 n);
 
 // Types A and B compare without regard to the case of a to z, type C exactly.
 bool AnswerIsRight(TestType type, const QString& answer, const QString& correct);
@@ -42,7 +45,6 @@ struct Outcome {
     int n = 0;              // questions scanned
     int r = 0;              // right answers
     int wrong = 0;          // L3: question count minus r
-    double p = 0.0;         // percentage before rounding
     QString percentText;    // L4
     int barWidth = 0;       // width of the success bar, 0 to 400
     QString grade;          // L6; empty when GradeText leaves it as it was

@@ -3,6 +3,7 @@
 
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
+#include "controls/ElidedLabel.h"
 #include "controls/Gradpan.h"
 #include "controls/ToolbarButton97.h"
 #include "data/Data.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 
 namespace vedomec {
 
@@ -61,6 +63,53 @@ QLabel* field(QWidget* parent, const char* name, const QRect& r, const QFont& fo
     l->setFont(font);
     l->setGeometry(r);
     l->setAlignment(align);
+    return l;
+}
+
+// A list of question numbers that may be longer than its rectangle: the
+// label wraps inside a scroll area of that rectangle, which scrolls it
+// vertically when it overflows.  Hiding or showing the label hides or
+// shows the area with it.
+class ListVisibility : public QObject {
+public:
+    ListVisibility(QLabel* list, QScrollArea* area) : QObject(list), m_area(area) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::ShowToParent)
+            m_area->show();
+        else if (e->type() == QEvent::HideToParent)
+            m_area->hide();
+        return false;
+    }
+
+private:
+    QScrollArea* m_area;
+};
+
+QLabel* scrollingList(QWidget* parent, const char* name, const QRect& r, const QFont& font)
+{
+    auto* area = new QScrollArea(parent);
+    area->setObjectName(QLatin1String(name) + QStringLiteral("Box"));
+    area->setGeometry(r);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setWidgetResizable(true);
+    // The box or the panel behind shows through, as behind a plain label.
+    area->setAutoFillBackground(false);
+    area->viewport()->setAutoFillBackground(false);
+
+    auto* l = new QLabel;
+    l->setObjectName(QLatin1String(name));
+    l->setFont(font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setWordWrap(true);
+    l->setTextFormat(Qt::PlainText);
+    area->setWidget(l);
+    l->setAutoFillBackground(false);
+    l->installEventFilter(new ListVisibility(l, area));
     return l;
 }
 
@@ -150,7 +199,11 @@ TVysledekDialog::TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm)
     const QFont plain = serif(13);
     const QFont bold = serif(13, true);
 
-    Nazev = field(c, "Nazev", QRect(64, 16, 393, 22), serif(19, true), Qt::AlignHCenter | Qt::AlignTop);
+    Nazev = new TElidedLabel(c);
+    Nazev->setObjectName(QStringLiteral("Nazev"));
+    Nazev->setFont(serif(19, true));
+    Nazev->setGeometry(64, 16, 393, 22);
+    Nazev->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label10 = label(c, "Label10", kRating, 225, 48, serif(16, true));
     L6 = field(c, "L6", QRect(64, 72, 393, 19), serif(16, true), Qt::AlignHCenter | Qt::AlignTop);
     paint(L6, Qt::red);
@@ -167,11 +220,9 @@ TVysledekDialog::TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm)
     Label9 = label(c, "Label9", QStringLiteral("Chybně zodpovězené otázky"), 88, 165, plain);
     Label11 = label(c, "Label11", kCorrectAnswers, 316, 165, plain);
     Bevel4 = box(c, "Bevel4", QRect(62, 184, 200, 121));
-    L5 = field(c, "L5", QRect(64, 186, 195, 115), bold, Qt::AlignLeft | Qt::AlignTop);
-    L5->setWordWrap(true);
+    L5 = scrollingList(c, "L5", QRect(64, 186, 195, 115), bold);
     Bevel5 = box(c, "Bevel5", QRect(265, 184, 200, 121));
-    L7 = field(c, "L7", QRect(267, 186, 195, 115), bold, Qt::AlignLeft | Qt::AlignTop);
-    L7->setWordWrap(true);
+    L7 = scrollingList(c, "L7", QRect(267, 186, 195, 115), bold);
     Tl1 = new QPushButton(QStringLiteral("Ukázat"), c);
     Tl1->setObjectName(QStringLiteral("Tl1"));
     Tl1->setFont(sans(11));
@@ -339,12 +390,9 @@ void BuildResultsPanel(QWidget* p)
     label(p, "Label13", QStringLiteral("Cybně zodpovězené otázky"), 28, 102, plain);
     label(p, "Label20", kCorrectAnswers, 256, 102, plain);
     shape(p, "Shape2", QRect(2, 120, 197, 100), Qt::white, Qt::black);
-    QLabel* l5 = field(p, "L5", QRect(5, 123, 191, 94), bold, Qt::AlignLeft | Qt::AlignTop);
-    l5->setWordWrap(true);
+    scrollingList(p, "L5", QRect(5, 123, 191, 94), bold);
     shape(p, "Shape1", QRect(202, 120, 197, 100), Qt::white, Qt::black);
-    QLabel* l7 = field(p, "L7", QRect(205, 123, 191, 94), bold, Qt::AlignLeft | Qt::AlignTop);
-    l7->setWordWrap(true);
-    l7->hide();
+    scrollingList(p, "L7", QRect(205, 123, 191, 94), bold)->hide();
 
     label(p, "Label17", kPercent, 4, 228, plain);
     field(p, "L4", QRect(199, 228, 25, 15), bold, Qt::AlignRight | Qt::AlignTop);

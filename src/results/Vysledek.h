@@ -2,6 +2,7 @@
 // The results dialog: the outcome of an evaluated test, the success bar and,
 // on request, the correct answers.  Closing it ends the test for good and
 // leaves the results on the main window's results panel.
+#include "controls/ElidedLabel.h"
 #include "controls/ToolDialog.h"
 
 #include <QBrush>
@@ -52,7 +53,7 @@ public:
     ~TVysledekDialog() override;
 
     controls::TGradPan* GradPan1 = nullptr;
-    QLabel* Nazev = nullptr;
+    TElidedLabel* Nazev = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* L6 = nullptr;
     QFrame* Bevel2 = nullptr;

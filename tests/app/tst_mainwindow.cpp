@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "controls/ToolDialog.h"
 #include "controls/ToolbarButton.h"
 #include "platform/SingleInstance.h"
 #include "results/TimeCounter.h"
@@ -219,6 +220,32 @@ private slots:
         QVERIFY(!app.dm->Table5->Active());
         app.showMain();
         QVERIFY(app.main->ToolbarButton971->isEnabled());
+    }
+
+    // One strip width in every dialog; what stands beside it keeps clear of
+    // it, and in the three small dialogs starts 9 pixels to its right.
+    void dialogsLeftStrip()
+    {
+        AppFixture app;
+        const std::pair<controls::TToolDialog*, bool> dialogs[] = {
+            {app.open, true}, {app.import, true}, {app.ident, true}, {app.results, false}};
+        for (auto [dialog, besideAt55] : dialogs) {
+            QWidget* client = dialog->clientArea();
+            auto* strip = client->findChild<QWidget*>(QStringLiteral("GradPan1"));
+            QVERIFY2(strip, qPrintable(dialog->objectName()));
+            QCOMPARE(strip->width(), 46);
+            QCOMPARE(strip->height(), besideAt55 ? client->height() : 425);
+            int nearest = client->width();
+            for (QObject* o : client->children()) {
+                auto* w = qobject_cast<QWidget*>(o);
+                if (!w || w == strip)
+                    continue;
+                QVERIFY2(!w->geometry().intersects(strip->geometry()), qPrintable(w->objectName()));
+                nearest = qMin(nearest, w->x());
+            }
+            if (besideAt55)
+                QCOMPARE(nearest, strip->geometry().right() + 1 + 9);
+        }
     }
 
     void singleCopy()

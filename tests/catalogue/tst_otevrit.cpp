@@ -15,7 +15,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace vedomec;
@@ -450,6 +452,60 @@ private slots:
         QTest::keyClick(s.f.open->TreeView1, Qt::Key_Escape);
         QVERIFY(s.f.main->isEnabled());
         QVERIFY(!s.f.dm->Table4->Active());
+    }
+
+    // Long titles: the tree shortens them but shows each in full as its
+    // tooltip, so two that share their first words can be told apart; the
+    // main window's title line shortens at its end, with the full text as
+    // tooltip, in its own place.
+    void longTitlesStayReadable()
+    {
+        const QString kind = QStringLiteral("Český jazyk a literatura pro druhý stupeň ZŠ");
+        const QString first = QStringLiteral("Vyjmenovaná slova po obojetných souhláskách, díl 1");
+        const QString second = QStringLiteral("Vyjmenovaná slova po obojetných souhláskách, díl 2");
+        Session s([&](AppFolder& a) {
+            a.addTest("slova1.dbf", named("A", 2, kind, first));
+            a.addTest("slova2.dbf", named("A", 2, kind, second));
+        });
+        s.show();
+        QTreeWidgetItem* k = s.item(kind);
+        QVERIFY(k);
+        k->setExpanded(true);
+        QTreeWidgetItem* one = s.item(kind, first);
+        QTreeWidgetItem* two = s.item(kind, second);
+        QVERIFY(one && two);
+        QCOMPARE(s.tree()->textElideMode(), Qt::ElideRight);
+        // The view cannot show these captions whole ...
+        for (QTreeWidgetItem* it : {k, one, two})
+            QVERIFY(s.tree()->visualItemRect(it).width() < s.tree()->fontMetrics().horizontalAdvance(it->text(0)));
+        // ... but hovering shows each in full.
+        QWidget* viewport = s.tree()->viewport();
+        for (QTreeWidgetItem* it : {k, one, two}) {
+            const QPoint at = s.tree()->visualItemRect(it).center();
+            QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+            QApplication::sendEvent(viewport, &help);
+            QTRY_COMPARE(QToolTip::text(), it->text(0));
+            QToolTip::hideText();
+        }
+
+        s.choose(kind, second);
+        s.pressOpen();
+        QVERIFY2(s.f.errors.isEmpty(), qPrintable(s.f.errors.join('\n')));
+        THlavniDialog* w = s.f.main;
+        const QString full = kind + QStringLiteral(" - ") + second;
+        QCOMPARE(w->Label5->text(), full);
+        QCOMPARE(w->Label5->geometry(), QRect(1, 6, 415, 24));
+        QVERIFY(w->Label5->isElided());
+        const QString shown = w->Label5->shownText();
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        QVERIFY(full.startsWith(shown.chopped(1)));
+        QVERIFY(w->Label5->fontMetrics().horizontalAdvance(shown) <= w->Label5->width());
+
+        const QPoint at = w->Label5->rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, w->Label5->mapToGlobal(at));
+        QApplication::sendEvent(w->Label5, &help);
+        QTRY_COMPARE(QToolTip::text(), full);
+        QToolTip::hideText();
     }
 
     void openingSetsTheWholeMainWindow_data()

@@ -341,6 +341,25 @@ private slots:
         QVERIFY(main.isEnabled());
     }
 
+    void toolDialogIsCentredOnEveryShow()
+    {
+        CountingDialog dlg;
+        dlg.setClientSize(296, 241);
+        const QRect screen = dlg.screen()->geometry();
+        const QPoint centred(screen.x() + (screen.width() - dlg.width()) / 2,
+                             screen.y() + (screen.height() - dlg.height()) / 2);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.pos(), centred);
+        // Moved away, closed and shown again: back in the middle.
+        dlg.move(centred + QPoint(-120, 75));
+        QTRY_COMPARE(dlg.pos(), centred + QPoint(-120, 75));
+        dlg.close();
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.pos(), centred);
+    }
+
     void toolDialogKeepsDisabledMainWindowDisabled()
     {
         // A main window that someone else disabled stays so.

@@ -18,7 +18,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidget>
 
 using namespace vedomec;
@@ -395,6 +397,42 @@ private slots:
 
     // "Zpět", Esc and the close box after the hand-over change nothing, and
     // the import can be started again.
+    // A 100-character title, author and address are shortened at their end
+    // inside their rows, each with the full text as its tooltip; short
+    // values are shown as they are.
+    void longValuesShortenedWithTheFullTextAtHand()
+    {
+        TestFile t = simpleTest("A", 2);
+        t.nazev = QStringLiteral("Opakování učiva osmého ročníku: ") + QString(68, QLatin1Char('m'));
+        QCOMPARE(t.nazev.size(), 100);
+        t.adresa = QStringLiteral("Základní škola Na Výsluní, Dlouhá ulice 1234/56, Horní Dolní u Pardubic, 530 02");
+        AppFixture app([&](AppFolder& f) { f.addImport("dlouhy.dbf", t); });
+        app.showMain();
+        showAndSelect(app, "dlouhy.dbf");
+        QTest::mouseClick(child<QPushButton>(app.import, "Button1"), Qt::LeftButton);
+        QVERIFY(app.ident->isVisible());
+        QApplication::processEvents();
+
+        QWidget* client = app.ident->clientArea();
+        for (const char* name : {"DBText2", "DBText4"}) {
+            auto* v = child<TDBText>(app.ident, name);
+            QCOMPARE(v->text(), QString::fromUtf8(name) == "DBText2" ? t.nazev : t.adresa);
+            QVERIFY2(client->rect().contains(v->geometry()), name);
+            QVERIFY2(v->isElided(), name);
+            QVERIFY(v->shownText().endsWith(QChar(0x2026)));
+            QVERIFY(v->fontMetrics().horizontalAdvance(v->shownText()) <= v->width());
+            const QPoint at = v->rect().center();
+            QHelpEvent help(QEvent::ToolTip, at, v->mapToGlobal(at));
+            QApplication::sendEvent(v, &help);
+            QTRY_COMPARE(QToolTip::text(), v->text());
+            QToolTip::hideText();
+        }
+        auto* kind = child<TDBText>(app.ident, "DBText1");
+        QVERIFY(!kind->isElided());
+        QCOMPARE(kind->shownText(), t.druh);
+        QTest::mouseClick(child<QPushButton>(app.ident, "Button2"), Qt::LeftButton);
+    }
+
     void leavingIdentificationChangesNothing()
     {
         AppFixture app([](AppFolder& f) { f.addImport("test.dbf", simpleTest("A", 3)); });

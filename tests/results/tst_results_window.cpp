@@ -6,6 +6,7 @@
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
+#include "controls/DBControls.h"
 #include "controls/Edit97.h"
 #include "controls/ToolbarButton97.h"
 #include "data/Data.h"
@@ -19,6 +20,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
@@ -56,6 +59,32 @@ class TestResultsWindow : public QObject {
     TVysledekDialog& d() { return *dialog; }
 
     QLabel* panelLabel(const char* name) { return h().Panel4->findChild<QLabel*>(QLatin1String(name)); }
+    // The box a list of question numbers scrolls in.
+    static QScrollArea* listBox(QWidget* parent, const char* name)
+    {
+        return parent->findChild<QScrollArea*>(QLatin1String(name) + QStringLiteral("Box"));
+    }
+
+    // The whole list can be read: its label holds every line, and the box
+    // scrolls vertically to the last one.
+    static void expectReadable(QWidget* parent, const char* name, const QString& ending)
+    {
+        QScrollArea* box = listBox(parent, name);
+        QVERIFY(box);
+        auto* list = qobject_cast<QLabel*>(box->widget());
+        QVERIFY(list);
+        QVERIFY(list->text().endsWith(ending));
+        QVERIFY(box->isVisibleTo(parent));
+        QVERIFY(box->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(box->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(list->height() >= list->heightForWidth(list->width()));
+        QVERIFY(list->width() <= box->viewport()->width());
+        box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
+        QApplication::processEvents();
+        // The end of the list stands inside the box.
+        QCOMPARE(list->mapTo(box->viewport(), QPoint(0, list->height())).y(), box->viewport()->height());
+    }
+
 
     // The question table as the test opening leaves it: open on row 1, its
     // panel shown, the session state of an open test, the clock from zero.
@@ -381,6 +410,67 @@ private slots:
         QVERIFY(errors.isEmpty());
     }
 
+    void expiryDuringTheUnansweredMessageStoresIntoTheQuestionShown()
+    {
+        // Question 3 is left empty while b) stands ticked on question 2; the
+        // limit runs out while the unanswered message waits.
+        TestFile t = questionsOf(QStringLiteral("A"), {"A", "B", "B"});
+        for (int i = 0; i < 3; ++i)
+            t.questions[i].otazka = QStringLiteral("Otázka číslo %1").arg(i + 1);
+        openTest(t, QStringLiteral("0:01:00"));
+        h().RadioButton1->setChecked(true);
+        h().T3Click();
+        h().RadioButton2->setChecked(true);
+        QStringList onScreen;
+        answer = [&](const BalloonMessage& m) {
+            if (m.text.startsWith(QStringLiteral("Ještě"))) {
+                // Number, text and boxes on screen belong to one question.
+                onScreen << h().Cislo->text() << h().DBText1->text()
+                         << (h().RadioButton2->isChecked() ? QStringLiteral("b)") : QString());
+                tickAt(60);
+            }
+            return int(mrOk);
+        };
+        h().ToolbarButton975Click();
+        QCOMPARE(onScreen, (QStringList {"2", "Otázka číslo 2", "b)"}));
+        QCOMPARE(stored(), (QStringList {"A", "B", ""}));
+        QVERIFY(d().isVisible());
+        QCOMPARE(d().L2->text(), QStringLiteral("2"));
+        QCOMPARE(d().L5->text(), QStringLiteral("3"));
+        QCOMPARE(d().L4->text(), QStringLiteral("67"));
+        QCOMPARE(d().L6->text(), QStringLiteral("3 - dobrý"));
+        QVERIFY(errors.isEmpty());
+    }
+
+    void longListsScrollInsideTheirBoxes()
+    {
+        // 200 questions, every one answered wrong: neither list fits its box.
+        TestFile t = questionsOf(QStringLiteral("A"), QStringList(200, QStringLiteral("A")));
+        for (Question& q : t.questions)
+            q.odpoved = QStringLiteral("B");
+        t.nazev = QString(100, QLatin1Char('x'));
+        openTest(t);
+        h().Timer1Timer();
+        h().ToolbarButton975Click();
+        QVERIFY(d().isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&d()));
+        QCOMPARE(d().L2->text(), QStringLiteral("0"));
+        expectReadable(&d(), "L5", QStringLiteral("199, 200"));
+        // The correct answers, once the user asks for them.
+        QVERIFY(!listBox(&d(), "L7")->isVisibleTo(&d()));
+        answer = [](const BalloonMessage&) { return int(mrYes); };
+        d().Tl1Click();
+        expectReadable(&d(), "L7", QStringLiteral("199A, 200A"));
+        // The test's name is shortened at its end in its own place.
+        QCOMPARE(d().Nazev->text(), h().Label5->text());
+        QVERIFY(d().Nazev->isElided());
+
+        d().Button1->click();
+        QApplication::processEvents();
+        expectReadable(h().Panel4, "L5", QStringLiteral("199, 200"));
+        expectReadable(h().Panel4, "L7", QStringLiteral("199A, 200A"));
+    }
+
     // --- The time limit -------------------------------------------------------
 
     void expiresOnTheTickThatShowsTheLimit()
@@ -692,8 +782,11 @@ private slots:
         QCOMPARE(d().Shape6->geometry(), QRect(465, 370, 1, 10));
         QCOMPARE(d().Button1->geometry(), QRect(227, 409, 75, 25));
         QCOMPARE(d().Tl1->geometry(), QRect(328, 230, 75, 25));
-        QCOMPARE(d().L5->geometry(), QRect(64, 186, 195, 115));
-        QCOMPARE(d().L7->geometry(), QRect(267, 186, 195, 115));
+        QCOMPARE(listBox(&d(), "L5")->geometry(), QRect(64, 186, 195, 115));
+        QCOMPARE(listBox(&d(), "L7")->geometry(), QRect(267, 186, 195, 115));
+        QCOMPARE(listBox(h().Panel4, "L5")->geometry(), QRect(5, 123, 191, 94));
+        QCOMPARE(listBox(h().Panel4, "L7")->geometry(), QRect(205, 123, 191, 94));
+        QCOMPARE(d().Nazev->geometry(), QRect(64, 16, 393, 22));
         QCOMPARE(d().Label3->text(), QStringLiteral("Počet chybně zodpovězených otázek  :"));
         for (const char* name : {"Label19", "Label14", "Label15", "Label16", "Label13", "Label20", "Label17",
                                  "Label18", "L1", "L2", "L3", "L4", "L5", "L6", "L7"})

@@ -60,7 +60,6 @@ private slots:
     {
         // 74.5 rounds to 74 and stays grade 3.
         Outcome o = Evaluate(rowsA(200, 149), TestType::A, EvalMode::ResultsCommand);
-        QCOMPARE(o.p, 74.5);
         QCOMPARE(o.percentText, QStringLiteral("74"));
         QCOMPARE(o.barWidth, 298);
         QCOMPARE(o.grade, QStringLiteral("3 - dobrý"));
@@ -74,38 +73,87 @@ private slots:
         QCOMPARE(o.wrongList, QStringLiteral("400"));
     }
 
-    void percentageIsHundredOverNTimesR()
+    void halfRightIsGradedAsHalf()
     {
-        // The order of the operations is visible in the last bits.
-        const Outcome o = Evaluate(rowsA(3, 2), TestType::A, EvalMode::ResultsCommand);
-        QCOMPARE(o.p, (100.0 / 3) * 2);
-        QCOMPARE(o.p, 66.66666666666667);
+        // (100 / 194) * 97 is 49.999... in floating point; the pupil still
+        // has exactly half right, as with 2 of 4.
+        Outcome o = Evaluate(rowsA(194, 97), TestType::A, EvalMode::ResultsCommand);
+        QCOMPARE(o.percentText, QStringLiteral("50"));
+        QCOMPARE(o.barWidth, 200);
+        QCOMPARE(o.grade, QStringLiteral("3 - dobrý"));
+        // 12.5 rounds to the even 12; the bar is exactly 50.
+        o = Evaluate(rowsA(8, 1), TestType::A, EvalMode::ResultsCommand);
+        QCOMPARE(o.percentText, QStringLiteral("12"));
+        QCOMPARE(o.barWidth, 50);
+        QCOMPARE(o.grade, QStringLiteral("5 - nedostatečný"));
+    }
+
+    // For every n up to 1000 and r at each band edge (and one below it) the
+    // grade follows the exact percentage 100 r / n, and the shown percentage
+    // and bar are the nearest whole numbers, halves to even.
+    void bandEdgesForEveryTestSize()
+    {
+        const char* grades[] = {"5 - nedostatečný", "4 - dostatečný", "3 - dobrý", "2 - chvalitebný"};
+        auto expectedGrade = [&](qint64 r, qint64 n) {
+            int band = 0;
+            for (int b : {25, 50, 75})
+                if (100 * r >= b * n) // exact: r / n >= b / 100
+                    ++band;
+            return QString::fromUtf8(grades[band]);
+        };
+        // Whether q is the nearest whole number to num / den, halves to even.
+        auto nearest = [](qint64 q, qint64 num, qint64 den) {
+            const qint64 off = 2 * (num - q * den); // 2 (num/den - q), in units of 1/den
+            if (off == den || off == -den)
+                return q % 2 == 0;
+            return off < den && off > -den;
+        };
+        for (int n = 1; n <= 1000; ++n) {
+            QList<int> rs;
+            for (int b : {25, 50, 75}) {
+                const int edge = int((qint64(b) * n + 99) / 100); // smallest r with 100 r >= b n
+                rs << edge << edge - 1;
+            }
+            rs << n - 1;
+            for (int r : rs) {
+                if (r < 0 || r >= n)
+                    continue;
+                const Outcome o = Evaluate(rowsA(n, r), TestType::A, EvalMode::ResultsCommand);
+                const QByteArray where = QByteArray::number(r) + " of " + QByteArray::number(n);
+                QVERIFY2(o.grade == expectedGrade(r, n), where.constData());
+                QVERIFY2(nearest(o.percentText.toLongLong(), 100 * qint64(r), n), where.constData());
+                QVERIFY2(nearest(o.barWidth, 400 * qint64(r), n), where.constData());
+            }
+        }
     }
 
     void gradeBoundaries()
     {
-        QCOMPARE(GradeText(99.999), QStringLiteral("2 - chvalitebný"));
-        QCOMPARE(GradeText(75.0), QStringLiteral("2 - chvalitebný"));
-        QCOMPARE(GradeText(74.999), QStringLiteral("3 - dobrý"));
-        QCOMPARE(GradeText(50.0), QStringLiteral("3 - dobrý"));
-        QCOMPARE(GradeText(49.999), QStringLiteral("4 - dostatečný"));
-        QCOMPARE(GradeText(25.0), QStringLiteral("4 - dostatečný"));
-        QCOMPARE(GradeText(24.999), QStringLiteral("5 - nedostatečný"));
-        QCOMPARE(GradeText(0.0), QStringLiteral("5 - nedostatečný"));
-        QVERIFY(GradeText(100.0).isEmpty());
-        QVERIFY(GradeText(150.0).isEmpty());
+        QCOMPARE(GradeText(99999, 100000), QStringLiteral("2 - chvalitebný"));
+        QCOMPARE(GradeText(3, 4), QStringLiteral("2 - chvalitebný"));
+        QCOMPARE(GradeText(74999, 100000), QStringLiteral("3 - dobrý"));
+        QCOMPARE(GradeText(1, 2), QStringLiteral("3 - dobrý"));
+        QCOMPARE(GradeText(97, 194), QStringLiteral("3 - dobrý"));
+        QCOMPARE(GradeText(96, 194), QStringLiteral("4 - dostatečný"));
+        QCOMPARE(GradeText(1, 4), QStringLiteral("4 - dostatečný"));
+        QCOMPARE(GradeText(24999, 100000), QStringLiteral("5 - nedostatečný"));
+        QCOMPARE(GradeText(0, 4), QStringLiteral("5 - nedostatečný"));
+        QVERIFY(GradeText(4, 4).isEmpty());
+        QVERIFY(GradeText(6, 4).isEmpty());
     }
 
     void roundingHalfToEven()
     {
-        QCOMPARE(RoundHalfEven(62.5), 62);
-        QCOMPARE(RoundHalfEven(87.5), 88);
-        QCOMPARE(RoundHalfEven(0.5), 0);
-        QCOMPARE(RoundHalfEven(1.5), 2);
-        QCOMPARE(RoundHalfEven(266.66666666666669), 267);
-        QCOMPARE(RoundHalfEven(74.49), 74);
-        QCOMPARE(RoundHalfEven(0.0), 0);
-        QCOMPARE(RoundHalfEven(400.0), 400);
+        QCOMPARE(RoundHalfEven(500, 8), qint64(62));  // 62.5
+        QCOMPARE(RoundHalfEven(700, 8), qint64(88));  // 87.5
+        QCOMPARE(RoundHalfEven(1, 2), qint64(0));
+        QCOMPARE(RoundHalfEven(3, 2), qint64(2));
+        QCOMPARE(RoundHalfEven(800, 3), qint64(267)); // 266.67
+        QCOMPARE(RoundHalfEven(7449, 100), qint64(74));
+        QCOMPARE(RoundHalfEven(9700, 194), qint64(50));
+        QCOMPARE(RoundHalfEven(39900, 400), qint64(100)); // 99.75
+        QCOMPARE(RoundHalfEven(0, 7), qint64(0));
+        QCOMPARE(RoundHalfEven(400, 1), qint64(400));
     }
 
     void correctListPerType()
@@ -173,7 +221,6 @@ private slots:
     {
         const Outcome o = Evaluate({}, TestType::A, EvalMode::TimeExpiry);
         QVERIFY(o.complete);
-        QCOMPARE(o.p, 0.0);
         QCOMPARE(o.percentText, QStringLiteral("0"));
         QCOMPARE(o.barWidth, 0);
         QCOMPARE(o.grade, QStringLiteral("5 - nedostatečný"));

@@ -17,6 +17,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -751,6 +753,102 @@ private slots:
         QCOMPARE(s.stored(), empties(5));
         QCOMPARE(s.rows(), 5);
         QVERIFY(!s.f.dm->Table2->Active());
+    }
+
+    // Closing the main window while a balloon waits, or a dialog is open,
+    // ends the program: the balloon's loop ends without an answer, the open
+    // test's answers are erased and the window reports its end.
+    void closingWhileABalloonWaitsEndsTheProgram_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("end-of-test message") << "message";
+        QTest::newRow("end-test question") << "question";
+        QTest::newRow("help balloon") << "help";
+        QTest::newRow("results dialog asking") << "results";
+        QTest::newRow("open-test dialog") << "dialog";
+    }
+    void closingWhileABalloonWaitsEndsTheProgram()
+    {
+        QFETCH(QString, what);
+        Session s(simpleTest("A", 3), what != "dialog");
+        THlavniDialog* w = s.w();
+        TAssistant* a = w->Assistant;
+        QSignalSpy ended(w, &THlavniDialog::closed);
+        if (what != "dialog") {
+            s.click(w->RadioButton2);
+            s.key(Qt::Key_F7);
+            s.click(w->RadioButton3);
+            QCOMPARE(s.stored(), (QStringList{"B", "", ""}));
+        }
+        if (what == "results") {
+            s.key(Qt::Key_F7);
+            s.click(w->RadioButton1);
+            s.key(Qt::Key_V, Qt::ControlModifier);
+            QVERIFY(s.f.results->isVisible());
+        }
+
+        // The real balloon from here on; the window is closed as soon as a
+        // message waits.  Should the close not end the wait, the guard
+        // answers the message after a while so that the test fails, not hangs.
+        TAssistant::setTestResponder({});
+        bool closedWhileWaiting = false;
+        bool guardAnswered = false;
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (a->isMessageWaiting() && a->balloonWindow()->isVisible()) {
+                closer.stop();
+                closedWhileWaiting = true;
+                w->close();
+            }
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        guard.setInterval(8000);
+        connect(&guard, &QTimer::timeout, [&] {
+            for (QPushButton* b : a->balloonWindow()->findChildren<QPushButton*>())
+                if (b->isVisible() && a->isMessageWaiting()) {
+                    guardAnswered = true;
+                    b->click();
+                    return;
+                }
+        });
+        closer.start();
+        guard.start();
+        if (what == "message") {
+            s.key(Qt::Key_F7); // onto the last question
+            s.key(Qt::Key_F7); // past it
+        } else if (what == "question")
+            s.key(Qt::Key_Z, Qt::ControlModifier);
+        else if (what == "help")
+            s.key(Qt::Key_F1);
+        else if (what == "results")
+            QTest::mouseClick(s.f.results->Tl1, Qt::LeftButton);
+        else {
+            s.key(Qt::Key_O, Qt::ControlModifier);
+            QVERIFY(s.f.open->isVisible());
+            QVERIFY(s.f.dm->Table4->Active());
+            closer.stop();
+            w->close();
+        }
+        guard.stop();
+        closer.stop();
+        QApplication::processEvents();
+
+        QVERIFY(!guardAnswered);
+        QCOMPARE(closedWhileWaiting, what != "dialog");
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!w->isVisible());
+        QVERIFY(!a->isMessageWaiting());
+        QVERIFY(!a->balloonWindow()->isVisible());
+        for (QWidget* d : {static_cast<QWidget*>(s.f.open), static_cast<QWidget*>(s.f.import),
+                           static_cast<QWidget*>(s.f.ident), static_cast<QWidget*>(s.f.results)})
+            QVERIFY2(!d->isVisible(), qPrintable(d->objectName()));
+        QVERIFY2(s.f.errors.isEmpty(), qPrintable(s.f.errors.join('\n')));
+        QCOMPARE(s.stored(), empties(3));
+        for (data::TTable* t : {s.f.dm->Table1, s.f.dm->Table4})
+            QVERIFY(!t->Active());
+        QCOMPARE(w->K1->text(), QStringLiteral("0"));
     }
 
     void closingWithoutOpenTestTouchesNoFile()
