@@ -132,6 +132,7 @@ int run(int rows, int kinds, int questions)
     q.SetDatabaseName(dir.path());
     q.SetTableName(QStringLiteral("otazky.dbf"));
     q.SetFieldDefs(layoutA());
+    q.SetHeld(true); // as the program holds the question table of its running test
     q.Open();
     for (int i = 0; i < questions; ++i) {
         q.Insert();
