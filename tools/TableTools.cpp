@@ -315,8 +315,8 @@ void createCatalogue(const QString& dataFolder)
             MdxTagSpec tag;
         };
         const Table tables[] = {
-            {"Testy.DBF", "Testy.MDX", "TESTY", catalogueLayout(), {QStringLiteral("DRUHJMENO"), QStringLiteral("DRUH+JMENO")}},
-            {"TestD.DBF", "TestD.MDX", "TESTD", kindLayout(), {QStringLiteral("DRUH"), QStringLiteral("DRUH")}},
+            {"Testy.DBF", "Testy.MDX", "TESTY", catalogueLayout(), catalogueTags().front()},
+            {"TestD.DBF", "TestD.MDX", "TESTD", kindLayout(), kindTags().front()},
         };
         for (const Table& t : tables) {
             const QString dbfPath = QDir(work).filePath(QLatin1String(t.dbf));

@@ -23,7 +23,8 @@ namespace {
 // The journal's header; the change record follows it at kRecordStart.
 //    0  magic
 //    8  count of changes (the word other programs watch)
-//   16  state: 0 idle, 1 an unfinished change is recorded
+//   16  state: 0 idle, 1 an unfinished change is recorded, 2 a change that
+//       failed and is to be undone whatever reached the files
 //   20  number of files (2: the .DBF and the .MDX)
 //   24  length of the record's entries
 //   32  checksum of the entries
@@ -40,6 +41,7 @@ constexpr int kBeforeAt = 40;
 constexpr int kAfterAt = 56;
 constexpr int kHeaderSumAt = 72;
 constexpr qint64 kRecordStart = 80;
+constexpr quint32 kAbandoned = 2;
 constexpr qint64 kMappedBytes = 4096;
 constexpr qint64 kMaxRecord = qint64(1) << 30;
 constexpr quint64 kNoFile = ~quint64(0);
@@ -373,6 +375,16 @@ QString TableJournal::pathFor(const QString& tablePath)
     return tablePath + QStringLiteral("-journal");
 }
 
+bool TableJournal::unfinishedChangeRecorded(const QString& tablePath)
+{
+    QFile f(pathFor(tablePath));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(kStateAt + 4);
+    return head.size() == kStateAt + 4 && std::memcmp(head.constData(), kMagic, 8) == 0
+        && get32(head.constData() + kStateAt) != 0;
+}
+
 std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool network)
 {
     const QString path = pathFor(tablePath);
@@ -504,6 +516,17 @@ void TableJournal::markIdle()
         return;
     }
     writeHeaderWord(kStateAt, 0);
+}
+
+void TableJournal::markAbandoned()
+{
+    if (!m_writable)
+        return;
+    if (m_map) {
+        std::atomic_ref<quint32>(*m_stateWord).store(kAbandoned, std::memory_order_release);
+        return;
+    }
+    writeHeaderWord(kStateAt, kAbandoned);
 }
 
 void TableJournal::closeAndRemoveIfUnused()
@@ -716,7 +739,9 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
     }
 
     // Back to the bytes before; when even that fails the journal keeps the
-    // record, and whoever uses the table next undoes the change.
+    // record, and whoever uses the table next undoes the change, even where
+    // all of it reached the files (a flush that failed).
+    journal->markAbandoned();
     bool restored = true;
     for (TableFile* f : files) {
         if (!f || !f->recording())
@@ -806,7 +831,7 @@ bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool s
         complete = readFully(files[en.file]->fd(), now.data(), en.size, en.offset, &got) && got == en.size
             && rangeChecksum(now.constData(), en.size) == en.sum;
     }
-    if (complete) {
+    if (complete && get32(h + kStateAt) != kAbandoned) {
         journal.markIdle();
         return false;
     }

@@ -121,6 +121,9 @@ public:
     // deletes it.  `network`: the folder is shared by other machines.
     static std::unique_ptr<TableJournal> open(const QString& tablePath, bool network);
     static QString pathFor(const QString& tablePath);
+    // Whether the journal beside the table records a change that has not
+    // been looked at since (read without opening the table).
+    static bool unfinishedChangeRecorded(const QString& tablePath);
 
     QString path() const { return m_path; }
     bool writable() const { return m_writable; }
@@ -140,6 +143,9 @@ public:
     // Marks the recorded change as done (or undone).  Cannot fail in a way
     // that matters: the checksums tell a finished change from another.
     void markIdle();
+    // Marks the recorded change as one to undo even where all of it reached
+    // the files: its caller was told it failed.
+    void markAbandoned();
 
     // Deletes the journal when nobody else has it open and it records no
     // unfinished change; closes it in any case.

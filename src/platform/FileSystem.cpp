@@ -232,7 +232,7 @@ bool writeAt(int fd, const char* data, qint64 size, qint64 offset, int* error)
     qint64 allowed = size;
     int injected = 0;
     if (const WriteHook& hook = writeHook()) {
-        const WriteOutcome o = hook(WriteOp::Write, size);
+        const WriteOutcome o = hook(WriteOp::Write, offset, size);
         if (o.error) {
             injected = o.error;
             allowed = std::clamp<qint64>(o.partial, 0, size);
@@ -259,7 +259,7 @@ bool writeAt(int fd, const char* data, qint64 size, qint64 offset, int* error)
 bool truncateTo(int fd, qint64 size, int* error)
 {
     if (const WriteHook& hook = writeHook()) {
-        const WriteOutcome o = hook(WriteOp::Truncate, size);
+        const WriteOutcome o = hook(WriteOp::Truncate, 0, size);
         if (o.error) {
             *error = o.error;
             return false;
@@ -277,7 +277,7 @@ bool truncateTo(int fd, qint64 size, int* error)
 bool syncData(int fd, int* error)
 {
     if (const WriteHook& hook = writeHook()) {
-        const WriteOutcome o = hook(WriteOp::Sync, 0);
+        const WriteOutcome o = hook(WriteOp::Sync, 0, 0);
         if (o.error) {
             *error = o.error;
             return false;

@@ -64,9 +64,10 @@ struct WriteOutcome {
     int error = 0;
     qint64 partial = 0;
 };
-// A test's hook: called before each operation with its size (bytes to write,
-// the new length, 0 for a flush).  An empty hook removes it.
-using WriteHook = std::function<WriteOutcome(WriteOp op, qint64 size)>;
+// A test's hook: called before each operation with where and how much (for
+// a write its offset and length, for a truncation the new length, for a
+// flush nothing).  An empty hook removes it.
+using WriteHook = std::function<WriteOutcome(WriteOp op, qint64 offset, qint64 size)>;
 void setWriteHook(WriteHook hook);
 
 // Whether the folder lies on a network file system (NFS, SMB, ...), where
