@@ -80,6 +80,8 @@ public:
         m_fd = -1;
     }
     bool held() const { return m_fd >= 0; }
+    // The lock stays after the guard (until the descriptor is closed).
+    void keep() { m_fd = -1; }
 
 private:
     int m_fd = -1;

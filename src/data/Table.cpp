@@ -744,7 +744,7 @@ void TTable::Open()
         d->noteSeen();
         // A held table keeps every other program's change out until Close.
         if (d->holding)
-            lockWithin(fd, kChangeLockByte, LockMode::Exclusive, path);
+            lock.keep();
         d->state = State::Browse;
         d->goFirst();
     } catch (...) {

@@ -15,8 +15,11 @@
 #include "data/TagCheck.h"
 #include "platform/Errors.h"
 
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 #include <numeric>
 #include <random>
@@ -308,6 +311,95 @@ private slots:
                      }};
         prepare(row, build);
         everyFailure(row);
+    }
+
+    // A program inserting rows in a loop is killed again and again, half the
+    // times at a write of the store (before it or half through it), half
+    // from outside at any moment.  Every row whose Post had returned is
+    // there, found through the index, and no row is there twice.
+    void killedInsertsLoseNothing()
+    {
+        const QString folder = m_dir.filePath("killed");
+        QVERIFY(QDir().mkpath(folder));
+        createTable(QDir(folder).filePath("Testy.DBF"), dbfFieldsOf(catalogueLayout()), catalogueTags());
+        const auto open = [&](TTable& t) {
+            t.SetDatabaseName(folder);
+            t.SetTableName("Testy.DBF");
+            configureCatalogue(t);
+            t.Open();
+        };
+        std::mt19937 rng(2001);
+        QSet<int> committed;
+        int next = 1;
+        int killedAtWrite = 0, killedFromOutside = 0;
+        for (int round = 0; round < 200; ++round) {
+            const bool atWrite = round % 2 == 0;
+            const int dieAt = std::uniform_int_distribution<int>(1, 60)(rng);
+            const bool partly = std::uniform_int_distribution<int>(0, 1)(rng) == 1;
+            int pipeFds[2];
+            QVERIFY(::pipe(pipeFds) == 0);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(pipeFds[0]);
+                std::optional<DeathAtWrite> death;
+                TTable t;
+                open(t);
+                if (atWrite)
+                    death.emplace(dieAt, partly);
+                for (int id = next;; ++id) {
+                    try {
+                        insertCatalogueRow(t, QStringLiteral("Zabitý"), QStringLiteral("r%1").arg(id, 6, 10, QLatin1Char('0')));
+                    } catch (...) {
+                        if (death)
+                            death->finish();
+                        ::_exit(4);
+                    }
+                    if (::write(pipeFds[1], &id, sizeof id) != sizeof id)
+                        ::_exit(5);
+                }
+            }
+            ::close(pipeFds[1]);
+            const auto readId = [&](int* id) { return ::read(pipeFds[0], id, sizeof *id) == sizeof *id; };
+            int id = 0;
+            if (!atWrite) {
+                const int before = std::uniform_int_distribution<int>(0, 12)(rng);
+                for (int i = 0; i < before && readId(&id); ++i)
+                    committed.insert(id);
+                ::usleep(useconds_t(std::uniform_int_distribution<int>(0, 1500)(rng)));
+                ::kill(pid, SIGKILL);
+            }
+            while (readId(&id))
+                committed.insert(id);
+            ::close(pipeFds[0]);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, qPrintable(QStringLiteral("round %1").arg(round)));
+            (atWrite ? killedAtWrite : killedFromOutside)++;
+
+            // The next program to open the table finds every committed row.
+            TTable t;
+            open(t);
+            QSet<int> seen;
+            QString previous;
+            for (t.First(); !t.Eof(); t.Next()) {
+                const QString jmeno = t.FieldAsString("JMENO");
+                QVERIFY2(jmeno > previous, qPrintable(jmeno));
+                previous = jmeno;
+                const int found = jmeno.mid(1).toInt();
+                QVERIFY2(!seen.contains(found), qPrintable(QStringLiteral("row %1 twice").arg(found)));
+                seen.insert(found);
+            }
+            QCOMPARE(t.RecordCount(), int(seen.size()));
+            for (int c : std::as_const(committed))
+                QVERIFY2(seen.contains(c), qPrintable(QStringLiteral("round %1: committed row %2 is gone").arg(round).arg(c)));
+            t.Close();
+            const QStringList problems = indexProblems(folder, "Testy.DBF");
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+            for (int s : std::as_const(seen))
+                next = std::max(next, s + 1);
+        }
+        QCOMPARE(killedAtWrite + killedFromOutside, 200);
+        QVERIFY(committed.size() > 200);
     }
 };
 
