@@ -179,14 +179,15 @@ int cmdCheck(const QStringList& a)
     // right now is not taken for damage.
     std::unique_ptr<TableFile> file = TableFile::open(path, false, TableFile::Kind::Table);
     const LockGuard lock(file->fd(), kChangeLockByte, LockMode::Shared, path);
+    // A change that stopped half way: the files are judged only after the
+    // program has undone (or kept) it.
+    if (TableJournal::unfinishedChangeRecorded(path)) {
+        out << path << ": " << TableJournal::pathFor(path)
+            << " records an unfinished change; the program undoes or keeps it when it next opens the table\n";
+        return 1;
+    }
     file->load(qint64(2) * 1024 * 1024 * 1024);
     const auto dbf = DbfFile::fromFile(std::move(file)); // refuses a damaged header outright
-    // A change that stopped half way: the table's files are to be read
-    // only after the program has undone (or kept) it.
-    if (TableJournal::unfinishedChangeRecorded(path))
-        problems << QStringLiteral("%1 records an unfinished change; the program undoes or keeps it when it next "
-                                   "opens the table")
-                        .arg(TableJournal::pathFor(path));
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
     const qint64 size = QFileInfo(path).size();
     if (size < expected)
@@ -279,15 +280,15 @@ int cmdReindex(const QStringList& a)
     if (a.size() != 1)
         throw UsageError();
     const QString path = existingFile(a[0]);
-    // The program's own tables are rebuilt with their known tags even when
-    // the old index cannot tell them any more.
-    std::vector<MdxTagSpec> fallback;
+    // The program's own tables get their tags as the program keeps them,
+    // even when the old index tells them wrongly or not at all.
+    std::vector<MdxTagSpec> known;
     const QString name = QFileInfo(path).fileName();
     if (name.compare(QStringLiteral("Testy.DBF"), Qt::CaseInsensitive) == 0)
-        fallback = catalogueTags();
+        known = catalogueTags();
     else if (name.compare(QStringLiteral("TestD.DBF"), Qt::CaseInsensitive) == 0)
-        fallback = kindTags();
-    const QString old = rebuildProductionIndex(path, fallback);
+        known = kindTags();
+    const QString old = rebuildProductionIndex(path, known);
     const QString rebuilt = mdxPathOf(path);
     out << "rebuilt " << rebuilt;
     if (!old.isEmpty())

@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace vedomec::data {
 
-QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& fallback)
+QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& known)
 {
     const QFileInfo info(dbfPath);
     std::unique_ptr<TableFile> dbfFile = TableFile::open(dbfPath, true, TableFile::Kind::Table);
@@ -51,8 +53,17 @@ QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagS
             specs.clear();
         }
     }
-    if (specs.empty())
-        specs = fallback;
+    // The tags the program knows for its own tables are made as it knows
+    // them, whatever the damaged header says; other tags stay as they were.
+    for (const MdxTagSpec& k : known) {
+        const auto same = std::find_if(specs.begin(), specs.end(), [&](const MdxTagSpec& s) {
+            return s.name.compare(k.name, Qt::CaseInsensitive) == 0;
+        });
+        if (same != specs.end())
+            *same = k;
+        else
+            specs.push_back(k);
+    }
     if (specs.empty())
         throw EDatabaseError(QStringLiteral("The tags of index %1 cannot be read, so it cannot be rebuilt").arg(mdxPath));
 
