@@ -64,6 +64,7 @@ public:
     TAssistantActor* actor() { return &m_actor; }
     const TAssistantActor* actor() const { return &m_actor; }
     TAssistantEngine* engine() { return m_engine; }
+    const TAssistantEngine* engine() const { return m_engine; }
 
     // Loads, replaces or unloads the actor library (EActorError on failure,
     // the previous actor staying).  A change clears the queue and the
@@ -104,6 +105,8 @@ public:
     // A return animation or an exit path is playing.
     bool returnPending() const { return m_returnPending; }
     QList<quint32> queued() const { return m_queue.items(); }
+    // The animation the engine holds (0 for none).
+    int loadedAnimation() const { return m_loaded; }
 
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
     int idleInterval() const { return m_idleInterval; }
