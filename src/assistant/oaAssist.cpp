@@ -129,6 +129,9 @@ void TAssistant::wireBalloon()
     connect(m_balloon, &TAssistantBalloon::tipsStep, this,
             [this](int delta) { m_tipsDlg->setTipIndex(m_tipsDlg->TipIndex() + delta); });
     connect(m_tipsDlg, &TTipsDlgOptions::changed, this, [this] {
+        // The guide's "&Tipy" follows whether there are tips.
+        if (BalloonMode() == bmGuide && !m_balloon->isDragHidden())
+            m_balloon->setContent(guideContent());
         if (BalloonMode() != bmTips)
             return;
         if (m_tipsDlg->Tips().isEmpty())
@@ -184,6 +187,10 @@ void TAssistant::wireStage()
                 m_balloon->activateWindow();
             return;
         }
+        // Free text gives way when its character is clicked.
+        const int mode = BalloonMode();
+        if ((mode == bmSpeech || mode == bmThought) && m_balloon->anchor() == m_stage)
+            m_balloon->hideBalloon();
         emit OnClick(this);
     });
     connect(m_stage, &TAssistantStage::stageDblClick, this, [this] {
@@ -236,12 +243,7 @@ void TAssistant::wireStage()
             front->raise();
             front->activateWindow();
             QApplication::beep();
-            return;
         }
-        // Free text gives way when its character is clicked.
-        const int mode = BalloonMode();
-        if ((mode == bmSpeech || mode == bmThought) && m_balloon->anchor() == m_stage)
-            m_balloon->hideBalloon();
     });
 }
 

@@ -953,6 +953,7 @@ void TAssistantBalloon::popup()
     m_zoomTimer.stop();
     m_autoClose.stop();
     m_dragHidden = false;
+    m_previousActive = QApplication::activeWindow();
     relayout();
     m_zoomStage = 1;
     m_zoomPanel->setGeometry(rect());
@@ -1012,7 +1013,9 @@ void TAssistantBalloon::takeKeyboard()
         break;
     case bmSpeech:
     case bmThought:
-        // Free text never takes the keyboard from the form in use.
+        // Free text never keeps the keyboard from the form in use.
+        if (isActiveWindow() && m_previousActive && m_previousActive != this)
+            m_previousActive->activateWindow();
         return;
     default: {
         if (!m_content.buttons)

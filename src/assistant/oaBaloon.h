@@ -363,6 +363,9 @@ private:
     balloon::GuideLayout m_guideLayout;
     std::vector<int> m_pageStarts {0};
     bool m_settingRequest = false;
+    // The window that was active when free text was shown; it gets the
+    // activation back.
+    QPointer<QWidget> m_previousActive;
     bool m_dragHidden = false;
     int m_zoomStage = 0;
     int m_buttonWidth = 0;
