@@ -953,7 +953,8 @@ void TAssistantBalloon::popup()
     m_zoomTimer.stop();
     m_autoClose.stop();
     m_dragHidden = false;
-    m_previousActive = QApplication::activeWindow();
+    if (QWidget* active = QApplication::activeWindow(); active && active != this)
+        m_previousActive = active;
     relayout();
     m_zoomStage = 1;
     m_zoomPanel->setGeometry(rect());
@@ -990,6 +991,12 @@ void TAssistantBalloon::zoomStep()
 
 void TAssistantBalloon::takeKeyboard()
 {
+    // A balloon that must not take the keyboard gives it back at once
+    // where a platform activates every window it shows.
+    auto giveBack = [this] {
+        if (isActiveWindow() && m_previousActive && m_previousActive != this)
+            m_previousActive->activateWindow();
+    };
     QWidget* focus = nullptr;
     switch (m_content.mode) {
     case bmTips:
@@ -1014,12 +1021,13 @@ void TAssistantBalloon::takeKeyboard()
     case bmSpeech:
     case bmThought:
         // Free text never keeps the keyboard from the form in use.
-        if (isActiveWindow() && m_previousActive && m_previousActive != this)
-            m_previousActive->activateWindow();
+        giveBack();
         return;
     default: {
-        if (!m_content.buttons)
+        if (!m_content.buttons) {
+            giveBack();
             return;
+        }
         MsgDlgBtn f = balloon::focusedButton(m_content.buttons);
         QPushButton* b = f ? button(f) : nullptr;
         if (!b) {
@@ -1085,6 +1093,12 @@ void TAssistantBalloon::hideEvent(QHideEvent* e)
     m_zoomPanel->hide();
     for (QPushButton* b : m_buttons)
         b->setDefault(false);
+    // The keyboard goes back where it was taken from (F1 and the other
+    // shortcuts of the main window work again).
+    QWidget* active = QApplication::activeWindow();
+    if (!m_dragHidden && m_previousActive && m_previousActive != this && m_previousActive->isVisible()
+        && (active == this || !active))
+        m_previousActive->activateWindow();
     if (!m_dragHidden)
         emit balloonHidden();
 }

@@ -363,8 +363,8 @@ private:
     balloon::GuideLayout m_guideLayout;
     std::vector<int> m_pageStarts {0};
     bool m_settingRequest = false;
-    // The window that was active when free text was shown; it gets the
-    // activation back.
+    // The window that was active before the balloon showed; it gets the
+    // activation back when the balloon closes (or, for free text, at once).
     QPointer<QWidget> m_previousActive;
     bool m_dragHidden = false;
     int m_zoomStage = 0;
