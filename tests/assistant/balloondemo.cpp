@@ -1,10 +1,10 @@
 // Shows one balloon for a screenshot under Xvfb:
 //   balloondemo error|question|thought|speech|rtl
-//   balloondemo guide|guidepage2|guidesearch|tips|think
+//   balloondemo guide|guidepage1|guidepage2|guidesearch|tips|think
 // and quits after a few seconds.  With a second argument it saves a picture
 // of the whole screen to that file first.  The guide and the tips carry the main
-// window's texts; "guidepage2" has enough topics for a second page and
-// turns to it, "guidesearch" shows the answer to "zkratky".
+// window's texts; "guidepage1" has enough topics for a second page,
+// "guidepage2" turns to it, "guidesearch" shows the answer to "zkratky".
 #include "app/HelpTexts.h"
 #include "assistant/oaAssist.h"
 
@@ -56,8 +56,9 @@ int main(int argc, char** argv)
         guide->setTopics(help::searchTopics());
     });
 
-    if (what == QLatin1String("guide") || what == QLatin1String("guidepage2") || what == QLatin1String("guidesearch")) {
-        if (what == QLatin1String("guidepage2")) {
+    const bool pages = what == QLatin1String("guidepage1") || what == QLatin1String("guidepage2");
+    if (what == QLatin1String("guide") || pages || what == QLatin1String("guidesearch")) {
+        if (pages) {
             QStringList topics;
             for (int i = 1; i <= 12; ++i)
                 topics << QStringLiteral("Téma číslo %1%2").arg(i).arg(i % 3 == 0 ? QStringLiteral(
