@@ -3,6 +3,7 @@
 // levels.  The engine runs on a manual clock whose sleeps take no time, and
 // random numbers come from a fixed seed.
 #include "assistant/oaDirect.h"
+#include "platform/ErrorReport.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -297,6 +298,31 @@ private slots:
         r.d.idleTimerTick();
         QCOMPARE(r.name(r.d.idleRequest()), QStringLiteral("GetAttentionReturn"));
         QTRY_VERIFY(r.quiet());
+    }
+
+    // A library whose animations cannot be read: each request is reported
+    // and given up, and the director goes on.
+    void damagedAnimationsAreReportedAndSkipped()
+    {
+        QStringList reports;
+        setErrorReportHook([&](const QString& text) { reports << text; });
+        TAssistantDirector d;
+        d.setLibrary(QStringLiteral(VEDOMEC_TEST_ACTORS "/actor_trio.so"));
+        d.setAutoIdle(false);
+        d.setEnabled(true);
+        QSignalSpy stops(&d, &TAssistantDirector::playStop);
+        const quint32 broken = d.PlayAnimation(QStringLiteral("Write")); // a signature and nothing else
+        const quint32 missing = d.PlayAnimation(QStringLiteral("Other")); // no resource at all
+        QVERIFY(broken && missing);
+        QTRY_COMPARE(reports.size(), 2);
+        setErrorReportHook({});
+        QCOMPARE(reports, (QStringList {"Invalid animation data.", "Invalid animation data."}));
+        QCOMPARE(stops.count(), 2);
+        QCOMPARE(stops[0][0].toUInt(), broken);
+        QCOMPARE(stops[1][0].toUInt(), missing);
+        QVERIFY(!d.IsRequestPending(broken) && !d.IsRequestPending(missing));
+        QVERIFY(!d.engine()->isPlaying());
+        QVERIFY(d.WaitForRequest(broken));
     }
 
     void settingLevel25EndsAnIdleLoop()
