@@ -337,7 +337,7 @@ private slots:
         QVERIFY(p1->state() == QProcess::Running);
     }
 
-    // Closing the program's window while its help balloon waits ends the
+    // Closing the program's window while its guide balloon is open ends the
     // process, and the next start on the same display shows its window; a
     // dialog's window is named by its caption alone.
     void closingWithABalloonOpenEndsTheProcess()
