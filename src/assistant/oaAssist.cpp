@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QStyle>
+#include <QTimer>
+#include <QWindow>
 
 namespace vedomec {
 
@@ -557,7 +559,10 @@ int TAssistant::MessageDlg(const QString& text, int type, MsgDlgButtons buttons,
     // No popup menu on the character while a message waits.
     m_stage->setPopupMenu(nullptr);
     QPointer<TAssistant> self(this);
+    const QMetaObject::Connection takeBack =
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, &TAssistant::takeBackActivation);
     wait.loop.exec();
+    QObject::disconnect(takeBack);
     if (!self || wait.superseded)
         return mrNone;
     m_wait = nullptr;
@@ -575,6 +580,33 @@ int TAssistant::MessageDlg(const QString& text, int type, MsgDlgButtons buttons,
     if (!m_wait)
         m_balloon->hideBalloon();
     return wait.result;
+}
+
+// A waiting message is the one thing the user must answer: when another
+// window of the program becomes active, the balloon takes the foreground back
+// with a beep.  Another program being activated is left alone (that is the
+// user's desktop, not ours), and so are the stage, whose own activation
+// handler already brings the balloon forward, and popups such as help texts.
+void TAssistant::takeBackActivation(QWindow* now)
+{
+    if (!m_wait || !now || !m_balloon->isVisible())
+        return;
+    if (now == m_balloon->windowHandle() || now == m_stage->windowHandle())
+        return;
+    if (now->type() == Qt::Popup || now->type() == Qt::ToolTip)
+        return;
+    QWidget* owner = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->windowHandle() == now) {
+            owner = top;
+            break;
+        }
+    }
+    if (!owner || owner->inherits("vedomec::THelpWin"))
+        return;
+    m_balloon->raise();
+    m_balloon->activateWindow();
+    QApplication::beep();
 }
 
 void TAssistant::CloseBalloon()

@@ -249,6 +249,7 @@ private:
     void showTips();
     void guideSearch();
     void resetIdle();
+    void takeBackActivation(QWindow* now);
     bool isConnected(const QMetaMethod& signal) const;
 
     TBalloonOptions* m_balloonOptions;
