@@ -110,6 +110,7 @@ THlavniDialog::THlavniDialog(data::TDataModule1* dataModule, QWidget* parent)
 
     Assistant = new TAssistant(this);
     Assistant->setObjectName(QStringLiteral("Assistant"));
+    configureAssistant();
 
     TimeCounter1 = new TTimeCounter(this);
     TimeCounter1->setObjectName(QStringLiteral("TimeCounter1"));
@@ -489,20 +490,6 @@ void THlavniDialog::ToolbarButton974Click()
 {
     if (ImportDialog)
         ImportDialog->show();
-}
-
-void THlavniDialog::ToolbarButton978Click()
-{
-    // Help talks in the assistant's balloon, unless the tips balloon is open.
-    if (Assistant->BalloonMode() == 2)
-        return;
-    Assistant->MsgDlg()->setTitle(QStringLiteral("Nápověda"));
-    Assistant->MessageDlg(
-        QStringLiteral("Test otevřete tlačítkem \"Otevřít test\" (Ctrl+O) a vyberte ho podle druhu. "
-                       "Mezi otázkami se pohybujete tlačítky se šipkami nebo klávesami F5 až F8, "
-                       "Ctrl+Enter a Shift+Enter. Po zodpovězení všech otázek stiskněte \"Výsledky testu\" "
-                       "(Ctrl+V). Nový test přidáte tlačítkem \"Import testu\" (Ctrl+I) ze složky Testy/Import."),
-        mtInformation, mbOK, 0);
 }
 
 void THlavniDialog::Timer1Timer()

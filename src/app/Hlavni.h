@@ -24,6 +24,7 @@ class TTable;
 class TDataSource;
 } // namespace data
 
+class IRandom;
 class TAssistant;
 class TTimeCounter;
 class TToolbarButton97;
@@ -155,7 +156,31 @@ public slots:
     void RadioButton5MouseUp();
     void RadioButton6MouseUp();
 
+    // The help conversation: the assistant's events.
+    void AssistantBalloonShow(vedomec::TAssistant* sender);
+    void AssistantBalloonHide(vedomec::TAssistant* sender);
+    void AssistantClick(vedomec::TAssistant* sender);
+    void AssistantCloseQuery(vedomec::TAssistant* sender, bool* canClose);
+    void AssistantDblClick(vedomec::TAssistant* sender);
+    void AssistantHide(vedomec::TAssistant* sender);
+    void AssistantIdle(vedomec::TAssistant* sender, int level, bool* handled);
+    void AssistantPlayStart(vedomec::TAssistant* sender, quint32 requestId);
+    void AssistantShow(vedomec::TAssistant* sender);
+    void AssistantTipsTipChange(vedomec::TAssistant* sender);
+    void AssistantGuideRequestChange(vedomec::TAssistant* sender);
+    void AssistantGuideTopicClick(vedomec::TAssistant* sender, int topicIndex);
+    void AssistantGuideSearchClick(vedomec::TAssistant* sender);
+
 public:
+    // The conversation's state: the character writes while the user types
+    // a keyword (the request of its last writing animation), and the
+    // request of the previous search tells a repeated one from a new one.
+    bool Writing = false;
+    quint32 WriteRequest = 0;
+    QString LastSearch;
+    // The chance of the idle handler; nullptr restores the system's.
+    void setRandom(IRandom* random);
+
     // Erases every stored answer of the open test, closes its table and
     // hides its panel (ending a test, closing the program, closing results).
     void EraseAnswers();
@@ -194,6 +219,8 @@ private:
     void buildAnswerPanels();
     void buildInformationPanel();
     void buildMenu();
+    void configureAssistant();
+    void stopWriting();
     void scheduleTick();
     // Stage 2 of every navigation handler: save the answer shown, move,
     // show the stored answer.
@@ -205,6 +232,7 @@ private:
     TSoundCue m_sound;
     bool m_tickPending = false;
     bool m_closing = false;
+    IRandom* m_random = nullptr;
 };
 
 extern THlavniDialog* HlavniDialog;

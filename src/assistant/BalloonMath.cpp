@@ -284,6 +284,145 @@ Placement place(const PlacementInput& in)
     return p;
 }
 
+TipsLayout layoutTips(const TipsLayoutInput& in)
+{
+    TipsLayout l;
+    const int n = std::max(0, in.buttonCount);
+    const int rowWidth = n > 0 ? n * in.buttonWidth + (n - 1) * kButtonGap : 0;
+    const int wrap = std::max({kTipsWrapWidth, rowWidth, std::min(in.widestTip, kTipsMaxWrapWidth)});
+    const QSize text = in.measureText ? in.measureText(wrap) : QSize();
+    const int iconReach = in.icon.isEmpty() ? 0 : kTipIconInset + in.icon.width() - kMargin;
+    l.contentWidth = std::max({std::min(text.width(), wrap), rowWidth, iconReach, kMinContentWidth});
+    const int width = l.contentWidth + 2 * kMargin;
+
+    int bottom = kMargin;
+    if (!in.icon.isEmpty()) {
+        const int x = in.rtl ? width - kTipIconInset - in.icon.width() : kTipIconInset;
+        l.icon = QRect(QPoint(x, kMargin), in.icon);
+        bottom = l.icon.y() + l.icon.height();
+    }
+    l.text = QRect(kMargin, kMargin, l.contentWidth, std::max(0, text.height()));
+    bottom = std::max(bottom, l.text.y() + l.text.height());
+    if (n > 0) {
+        const int top = bottom + kMargin;
+        for (int i = 0; i < n; ++i) {
+            const int step = i * (in.buttonWidth + kButtonGap);
+            const int x = in.rtl ? kMargin + step : width - kMargin - in.buttonWidth - step;
+            l.buttons.emplace_back(x, top, in.buttonWidth, in.buttonHeight);
+        }
+        bottom = top + in.buttonHeight;
+    }
+    l.size = QSize(width, bottom + kMargin);
+    return l;
+}
+
+TopicPage pageTopics(const std::vector<int>& heights, int first, int linkHeight)
+{
+    TopicPage p;
+    const int n = int(heights.size());
+    if (n == 0)
+        return p;
+    first = std::clamp(first, 0, n - 1);
+    int y = 0;
+    if (first > 0) {
+        p.backLink = true;
+        p.backTop = 0;
+        y = linkHeight + kTopicGap;
+    }
+    int i = first;
+    for (; i < n; ++i) {
+        const int h = std::max(0, heights[size_t(i)]);
+        if (i > first && y + h + kTopicGap > kTopicsAreaHeight)
+            break;
+        p.topics.emplace_back(i, QRect(0, y, 0, h));
+        y += h + kTopicGap;
+    }
+    p.next = i;
+    if (i < n) {
+        p.moreLink = true;
+        p.moreTop = y;
+        y += linkHeight + kTopicGap;
+    }
+    p.height = y - kTopicGap;
+    return p;
+}
+
+GuideLayout layoutGuide(const GuideLayoutInput& in)
+{
+    GuideLayout l;
+    const int n = std::max(0, in.commandCount);
+    const int rowWidth = n > 0 ? n * in.buttonWidth + (n - 1) * kButtonGap : 0;
+    // The description wraps at the width everything else needs anyway, so
+    // that it is drawn as it was measured.
+    const int others = std::max({in.title.width(), rowWidth, in.search ? in.searchWidth : 0,
+                                 in.topicCount > 0 ? in.link.width() : 0, kMinContentWidth});
+    const int wrap = std::max(kGuideWrapWidth, others);
+    const QSize text = in.measureText ? in.measureText(wrap) : QSize();
+    l.contentWidth = std::max(std::min(text.width(), wrap), others);
+    const int cw = l.contentWidth;
+    const int width = cw + 2 * kMargin;
+    auto leading = [&](int w) { return in.rtl ? width - kMargin - w : kMargin; };
+
+    // `top` is where the next part starts; every part ends 7 pixels above it.
+    int top = kMargin;
+    bool head = false;
+    if (!in.title.isEmpty()) {
+        l.title = QRect(QPoint(leading(in.title.width()), top), in.title);
+        top += in.title.height() + kMargin;
+        head = true;
+    }
+    if (!text.isEmpty() && text.height() > 0) {
+        l.text = QRect(kMargin, top, cw, text.height());
+        top += text.height() + kMargin;
+        head = true;
+    }
+    if (in.topicCount > 0) {
+        std::vector<int> heights;
+        heights.reserve(size_t(in.topicCount));
+        for (int i = 0; i < in.topicCount; ++i)
+            heights.push_back(in.topicHeight ? in.topicHeight(i, cw) : 0);
+        l.page = pageTopics(heights, in.pageStart, in.link.height());
+        for (auto& [index, r] : l.page.topics)
+            r = QRect(kMargin, top + r.y(), cw, r.height());
+        if (l.page.backLink)
+            l.backLink = QRect(QPoint(leading(in.link.width()), top + l.page.backTop), in.link);
+        if (l.page.moreLink)
+            l.moreLink = QRect(QPoint(leading(in.link.width()), top + l.page.moreTop), in.link);
+        top += l.page.height + kMargin;
+        head = true;
+    }
+    bool above = head;
+    if (in.requestBox || in.search) {
+        if (above) {
+            l.divider1 = QRect(kMargin, top, cw, kDividerHeight);
+            top += kDividerHeight + kMargin;
+        }
+        if (in.requestBox) {
+            l.request = QRect(kMargin, top, cw, in.requestHeight);
+            top += in.requestHeight + (in.search ? kSearchGap : kMargin);
+        }
+        if (in.search) {
+            l.search = QRect(kMargin + (cw - in.searchWidth) / 2, top, in.searchWidth, in.buttonHeight);
+            top += in.buttonHeight + kMargin;
+        }
+        above = true;
+    }
+    if (n > 0) {
+        if (above) {
+            l.divider2 = QRect(kMargin, top, cw, kDividerHeight);
+            top += kDividerHeight + kMargin;
+        }
+        const int left = kMargin + (cw - rowWidth) / 2;
+        for (int i = 0; i < n; ++i) {
+            const int slot = in.rtl ? n - 1 - i : i;
+            l.commands.emplace_back(left + slot * (in.buttonWidth + kButtonGap), top, in.buttonWidth, in.buttonHeight);
+        }
+        top += in.buttonHeight + kMargin;
+    }
+    l.size = QSize(width, std::max(top, 2 * kMargin));
+    return l;
+}
+
 QRect zoomOutline(const QRect& body, int percent)
 {
     const int w = body.width() * percent / 100;

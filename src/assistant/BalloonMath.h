@@ -80,6 +80,14 @@ constexpr int kCornerDiameter = 15;
 constexpr int kTailBase = 10;
 constexpr int kSideTailTop = 40;
 constexpr int kZoomStepMs = 30;
+// Tips and guide.
+constexpr int kTipsWrapWidth = 466;
+constexpr int kTipsMaxWrapWidth = 640;
+constexpr int kTipIconInset = 14;
+constexpr int kGuideWrapWidth = 300; // the shortcut table fits in its columns
+constexpr int kTopicsAreaHeight = 133;
+constexpr int kTopicGap = 7;
+constexpr int kSearchGap = 5;
 
 struct ButtonSpec {
     MsgDlgBtn flag;
@@ -160,6 +168,88 @@ struct Placement {
 };
 
 Placement place(const PlacementInput& in);
+
+// --- Tips balloon ---
+
+struct TipsLayoutInput {
+    QSize icon;
+    // The widest tip of the set on one line (its spaces included): all tips
+    // share one width, wide enough for that tip where the screen allows,
+    // so that paging does not resize the balloon and a tip wraps (under
+    // the icon) only when it has to.
+    int widestTip = 0;
+    int buttonCount = 0; // the visible ones, in the order close, next, back
+    int buttonWidth = 0;
+    int buttonHeight = 0;
+    bool rtl = false;
+    // The tip (with its leading spaces) wrapped at the given width.
+    std::function<QSize(int wrapWidth)> measureText;
+};
+
+struct TipsLayout {
+    QSize size;
+    int contentWidth = 0;
+    QRect icon;
+    QRect text;
+    std::vector<QRect> buttons; // close, next, back (of those shown)
+};
+
+// The icon at the top corner, the tip beside it (the tip's own leading
+// spaces keep its first line clear of the icon), the buttons below at the
+// far edge: close outermost, then next, then back.
+TipsLayout layoutTips(const TipsLayoutInput& in);
+
+// --- Guide balloon ---
+
+// One page of topics inside the topics area, which starts at 0: a topic
+// goes in while its bottom plus the gap stays within the area's height;
+// the first topic of a page always goes in.
+struct TopicPage {
+    bool backLink = false;          // the page does not start with the first topic
+    bool moreLink = false;          // topics follow the page
+    int next = 0;                   // the first topic of the next page
+    std::vector<std::pair<int, QRect>> topics; // index, rectangle (x 0, width 0)
+    int backTop = 0;
+    int moreTop = 0;
+    int height = 0;                 // of everything placed, links included
+};
+
+TopicPage pageTopics(const std::vector<int>& heights, int first, int linkHeight);
+
+struct GuideLayoutInput {
+    QSize title;                                 // bold; empty: no title
+    std::function<QSize(int wrapWidth)> measureText; // the description
+    int topicCount = 0;
+    int pageStart = 0;
+    // Height of topic i as a button of the given width.
+    std::function<int(int index, int width)> topicHeight;
+    QSize link;                                  // the wider of the two page links
+    bool requestBox = false;
+    int requestHeight = 0;
+    bool search = false;
+    int searchWidth = 0;
+    int commandCount = 0;                        // tips, options, close (of those shown)
+    int buttonWidth = 0;
+    int buttonHeight = 0;
+    bool rtl = false;
+};
+
+struct GuideLayout {
+    QSize size;
+    int contentWidth = 0;
+    QRect title;
+    QRect text;
+    TopicPage page;       // rectangles in balloon coordinates
+    QRect backLink;
+    QRect moreLink;
+    QRect divider1;       // above the request box; empty when not drawn
+    QRect request;
+    QRect search;
+    QRect divider2;       // above the command row
+    std::vector<QRect> commands; // in the order tips, options, close (of those shown)
+};
+
+GuideLayout layoutGuide(const GuideLayoutInput& in);
 
 // The outline shown while the balloon zooms in: a rectangle centred on the
 // body covering the given percentage of its width and height.

@@ -6,10 +6,17 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <functional>
 
 namespace vedomec {
 
@@ -69,6 +76,116 @@ void TMsgDlgOptions::setCustomIcon(const QIcon& icon)
     emit changed();
 }
 
+void TTipsDlgOptions::setVisibleButtons(TTipsDlgBtns buttons)
+{
+    buttons &= AllButtons;
+    if (buttons == m_buttons)
+        return;
+    m_buttons = buttons;
+    emit changed();
+}
+
+void TTipsDlgOptions::setTips(const QStringList& tips)
+{
+    m_tips = tips;
+    const int count = int(m_tips.size());
+    if (m_tipIndex >= count)
+        m_tipIndex = count - 1;
+    else if (m_tipIndex < 0 && count > 0)
+        m_tipIndex = 0;
+    emit changed();
+}
+
+void TTipsDlgOptions::setTipIndex(int index)
+{
+    const int count = int(m_tips.size());
+    index = count == 0 ? -1 : std::clamp(index, 0, count - 1);
+    if (index == m_tipIndex)
+        return;
+    m_tipIndex = index;
+    emit changed();
+}
+
+void TGuideDlgOptions::setVisibleButtons(TGuideDlgCmdBtns buttons)
+{
+    buttons &= CommandButtons;
+    if (buttons == m_buttons)
+        return;
+    m_buttons = buttons;
+    emit changed();
+}
+
+void TGuideDlgOptions::setRequestBox(bool on)
+{
+    if (on == m_requestBox)
+        return;
+    m_requestBox = on;
+    emit changed();
+}
+
+void TGuideDlgOptions::setTopics(const QStringList& topics)
+{
+    m_topics = topics;
+    topicsChanged();
+}
+
+void TGuideDlgOptions::clearTopics()
+{
+    m_topics.clear();
+    topicsChanged();
+}
+
+void TGuideDlgOptions::addTopic(const QString& topic)
+{
+    m_topics.append(topic);
+    topicsChanged();
+}
+
+void TGuideDlgOptions::beginUpdate()
+{
+    ++m_updating;
+}
+
+void TGuideDlgOptions::endUpdate()
+{
+    if (m_updating == 0 || --m_updating > 0)
+        return;
+    if (std::exchange(m_topicsDirty, false))
+        emit changed();
+}
+
+void TGuideDlgOptions::topicsChanged()
+{
+    if (m_updating > 0)
+        m_topicsDirty = true;
+    else
+        emit changed();
+}
+
+void TGuideDlgOptions::setTitle(const QString& t)
+{
+    if (t == m_title)
+        return;
+    m_title = t;
+    emit changed();
+}
+
+void TGuideDlgOptions::setRequest(const QString& r)
+{
+    if (r == m_request)
+        return;
+    m_request = r;
+    emit changed();
+}
+
+void TGuideDlgOptions::setDescription(const QString& d)
+{
+    if (d == m_description)
+        return;
+    m_description = d;
+    emit changed();
+}
+
 namespace {
 
 // The balloon's texts break lines at carriage returns.
@@ -97,6 +214,165 @@ protected:
         p.drawText(rect(), kTextFlags | align | Qt::AlignTop, displayText(text()));
     }
 };
+
+// A flat button in the radio-button style whose caption wraps: the guide's
+// topics, and (without the circle) its two page links.
+class TopicButton final : public QAbstractButton {
+public:
+    static constexpr int Indicator = 11;
+    static constexpr int Gap = 5;
+
+    TopicButton(bool circle, QWidget* parent) : QAbstractButton(parent), m_circle(circle)
+    {
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+    // As tall as the caption wrapped at the given button width.
+    static int heightFor(const QFontMetrics& fm, const QString& caption, int width, bool circle)
+    {
+        const int w = std::max(1, circle ? width - Indicator - Gap : width);
+        const int h = fm.boundingRect(QRect(0, 0, w, 1 << 20), Qt::TextWordWrap, caption).height();
+        return std::max(h, circle ? Indicator : 0);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool hot = isEnabled() && (underMouse() || isDown());
+        const QColor ink = !isEnabled() ? palette().color(QPalette::Disabled, QPalette::WindowText)
+            : hot                       ? QColor(0, 0, 160)
+                                        : palette().color(QPalette::WindowText);
+        const bool rtl = isRightToLeft();
+        QRect textRect = rect();
+        if (m_circle) {
+            const int top = (fontMetrics().height() - Indicator) / 2;
+            const int x = rtl ? width() - Indicator : 0;
+            const QRectF circle(x + 0.5, top + 0.5, Indicator - 1, Indicator - 1);
+            p.setPen(QPen(ink, 1));
+            p.setBrush(Qt::white);
+            p.drawEllipse(circle);
+            if (hot) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(ink);
+                p.drawEllipse(circle.adjusted(3, 3, -3, -3));
+            }
+            textRect.adjust(rtl ? 0 : Indicator + Gap, 0, rtl ? -(Indicator + Gap) : 0, 0);
+        }
+        QFont f = font();
+        f.setUnderline(hot || !m_circle);
+        p.setFont(f);
+        p.setPen(ink);
+        // Topics wrap; a page link is one line.
+        const int flags = (m_circle ? Qt::TextWordWrap : Qt::TextSingleLine) | Qt::AlignTop
+            | (rtl ? Qt::AlignRight : Qt::AlignLeft);
+        p.drawText(textRect, flags, text());
+        if (hasFocus()) {
+            p.setRenderHint(QPainter::Antialiasing, false);
+            QPen dots(ink, 1, Qt::DotLine);
+            p.setPen(dots);
+            p.setBrush(Qt::NoBrush);
+            const QRect used = p.boundingRect(textRect, flags, text()) & rect();
+            p.drawRect(used.adjusted(0, 0, -1, -1));
+        }
+    }
+    void enterEvent(QEnterEvent* e) override
+    {
+        QAbstractButton::enterEvent(e);
+        update();
+    }
+    void leaveEvent(QEvent* e) override
+    {
+        QAbstractButton::leaveEvent(e);
+        update();
+    }
+
+private:
+    bool m_circle;
+};
+
+// The one-line memo of the guide: Enter searches instead of breaking the
+// line, Tab moves on.
+class RequestBox final : public QPlainTextEdit {
+public:
+    explicit RequestBox(QWidget* parent) : QPlainTextEdit(parent)
+    {
+        setTabChangesFocus(true);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        setFrameShape(QFrame::Box);
+        setLineWidth(1);
+        document()->setDocumentMargin(1);
+    }
+    std::function<void()> onEnter;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            if (onEnter)
+                onEnter();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    }
+    void insertFromMimeData(const QMimeData* source) override
+    {
+        // One line: pasted line breaks become spaces.
+        QString text = source->text();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        insertPlainText(text);
+    }
+};
+
+// The light bulb of the tips balloon.
+QIcon drawTipIcon()
+{
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Rays.
+    p.setPen(QPen(QColor(0xe8, 0xb9, 0x23), 2, Qt::SolidLine, Qt::RoundCap));
+    for (const QLineF& ray : {QLineF(16, 1, 16, 4), QLineF(4, 6, 6.5, 8.5), QLineF(28, 6, 25.5, 8.5),
+                              QLineF(1, 15, 4, 15), QLineF(31, 15, 28, 15)})
+        p.drawLine(ray);
+    // Glass.
+    QRadialGradient glass(QPointF(13, 11), 11);
+    glass.setColorAt(0, QColor(0xff, 0xfd, 0xe0));
+    glass.setColorAt(1, QColor(0xf5, 0xd0, 0x40));
+    p.setPen(QPen(QColor(0x8a, 0x6a, 0x10), 1.2));
+    p.setBrush(glass);
+    QPainterPath bulb;
+    bulb.moveTo(12, 23);
+    bulb.cubicTo(12, 19, 7, 17, 7, 13);
+    bulb.cubicTo(7, 8, 11, 5.5, 16, 5.5);
+    bulb.cubicTo(21, 5.5, 25, 8, 25, 13);
+    bulb.cubicTo(25, 17, 20, 19, 20, 23);
+    bulb.closeSubpath();
+    p.drawPath(bulb);
+    // Filament.
+    p.setPen(QPen(QColor(0xc0, 0x70, 0x10), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({QPointF(13.5, 22), QPointF(13.5, 15), QPointF(15, 13), QPointF(16, 15),
+                              QPointF(17, 13), QPointF(18.5, 15), QPointF(18.5, 22)}));
+    // Screw base.
+    p.setPen(QPen(QColor(0x50, 0x50, 0x58), 1));
+    p.setBrush(QColor(0xb8, 0xb8, 0xc0));
+    p.drawRoundedRect(QRectF(11.5, 23, 9, 6), 1.5, 1.5);
+    p.drawLine(QPointF(11.5, 25), QPointF(20.5, 25));
+    p.drawLine(QPointF(11.5, 27), QPointF(20.5, 27));
+    p.setBrush(QColor(0x50, 0x50, 0x58));
+    p.drawEllipse(QRectF(14, 29, 4, 2.5));
+    p.end();
+    return QIcon(pm);
+}
 
 } // namespace
 
@@ -140,6 +416,64 @@ TAssistantBalloon::TAssistantBalloon(TBalloonOptions* options, QWidget* parent)
         m_buttons[i] = b;
     }
 
+    // Tips.
+    m_tipIcon = drawTipIcon();
+    m_tipsBack = makeButton(QStringLiteral("&Předchozí"), "TipsBack");
+    m_tipsNext = makeButton(QStringLiteral("&Další"), "TipsNext");
+    m_tipsClose = makeButton(QStringLiteral("Zavřít"), "TipsClose");
+    connect(m_tipsBack, &QPushButton::clicked, this, [this] { emit tipsStep(-1); });
+    connect(m_tipsNext, &QPushButton::clicked, this, [this] { emit tipsStep(+1); });
+    connect(m_tipsClose, &QPushButton::clicked, this, &TAssistantBalloon::hideBalloon);
+
+    // Guide.
+    m_backPage = new TopicButton(false, this);
+    m_backPage->setObjectName(QStringLiteral("GuideBackPage"));
+    m_backPage->setText(QStringLiteral("Ukázat předchozí..."));
+    m_backPage->hide();
+    m_nextPage = new TopicButton(false, this);
+    m_nextPage->setObjectName(QStringLiteral("GuideNextPage"));
+    m_nextPage->setText(QStringLiteral("Ukázat více..."));
+    m_nextPage->hide();
+    connect(m_backPage, &QAbstractButton::clicked, this, [this] {
+        if (m_pageStarts.size() > 1)
+            m_pageStarts.pop_back();
+        relayout();
+        if (!m_topics.empty() && m_topics.front()->isVisible())
+            m_topics[size_t(guidePageStart())]->setFocus(Qt::OtherFocusReason);
+    });
+    connect(m_nextPage, &QAbstractButton::clicked, this, [this] {
+        if (m_guideLayout.page.moreLink)
+            m_pageStarts.push_back(m_guideLayout.page.next);
+        relayout();
+        if (size_t(guidePageStart()) < m_topics.size())
+            m_topics[size_t(guidePageStart())]->setFocus(Qt::OtherFocusReason);
+    });
+    auto* request = new RequestBox(this);
+    request->setObjectName(QStringLiteral("GuideRequest"));
+    request->onEnter = [this] { emit guideSearchClicked(); };
+    request->hide();
+    m_request = request;
+    connect(m_request, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_settingRequest)
+            emit guideRequestEdited(m_request->toPlainText());
+    });
+    m_search = makeButton(QStringLiteral("&Vyhledat"), "GuideSearch");
+    connect(m_search, &QPushButton::clicked, this, &TAssistantBalloon::guideSearchClicked);
+    m_divider2 = new QFrame(this);
+    m_divider2->setObjectName(QStringLiteral("GuideDivider"));
+    m_divider2->setFrameShape(QFrame::HLine);
+    m_divider2->setFrameShadow(QFrame::Sunken);
+    m_divider2->hide();
+    m_guideTips = makeButton(QStringLiteral("&Tipy"), "GuideTips");
+    m_guideOptions = makeButton(QStringLiteral("&Nastavení"), "GuideOptions");
+    m_guideClose = makeButton(QStringLiteral("Zavřít"), "GuideClose");
+    connect(m_guideTips, &QPushButton::clicked, this, &TAssistantBalloon::guideTipsClicked);
+    connect(m_guideOptions, &QPushButton::clicked, this, &TAssistantBalloon::guideOptionsClicked);
+    connect(m_guideClose, &QPushButton::clicked, this, &TAssistantBalloon::hideBalloon);
+
+    m_autoClose.setSingleShot(true);
+    connect(&m_autoClose, &QTimer::timeout, this, &TAssistantBalloon::hideBalloon);
+
     // Covers the balloon while it zooms in.
     m_zoomPanel = new QWidget(this);
     m_zoomPanel->setObjectName(QStringLiteral("BalloonZoomPanel"));
@@ -156,6 +490,30 @@ TAssistantBalloon::~TAssistantBalloon()
 {
     if (m_anchor)
         m_anchor->removeEventFilter(this);
+}
+
+QPushButton* TAssistantBalloon::makeButton(const QString& caption, const char* name)
+{
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    b->hide();
+    return b;
+}
+
+QAbstractButton* TAssistantBalloon::topicButton(int index)
+{
+    while (m_topics.size() <= size_t(index)) {
+        const int i = int(m_topics.size());
+        auto* b = new TopicButton(true, this);
+        b->setObjectName(QStringLiteral("GuideTopic%1").arg(i));
+        b->hide();
+        connect(b, &QAbstractButton::clicked, this, [this, i] { emit guideTopicClicked(i); });
+        // Keep the zoom panel above every part of the balloon.
+        b->stackUnder(m_zoomPanel);
+        m_topics.push_back(b);
+    }
+    return m_topics[size_t(index)];
 }
 
 QPushButton* TAssistantBalloon::button(MsgDlgBtn b) const
@@ -227,10 +585,6 @@ QRect TAssistantBalloon::desktopRect() const
 void TAssistantBalloon::relayout()
 {
     const QFont font = m_options->Font();
-    QFont bold = font;
-    bold.setBold(true);
-    const QFontMetrics fm(font);
-    const QFontMetrics fmBold(bold);
 
     QPalette pal = palette();
     pal.setColor(QPalette::Window, m_options->Color());
@@ -239,18 +593,49 @@ void TAssistantBalloon::relayout()
     QPalette panel = m_zoomPanel->palette();
     panel.setColor(QPalette::Window, m_options->BorderColor());
     m_zoomPanel->setPalette(panel);
+    // The request box keeps a white field of its own.
+    QPalette field = m_request->palette();
+    field.setColor(QPalette::Base, Qt::white);
+    field.setColor(QPalette::Text, Qt::black);
+    m_request->setPalette(field);
 
-    // Icon and title.
+    QSize body;
+    switch (m_content.mode) {
+    case bmTips: body = layoutTipsMode(font); break;
+    case bmGuide: body = layoutGuideMode(font); break;
+    default: body = layoutMessageMode(font); break;
+    }
+
+    std::optional<QRect> anchorRect;
+    if (m_anchor && m_anchor->isVisible())
+        anchorRect = QRect(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size());
+    m_placement = balloon::place({anchorRect, desktopRect(), body, m_content.kind, isRightToLeft()});
+    placeChildren(m_placement.body.topLeft());
+
+    setGeometry(m_placement.window);
+    m_zoomPanel->setGeometry(rect());
+    m_zoomPanel->raise();
+    buildShape();
+    if (m_zoomStage == 0 || m_zoomStage == 3)
+        applyMask(m_shape);
+    update();
+}
+
+QSize TAssistantBalloon::layoutMessageMode(const QFont& font)
+{
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font);
+    const QFontMetrics fmBold(bold);
+
     const bool hasIcon = !m_content.icon.isNull();
     QSize iconSize;
     if (hasIcon) {
         iconSize = QSize(32, 32);
         m_icon->setPixmap(m_content.icon.pixmap(iconSize));
     }
-    m_icon->setVisible(hasIcon);
     m_title->setFont(bold);
     m_title->setText(m_content.title);
-    m_title->setVisible(!m_content.title.isEmpty());
     const QSize titleSize = m_content.title.isEmpty()
         ? QSize()
         : QSize(fmBold.horizontalAdvance(m_content.title), fmBold.height());
@@ -280,25 +665,149 @@ void TAssistantBalloon::relayout()
         return fm.boundingRect(QRect(0, 0, wrap, 1 << 20), kTextFlags, text).size();
     };
     m_layout = balloon::layoutMessage(in);
+    return m_layout.size;
+}
 
-    std::optional<QRect> anchorRect;
-    if (m_anchor && m_anchor->isVisible())
-        anchorRect = QRect(m_anchor->mapToGlobal(QPoint(0, 0)), m_anchor->size());
-    m_placement = balloon::place({anchorRect, desktopRect(), m_layout.size, m_content.kind, in.rtl});
-    const QPoint off = m_placement.body.topLeft();
+QSize TAssistantBalloon::layoutTipsMode(const QFont& font)
+{
+    const QFontMetrics fm(font);
+    const QSize iconSize(32, 32);
+    m_icon->setPixmap(m_tipIcon.pixmap(iconSize));
+    // The first line starts clear of the icon: as many spaces as cover it
+    // and its inset.
+    const int space = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
+    const int spaces = (iconSize.width() + balloon::kTipIconInset + space - 1) / space;
+    const QString lead(spaces, QLatin1Char(' '));
+    const QString tip = lead + m_content.text;
+    int widest = 0;
+    for (const QString& t : m_content.tipSet)
+        widest = std::max(widest, fm.horizontalAdvance(lead + displayText(t)));
+    m_text->setFont(font);
+    m_text->setText(tip);
+    const QString text = displayText(tip);
 
-    if (hasIcon)
-        m_icon->setGeometry(m_layout.icon.translated(off));
-    m_title->setGeometry(m_layout.title.translated(off));
-    m_text->setGeometry(m_layout.text.translated(off));
-    m_divider->setVisible(!shown.empty());
-    if (!shown.empty())
-        m_divider->setGeometry(m_layout.divider.translated(off));
+    std::vector<int> widths;
+    for (QPushButton* b : {m_tipsClose, m_tipsNext, m_tipsBack})
+        widths.push_back(fm.horizontalAdvance(balloon::stripMnemonic(b->text())));
+    m_buttonWidth = balloon::buttonWidth(widths);
+    int count = 0;
+    for (int flag : {tbClose, tbNext, tbBack})
+        count += (m_content.tipsButtons & flag) ? 1 : 0;
+
+    balloon::TipsLayoutInput in;
+    in.icon = iconSize;
+    in.widestTip = widest;
+    in.buttonCount = count;
+    in.buttonWidth = m_buttonWidth;
+    in.buttonHeight = balloon::buttonHeight(fm.height());
+    in.rtl = isRightToLeft();
+    in.measureText = [&](int wrap) { return fm.boundingRect(QRect(0, 0, wrap, 1 << 20), kTextFlags, text).size(); };
+    m_tipsLayout = balloon::layoutTips(in);
+    return m_tipsLayout.size;
+}
+
+QSize TAssistantBalloon::layoutGuideMode(const QFont& font)
+{
+    QFont bold = font;
+    bold.setBold(true);
+    const QFontMetrics fm(font);
+    const QFontMetrics fmBold(bold);
+
+    m_title->setFont(bold);
+    m_title->setText(m_content.title);
+    m_text->setFont(font);
+    m_text->setText(m_content.text);
+    const QString text = displayText(m_content.text);
+
+    const int topicCount = int(m_content.topics.size());
+    if (guidePageStart() >= topicCount)
+        resetGuidePage();
+    for (int i = 0; i < topicCount; ++i) {
+        QAbstractButton* b = topicButton(i);
+        b->setFont(font);
+        b->setText(m_content.topics[i]);
+    }
+    for (QAbstractButton* link : {m_backPage, m_nextPage})
+        link->setFont(font);
+
+    std::vector<int> widths;
+    for (QPushButton* b : {m_guideTips, m_guideOptions, m_guideClose, m_search})
+        widths.push_back(fm.horizontalAdvance(balloon::stripMnemonic(b->text())));
+    m_buttonWidth = balloon::buttonWidth(widths);
+    int commands = 0;
+    for (int flag : {gbTips, gbOptions, gbClose})
+        commands += (m_content.guideButtons & flag) ? 1 : 0;
+
+    balloon::GuideLayoutInput in;
+    if (!m_content.title.isEmpty())
+        in.title = QSize(fmBold.horizontalAdvance(m_content.title), fmBold.height());
+    in.measureText = [&](int wrap) {
+        if (text.isEmpty())
+            return QSize(0, 0);
+        return fm.boundingRect(QRect(0, 0, wrap, 1 << 20), kTextFlags, text).size();
+    };
+    in.topicCount = topicCount;
+    in.pageStart = guidePageStart();
+    in.topicHeight = [&](int i, int width) {
+        return TopicButton::heightFor(fm, m_content.topics[i], width, true);
+    };
+    in.link = QSize(std::max(fm.horizontalAdvance(m_backPage->text()), fm.horizontalAdvance(m_nextPage->text())),
+                    fm.height());
+    in.requestBox = m_content.requestBox;
+    in.requestHeight = 2 * fm.lineSpacing() + 4;
+    in.search = m_content.guideButtons & gbSearch;
+    in.searchWidth = m_buttonWidth;
+    in.commandCount = commands;
+    in.buttonWidth = m_buttonWidth;
+    in.buttonHeight = balloon::buttonHeight(fm.height());
+    in.rtl = isRightToLeft();
+    m_guideLayout = balloon::layoutGuide(in);
+    return m_guideLayout.size;
+}
+
+void TAssistantBalloon::placeChildren(QPoint off)
+{
+    const int mode = m_content.mode;
+    const bool tips = mode == bmTips;
+    const bool guide = mode == bmGuide;
+    const bool message = !tips && !guide;
+    const QFont font = m_options->Font();
+
+    // Parts every mode may use.
+    if (message) {
+        m_icon->setVisible(!m_content.icon.isNull());
+        if (m_icon->isVisibleTo(this))
+            m_icon->setGeometry(m_layout.icon.translated(off));
+        m_title->setVisible(!m_content.title.isEmpty());
+        m_title->setGeometry(m_layout.title.translated(off));
+        m_text->setGeometry(m_layout.text.translated(off));
+        m_divider->setVisible(m_content.buttons != 0);
+        if (m_content.buttons)
+            m_divider->setGeometry(m_layout.divider.translated(off));
+    } else if (tips) {
+        m_icon->setVisible(true);
+        m_icon->setGeometry(m_tipsLayout.icon.translated(off));
+        m_title->setVisible(false);
+        m_text->setGeometry(m_tipsLayout.text.translated(off));
+        m_divider->setVisible(false);
+    } else {
+        m_icon->setVisible(false);
+        m_title->setVisible(!m_content.title.isEmpty());
+        m_title->setGeometry(m_guideLayout.title.translated(off));
+        m_text->setVisible(!m_guideLayout.text.isEmpty());
+        m_text->setGeometry(m_guideLayout.text.translated(off));
+        m_divider->setVisible(!m_guideLayout.divider1.isEmpty());
+        m_divider->setGeometry(m_guideLayout.divider1.translated(off));
+    }
+    if (!guide)
+        m_text->setVisible(true);
+
+    // Message buttons.
     const auto& specs = balloon::messageButtons();
     size_t slot = 0;
     for (size_t i = 0; i < specs.size(); ++i) {
         QPushButton* b = m_buttons[i];
-        const bool on = m_content.buttons & specs[i].flag;
+        const bool on = message && (m_content.buttons & specs[i].flag);
         b->setFont(font);
         b->setVisible(on);
         if (!on)
@@ -307,12 +816,87 @@ void TAssistantBalloon::relayout()
         b->setEnabled(specs[i].flag != mbHelp || m_content.helpEnabled);
     }
 
-    setGeometry(m_placement.window);
-    m_zoomPanel->setGeometry(rect());
-    buildShape();
-    if (m_zoomStage == 0 || m_zoomStage == 3)
-        applyMask(m_shape);
-    update();
+    // Tips buttons, from the far edge inwards: close, next, back.
+    slot = 0;
+    const std::pair<QPushButton*, int> tipButtons[] = {{m_tipsClose, tbClose}, {m_tipsNext, tbNext}, {m_tipsBack, tbBack}};
+    for (auto [b, flag] : tipButtons) {
+        const bool on = tips && (m_content.tipsButtons & flag);
+        b->setFont(font);
+        b->setVisible(on);
+        if (on)
+            b->setGeometry(m_tipsLayout.buttons[slot++].translated(off));
+    }
+    m_tipsNext->setEnabled(m_content.nextEnabled);
+    m_tipsBack->setEnabled(m_content.backEnabled);
+
+    // Guide.
+    std::vector<QWidget*> chain;
+    for (size_t i = 0; i < m_topics.size(); ++i)
+        m_topics[i]->hide();
+    if (guide) {
+        if (m_guideLayout.page.backLink)
+            chain.push_back(m_backPage);
+        for (const auto& [index, r] : m_guideLayout.page.topics) {
+            QAbstractButton* b = m_topics[size_t(index)];
+            b->setGeometry(r.translated(off));
+            b->show();
+            chain.push_back(b);
+        }
+        if (m_guideLayout.page.moreLink)
+            chain.push_back(m_nextPage);
+    }
+    m_backPage->setVisible(guide && m_guideLayout.page.backLink);
+    m_backPage->setGeometry(m_guideLayout.backLink.translated(off));
+    m_nextPage->setVisible(guide && m_guideLayout.page.moreLink);
+    m_nextPage->setGeometry(m_guideLayout.moreLink.translated(off));
+
+    m_request->setVisible(guide && m_content.requestBox);
+    if (guide) {
+        m_request->setFont(font);
+        m_request->setGeometry(m_guideLayout.request.translated(off));
+        if (m_request->toPlainText() != m_content.request) {
+            m_settingRequest = true;
+            m_request->setPlainText(m_content.request);
+            m_settingRequest = false;
+        }
+        if (m_content.requestBox)
+            chain.push_back(m_request);
+    }
+    const bool search = guide && (m_content.guideButtons & gbSearch);
+    m_search->setVisible(search);
+    m_search->setFont(font);
+    m_search->setEnabled(m_content.searchEnabled);
+    if (search) {
+        m_search->setGeometry(m_guideLayout.search.translated(off));
+        chain.push_back(m_search);
+    }
+    m_divider2->setVisible(guide && !m_guideLayout.divider2.isEmpty());
+    m_divider2->setGeometry(m_guideLayout.divider2.translated(off));
+    slot = 0;
+    const std::pair<QPushButton*, int> commands[] = {{m_guideTips, gbTips}, {m_guideOptions, gbOptions}, {m_guideClose, gbClose}};
+    for (auto [b, flag] : commands) {
+        const bool on = guide && (m_content.guideButtons & flag);
+        b->setFont(font);
+        b->setVisible(on);
+        if (on) {
+            b->setGeometry(m_guideLayout.commands[slot++].translated(off));
+            chain.push_back(b);
+        }
+    }
+    m_guideTips->setEnabled(m_content.tipsEnabled);
+    m_guideOptions->setEnabled(m_content.optionsEnabled);
+    for (size_t i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+bool TAssistantBalloon::hasSomethingToShow() const
+{
+    return m_placement.body.height() > 2 * balloon::kMargin;
+}
+
+void TAssistantBalloon::resetGuidePage()
+{
+    m_pageStarts = {0};
 }
 
 void TAssistantBalloon::buildShape()
@@ -367,6 +951,10 @@ void TAssistantBalloon::paintEvent(QPaintEvent*)
 void TAssistantBalloon::popup()
 {
     m_zoomTimer.stop();
+    m_autoClose.stop();
+    m_dragHidden = false;
+    if (QWidget* active = QApplication::activeWindow(); active && active != this)
+        m_previousActive = active;
     relayout();
     m_zoomStage = 1;
     m_zoomPanel->setGeometry(rect());
@@ -394,9 +982,52 @@ void TAssistantBalloon::zoomStep()
     m_zoomPanel->hide();
     applyMask(m_shape);
     raise();
-    if (m_content.buttons) {
-        // A message's buttons take the keyboard.
-        activateWindow();
+    takeKeyboard();
+    if (m_content.timeoutMs > 0 && (m_content.mode == bmSpeech || m_content.mode == bmThought))
+        m_autoClose.start(m_content.timeoutMs);
+    update();
+    emit balloonShown();
+}
+
+void TAssistantBalloon::takeKeyboard()
+{
+    // A balloon that must not take the keyboard gives it back at once
+    // where a platform activates every window it shows.
+    auto giveBack = [this] {
+        if (isActiveWindow() && m_previousActive && m_previousActive != this)
+            m_previousActive->activateWindow();
+    };
+    QWidget* focus = nullptr;
+    switch (m_content.mode) {
+    case bmTips:
+        for (QPushButton* b : {m_tipsNext, m_tipsBack, m_tipsClose})
+            if (b->isVisibleTo(this) && b->isEnabled()) {
+                focus = b;
+                break;
+            }
+        break;
+    case bmGuide:
+        if (m_request->isVisibleTo(this)) {
+            m_request->selectAll();
+            focus = m_request;
+        } else {
+            for (QWidget* w : findChildren<QWidget*>())
+                if (w->isVisibleTo(this) && w->isEnabled() && w->focusPolicy() != Qt::NoFocus) {
+                    focus = w;
+                    break;
+                }
+        }
+        break;
+    case bmSpeech:
+    case bmThought:
+        // Free text never keeps the keyboard from the form in use.
+        giveBack();
+        return;
+    default: {
+        if (!m_content.buttons) {
+            giveBack();
+            return;
+        }
         MsgDlgBtn f = balloon::focusedButton(m_content.buttons);
         QPushButton* b = f ? button(f) : nullptr;
         if (!b) {
@@ -406,20 +1037,50 @@ void TAssistantBalloon::zoomStep()
                     break;
                 }
         }
-        if (b) {
+        if (b)
             b->setDefault(true);
-            b->setFocus(Qt::OtherFocusReason);
-        }
+        focus = b;
+        break;
     }
-    update();
-    emit balloonShown();
+    }
+    activateWindow();
+    if (focus)
+        focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TAssistantBalloon::hideBalloon()
 {
     m_zoomTimer.stop();
+    m_autoClose.stop();
     m_awaiting = false;
+    m_dragHidden = false;
     hide();
+}
+
+void TAssistantBalloon::hideForDrag()
+{
+    if (!isVisible())
+        return;
+    m_dragHidden = true;
+    m_zoomTimer.stop();
+    m_autoClose.stop();
+    hide();
+}
+
+void TAssistantBalloon::showAfterDrag()
+{
+    if (!m_dragHidden)
+        return;
+    m_dragHidden = false;
+    m_zoomStage = 3;
+    relayout();
+    m_zoomPanel->hide();
+    applyMask(m_shape);
+    show();
+    raise();
+    takeKeyboard();
+    if (m_content.timeoutMs > 0 && (m_content.mode == bmSpeech || m_content.mode == bmThought))
+        m_autoClose.start(m_content.timeoutMs);
 }
 
 void TAssistantBalloon::hideEvent(QHideEvent* e)
@@ -432,7 +1093,14 @@ void TAssistantBalloon::hideEvent(QHideEvent* e)
     m_zoomPanel->hide();
     for (QPushButton* b : m_buttons)
         b->setDefault(false);
-    emit balloonHidden();
+    // The keyboard goes back where it was taken from (F1 and the other
+    // shortcuts of the main window work again).
+    QWidget* active = QApplication::activeWindow();
+    if (!m_dragHidden && m_previousActive && m_previousActive != this && m_previousActive->isVisible()
+        && (active == this || !active))
+        m_previousActive->activateWindow();
+    if (!m_dragHidden)
+        emit balloonHidden();
 }
 
 void TAssistantBalloon::keyPressEvent(QKeyEvent* e)

@@ -1,6 +1,7 @@
 #pragma once
-// The assistant's balloon: a borderless, shaped window that shows messages
-// (and, later, tips, the guide and free text), with its option objects.
+// The assistant's balloon: a borderless, shaped window that shows messages,
+// tips, the guide and free text (speech or thought), with its option
+// objects.
 #include "assistant/BalloonMath.h"
 
 #include <QColor>
@@ -8,6 +9,7 @@
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +19,8 @@
 class QLabel;
 class QPushButton;
 class QFrame;
+class QPlainTextEdit;
+class QAbstractButton;
 
 namespace vedomec {
 
@@ -81,6 +85,118 @@ private:
     QIcon m_customIcon;
 };
 
+// Buttons of the tips balloon (a set: one bit each).
+enum TTipsDlgBtn : int {
+    tbClose = 1 << 0,
+    tbNext = 1 << 1,
+    tbBack = 1 << 2,
+};
+using TTipsDlgBtns = int;
+
+// Options of the tips balloon.  TipIndex always names a tip, or is -1
+// while there are none.
+class TTipsDlgOptions : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int VisibleButtons READ VisibleButtons WRITE setVisibleButtons NOTIFY changed)
+    Q_PROPERTY(QStringList Tips READ Tips WRITE setTips NOTIFY changed)
+    Q_PROPERTY(int TipIndex READ TipIndex WRITE setTipIndex NOTIFY changed)
+
+public:
+    static constexpr TTipsDlgBtns AllButtons = tbClose | tbNext | tbBack;
+
+    explicit TTipsDlgOptions(QObject* parent = nullptr) : QObject(parent) {}
+
+    TTipsDlgBtns VisibleButtons() const { return m_buttons; }
+    void setVisibleButtons(TTipsDlgBtns buttons);
+    QStringList Tips() const { return m_tips; }
+    // An index past the new end becomes the last one; -1 becomes 0 when
+    // there are tips.
+    void setTips(const QStringList& tips);
+    int TipIndex() const { return m_tipIndex; }
+    // Clamped into the tips.
+    void setTipIndex(int index);
+
+signals:
+    void changed();
+    // The tips balloon shows a tip (it was laid out).
+    void OnTipsTipChange(vedomec::TTipsDlgOptions* sender);
+
+private:
+    TTipsDlgBtns m_buttons = AllButtons;
+    QStringList m_tips;
+    int m_tipIndex = -1;
+};
+
+// Buttons of the guide balloon; VisibleButtons holds the first four.
+enum TGuideDlgBtn : int {
+    gbClose = 1 << 0,
+    gbOptions = 1 << 1,
+    gbTips = 1 << 2,
+    gbSearch = 1 << 3,
+    gbBackPage = 1 << 4,
+    gbNextPage = 1 << 5,
+};
+using TGuideDlgCmdBtns = int;
+
+// Options of the guide balloon.  Every change lays an open guide balloon
+// out again, except a change of Request typed into its request box.
+class TGuideDlgOptions : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int VisibleButtons READ VisibleButtons WRITE setVisibleButtons NOTIFY changed)
+    Q_PROPERTY(bool RequestBox READ RequestBox WRITE setRequestBox NOTIFY changed)
+    Q_PROPERTY(QStringList Topics READ Topics WRITE setTopics NOTIFY changed)
+    Q_PROPERTY(QString Title READ Title WRITE setTitle NOTIFY changed)
+    Q_PROPERTY(QString Request READ Request WRITE setRequest NOTIFY changed)
+    Q_PROPERTY(QString Description READ Description WRITE setDescription NOTIFY changed)
+
+public:
+    static constexpr TGuideDlgCmdBtns CommandButtons = gbClose | gbOptions | gbTips | gbSearch;
+
+    explicit TGuideDlgOptions(QObject* parent = nullptr) : QObject(parent) {}
+
+    TGuideDlgCmdBtns VisibleButtons() const { return m_buttons; }
+    void setVisibleButtons(TGuideDlgCmdBtns buttons);
+    bool RequestBox() const { return m_requestBox; }
+    void setRequestBox(bool on);
+    QStringList Topics() const { return m_topics; }
+    void setTopics(const QStringList& topics);
+    void clearTopics();
+    void addTopic(const QString& topic);
+    // While the topics are updated, their changes are laid out once, at
+    // the end.
+    void beginUpdate();
+    void endUpdate();
+    QString Title() const { return m_title; }
+    void setTitle(const QString& t);
+    QString Request() const { return m_request; }
+    void setRequest(const QString& r);
+    // What the user typed: stored without laying the balloon out.
+    void setRequestFromBox(const QString& r) { m_request = r; }
+    QString Description() const { return m_description; }
+    void setDescription(const QString& d);
+
+signals:
+    void changed();
+    void OnGuideRequestChange(vedomec::TGuideDlgOptions* sender);
+    void OnGuideTopicClick(vedomec::TGuideDlgOptions* sender, int topicIndex);
+    void OnGuideOptionsClick(vedomec::TGuideDlgOptions* sender);
+    void OnGuideSearchClick(vedomec::TGuideDlgOptions* sender);
+    // Which of "&Nastavení" and "&Vyhledat" are enabled; both start true.
+    void OnGuideGetBtnStates(vedomec::TGuideDlgOptions* sender, bool* optionsBtn, bool* searchBtn);
+
+private:
+    void topicsChanged();
+
+    TGuideDlgCmdBtns m_buttons = CommandButtons;
+    bool m_requestBox = true;
+    QStringList m_topics;
+    QString m_title;
+    QString m_request;
+    QString m_description;
+    int m_updating = 0;
+    bool m_topicsDirty = false;
+};
+
 // The balloon window.  Owned by TAssistant; it knows nothing of the program's
 // forms.  Object name "AssistantBalloon"; its parts are "BalloonIcon",
 // "BalloonTitle", "BalloonText", "BalloonDivider" and the buttons
@@ -88,7 +204,12 @@ private:
 // "BalloonButtonCancel", "BalloonButtonAbort", "BalloonButtonRetry",
 // "BalloonButtonIgnore", "BalloonButtonAll", "BalloonButtonNoToAll",
 // "BalloonButtonYesToAll", "BalloonButtonHelp" (only those of the current
-// message are visible).
+// message are visible).  The tips balloon shows "BalloonIcon" (the tip
+// icon), "BalloonText" and "TipsBack", "TipsNext", "TipsClose"; the guide
+// "BalloonTitle", "BalloonText", the topics "GuideTopic0"... (named by their
+// index in the topics), "GuideBackPage", "GuideNextPage", "BalloonDivider",
+// the request box "GuideRequest", "GuideSearch", "GuideDivider" and
+// "GuideTips", "GuideOptions", "GuideClose".
 class TAssistantBalloon : public QWidget {
     Q_OBJECT
 
@@ -101,6 +222,23 @@ public:
         QString text;
         MsgDlgButtons buttons = 0;
         bool helpEnabled = false;
+        // Speech and thought: closes itself this long after it is shown
+        // (0: stays).
+        int timeoutMs = 0;
+        // Tips (the text is the tip; the icon is the balloon's own; the
+        // whole set gives the balloon its width).
+        QStringList tipSet;
+        TTipsDlgBtns tipsButtons = 0;
+        bool nextEnabled = false;
+        bool backEnabled = false;
+        // Guide (title, text as the description).
+        QStringList topics;
+        bool requestBox = false;
+        QString request;
+        TGuideDlgCmdBtns guideButtons = 0;
+        bool optionsEnabled = false;
+        bool searchEnabled = false;
+        bool tipsEnabled = false;
     };
 
     explicit TAssistantBalloon(TBalloonOptions* options, QWidget* parent = nullptr);
@@ -110,11 +248,23 @@ public:
     void setContent(const Content& content);
     const Content& content() const { return m_content; }
 
-    // Shows the balloon with the zoom-in.  With buttons the balloon takes
-    // the keyboard once it is shown; otherwise it never takes activation.
+    // Shows the balloon with the zoom-in.  Messages with buttons, the tips
+    // and the guide take the keyboard once they are shown (the guide in its
+    // request box); speech and thought never take activation.
     void popup();
     // Hides the balloon at once (no close rules).
     void hideBalloon();
+    // Out of the way while the character is dragged: no hide notice, and a
+    // message keeps waiting; showAfterDrag() puts it back beside the anchor.
+    void hideForDrag();
+    void showAfterDrag();
+    bool isDragHidden() const { return m_dragHidden; }
+    // The guide starts again at its first page of topics.
+    void resetGuidePage();
+    // The first topic on the guide's page.
+    int guidePageStart() const { return m_pageStarts.empty() ? 0 : m_pageStarts.back(); }
+    // A laid-out balloon this low has nothing to show and is not shown.
+    bool hasSomethingToShow() const;
 
     // Lays the balloon out and places it again (options changed, anchor moved).
     void relayout();
@@ -131,6 +281,8 @@ public:
     int position() const { return isVisible() ? m_placement.position : 0; }
     const balloon::Placement& placement() const { return m_placement; }
     const balloon::Layout& layoutResult() const { return m_layout; }
+    const balloon::TipsLayout& tipsLayout() const { return m_tipsLayout; }
+    const balloon::GuideLayout& guideLayout() const { return m_guideLayout; }
     QRegion shapeRegion() const { return m_shape; }
     // 1 and 2 while zooming in, 3 when the full shape is shown, 0 hidden.
     int zoomStage() const { return m_zoomStage; }
@@ -147,6 +299,14 @@ signals:
     void helpRequested();
     void balloonShown();
     void balloonHidden();
+    // Tips: "&Další" (+1) or "&Předchozí" (-1).
+    void tipsStep(int delta);
+    // Guide actions.
+    void guideTopicClicked(int index);
+    void guideSearchClicked();
+    void guideTipsClicked();
+    void guideOptionsClicked();
+    void guideRequestEdited(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -158,6 +318,13 @@ protected:
 private:
     void buildShape();
     void zoomStep();
+    void takeKeyboard();
+    QSize layoutMessageMode(const QFont& font);
+    QSize layoutTipsMode(const QFont& font);
+    QSize layoutGuideMode(const QFont& font);
+    void placeChildren(QPoint offset);
+    QPushButton* makeButton(const QString& caption, const char* name);
+    QAbstractButton* topicButton(int index);
     QRect desktopRect() const;
     void applyMask(const QRegion& r);
 
@@ -176,6 +343,30 @@ private:
     QRegion m_shape;
     QRegion m_border;
     QTimer m_zoomTimer;
+    QTimer m_autoClose;
+    // Tips.
+    QIcon m_tipIcon;
+    QPushButton* m_tipsClose;
+    QPushButton* m_tipsNext;
+    QPushButton* m_tipsBack;
+    balloon::TipsLayout m_tipsLayout;
+    // Guide.
+    std::vector<QAbstractButton*> m_topics;
+    QAbstractButton* m_backPage;
+    QAbstractButton* m_nextPage;
+    QPlainTextEdit* m_request;
+    QPushButton* m_search;
+    QFrame* m_divider2;
+    QPushButton* m_guideTips;
+    QPushButton* m_guideOptions;
+    QPushButton* m_guideClose;
+    balloon::GuideLayout m_guideLayout;
+    std::vector<int> m_pageStarts {0};
+    bool m_settingRequest = false;
+    // The window that was active before the balloon showed; it gets the
+    // activation back when the balloon closes (or, for free text, at once).
+    QPointer<QWidget> m_previousActive;
+    bool m_dragHidden = false;
     int m_zoomStage = 0;
     int m_buttonWidth = 0;
     bool m_awaiting = false;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -179,6 +180,14 @@ public:
         return out;
     }
 
+    QSize size(xcb_window_t w)
+    {
+        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+        const QSize s = g ? QSize(g->width, g->height) : QSize();
+        std::free(g);
+        return s;
+    }
+
     xcb_window_t find(const QString& name)
     {
         for (const Window& w : windows())
@@ -228,14 +237,6 @@ public:
         xcb_flush(c);
     }
 
-    QSize size(xcb_window_t w)
-    {
-        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
-        const QSize out = g ? QSize(g->width, g->height) : QSize();
-        std::free(g);
-        return out;
-    }
-
     // A click of the first mouse button at x, y inside the window.
     void click(xcb_window_t w, int x, int y)
     {
@@ -282,6 +283,9 @@ public:
 };
 
 constexpr xcb_keysym_t kF1 = 0xffbe;
+constexpr xcb_keysym_t kTab = 0xff09;
+constexpr xcb_keysym_t kSpace = 0x0020;
+constexpr xcb_keysym_t kLetterT = 0x0074;
 constexpr xcb_keysym_t kEscape = 0xff1b;
 constexpr xcb_keysym_t kLetterO = 0x006f;
 constexpr xcb_keysym_t kReturn = 0xff0d;
@@ -361,7 +365,7 @@ private slots:
         QVERIFY(p1->state() == QProcess::Running);
     }
 
-    // Closing the program's window while its help balloon waits ends the
+    // Closing the program's window while its guide balloon is open ends the
     // process, and the next start on the same display shows its window; a
     // dialog's window is named by its caption alone.
     void closingWithABalloonOpenEndsTheProcess()
@@ -399,7 +403,7 @@ private slots:
         x.key(dialog, kEscape);
         QVERIFY(waitUntil([&] { return x.find(QStringLiteral("Otevřít databázi")) == XCB_WINDOW_NONE; }));
 
-        // F1: the help balloon waits; then the close box of the main window.
+        // F1: the guide balloon; then the close box of the main window.
         const int before = int(x.windows().size());
         x.key(main, kF1);
         QVERIFY(waitUntil([&] { return x.windows().size() > before; }));
@@ -419,6 +423,68 @@ private slots:
         x.closeBox(x.find(title));
         QVERIFY(p2->waitForFinished(20000));
         QCOMPARE(p2->exitCode(), 0);
+#endif
+    }
+
+    // The guide's "&Tipy" (Alt+T) turns it into the tips balloon; a topic
+    // chosen from the keyboard (Shift+Tab from the request box onto the
+    // last topic, Space) into a thought.  Neither waits for anything, and
+    // closing the main window over them ends the program.
+    void closingOverTipsOrAThoughtEndsTheProcess_data()
+    {
+        QTest::addColumn<QString>("balloon");
+        QTest::newRow("tips") << "tips";
+        QTest::newRow("thought") << "thought";
+    }
+    void closingOverTipsOrAThoughtEndsTheProcess()
+    {
+#ifndef VEDOMEC_HAVE_XCB
+        QSKIP("built without the X client library");
+#else
+        QFETCH(QString, balloon);
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            QSKIP("Xvfb is not installed");
+        XServer x;
+        QVERIFY2(x.start(), "Xvfb did not start");
+        const QProcessEnvironment env =
+            desktopEnv(QStringLiteral("xcb"), {QStringLiteral("DISPLAY=") + x.display});
+        Copies copies;
+        QProcess* p = copies.start(env);
+        xcb_window_t main = XCB_WINDOW_NONE;
+        QVERIFY(waitUntil([&] { return (main = x.find(QStringLiteral("Vedomec 2001"))) != XCB_WINDOW_NONE; }));
+        QSet<xcb_window_t> before;
+        for (const XServer::Window& w : x.windows())
+            before << w.id;
+
+        x.key(main, kF1);
+        xcb_window_t guide = XCB_WINDOW_NONE;
+        QVERIFY(waitUntil([&] {
+            for (const XServer::Window& w : x.windows())
+                if (!before.contains(w.id))
+                    guide = w.id;
+            return guide != XCB_WINDOW_NONE;
+        }));
+        QTest::qWait(300); // zoomed in, the request box has the keyboard
+        const QSize guideSize = x.size(guide);
+        if (balloon == QLatin1String("tips")) {
+            x.key(guide, kLetterT, XCB_MOD_MASK_1);
+        } else {
+            x.key(guide, kTab, XCB_MOD_MASK_SHIFT);
+            x.key(guide, kSpace);
+        }
+        // The same balloon window, laid out anew: the tips are wider than
+        // the guide, a thought is smaller.
+        QVERIFY2(waitUntil([&] {
+                     const QSize s = x.size(guide);
+                     return balloon == QLatin1String("tips") ? s.width() > guideSize.width()
+                                                             : s.height() < guideSize.height();
+                 }, 5000),
+                 "the balloon did not change");
+        QTest::qWait(200);
+        x.closeBox(main);
+        QVERIFY2(p->waitForFinished(20000), "the program kept running after its window was closed");
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p->exitCode(), 0);
 #endif
     }
 

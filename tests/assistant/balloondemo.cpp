@@ -1,10 +1,19 @@
 // Shows one balloon for a screenshot under Xvfb:
 //   balloondemo error|question|thought|speech|rtl
-// and quits after a few seconds.
+//   balloondemo guide|guidepage1|guidepage2|guidesearch|tips|think
+// and quits after a few seconds.  With a second argument it saves a picture
+// of the whole screen to that file first.  The guide and the tips carry the main
+// window's texts; "guidepage1" has enough topics for a second page,
+// "guidepage2" turns to it, "guidesearch" shows the answer to "zkratky".
+#include "app/HelpTexts.h"
 #include "assistant/oaAssist.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 
 using namespace vedomec;
@@ -26,8 +35,64 @@ int main(int argc, char** argv)
     assistant.setObjectName(QStringLiteral("Assistant"));
     assistant.MsgDlg()->setTitle(QStringLiteral("Vedomec"));
     QTimer::singleShot(5000, &app, &QApplication::quit);
+    if (argc > 2) {
+        const QString file = QString::fromLocal8Bit(argv[2]);
+        QTimer::singleShot(1500, &app, [file] {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(file);
+            QApplication::quit();
+        });
+    }
 
-    if (what == QLatin1String("thought") || what == QLatin1String("speech")) {
+    TGuideDlgOptions* guide = assistant.GuideDlg();
+    guide->setTitle(help::guideTitle());
+    guide->setDescription(help::guideDescription());
+    guide->setRequest(help::guideRequest());
+    guide->setTopics(help::formTopics());
+    assistant.TipsDlg()->setTips(help::tips());
+    // Bound, so that "&Vyhledat" is enabled.
+    QObject::connect(&assistant, &TAssistant::OnGuideSearchClick, &assistant, [&] {
+        const help::SearchAnswer a = help::searchKeyword(guide->Request());
+        guide->setDescription(a.description);
+        guide->setTopics(help::searchTopics());
+    });
+
+    const bool pages = what == QLatin1String("guidepage1") || what == QLatin1String("guidepage2");
+    if (what == QLatin1String("guide") || pages || what == QLatin1String("guidesearch")) {
+        if (pages) {
+            QStringList topics;
+            for (int i = 1; i <= 12; ++i)
+                topics << QStringLiteral("Téma číslo %1%2").arg(i).arg(i % 3 == 0 ? QStringLiteral(
+                              ", které je tak dlouhé, že se zalomí na další řádek") : QString());
+            guide->setTopics(topics);
+        }
+        QTimer::singleShot(300, &assistant, [&, what] {
+            assistant.ShowGuide();
+            TAssistantBalloon* b = assistant.balloonWindow();
+            if (what == QLatin1String("guidepage2")) {
+                QTimer::singleShot(200, b, [b] {
+                    QTest::mouseClick(b->findChild<QAbstractButton*>(QStringLiteral("GuideNextPage")), Qt::LeftButton);
+                });
+            } else if (what == QLatin1String("guidesearch")) {
+                QTimer::singleShot(200, b, [b] {
+                    auto* box = b->findChild<QPlainTextEdit*>(QStringLiteral("GuideRequest"));
+                    box->selectAll();
+                    QTest::keyClicks(box, QStringLiteral("zkratky"));
+                    QTest::keyClick(box, Qt::Key_Return);
+                });
+            }
+        });
+    } else if (what == QLatin1String("tips")) {
+        assistant.TipsDlg()->setTipIndex(5);
+        QTimer::singleShot(300, &assistant, [&] {
+            assistant.ShowGuide();
+            QTimer::singleShot(200, &assistant, [&] {
+                QTest::mouseClick(assistant.balloonWindow()->findChild<QAbstractButton*>(QStringLiteral("GuideTips")),
+                                  Qt::LeftButton);
+            });
+        });
+    } else if (what == QLatin1String("think")) {
+        QTimer::singleShot(300, &assistant, [&] { assistant.Think(help::topicThought(1), 10000); });
+    } else if (what == QLatin1String("thought") || what == QLatin1String("speech")) {
         // A stand-in for the character's stage.
         auto* stage = new QLabel(QStringLiteral("Pomocník"));
         stage->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);

@@ -309,6 +309,92 @@ private slots:
         QCOMPARE(zoomOutline(QRect(0, 17, 200, 100), 40), QRect(60, 47, 80, 40));
         QCOMPARE(zoomOutline(QRect(0, 0, 2, 2), 20).size(), QSize(1, 1));
     }
+
+    // A topic goes in while its bottom plus 7 stays within 133 pixels of
+    // the area's top; the first of a page always does.
+    void topicPagesEndAt133Pixels()
+    {
+        TopicPage p = pageTopics({60, 59, 10}, 0, 15);
+        QCOMPARE(p.topics.size(), size_t(2)); // 67 + 59 + 7 = 133
+        QCOMPARE(p.topics[1].second, QRect(0, 67, 0, 59));
+        QVERIFY(!p.backLink);
+        QVERIFY(p.moreLink);
+        QCOMPARE(p.next, 2);
+        QCOMPARE(p.moreTop, 133);
+        p = pageTopics({60, 60, 10}, 0, 15);
+        QCOMPARE(p.topics.size(), size_t(1)); // 134 is one too many
+        QCOMPARE(p.next, 1);
+        // The link back takes its room at the top of the next page.
+        p = pageTopics({60, 60, 10}, 1, 15);
+        QVERIFY(p.backLink);
+        QCOMPARE(p.topics.front(), std::make_pair(1, QRect(0, 22, 0, 60)));
+        QCOMPARE(p.topics.size(), size_t(2)); // 22 + 67 + 10 + 7 = 106
+        QVERIFY(!p.moreLink);
+        QCOMPARE(p.height, 22 + 67 + 10);
+        p = pageTopics({200, 10}, 0, 15);
+        QCOMPARE(p.topics.size(), size_t(1));
+        QCOMPARE(p.next, 1);
+        QVERIFY(pageTopics({}, 0, 15).topics.empty());
+    }
+
+    void tipsButtonsStandAtTheFarEdgeBelowTextAndIcon()
+    {
+        TipsLayoutInput in;
+        in.icon = QSize(32, 32);
+        in.buttonCount = 3;
+        in.buttonWidth = 70;
+        in.buttonHeight = 25;
+        int askedWrap = 0;
+        in.measureText = [&](int wrap) {
+            askedWrap = wrap;
+            return QSize(300, 15); // one line, lower than the icon
+        };
+        TipsLayout l = layoutTips(in);
+        QCOMPARE(askedWrap, 466);
+        QCOMPARE(l.icon, QRect(14, 7, 32, 32));
+        QCOMPARE(l.contentWidth, 300);
+        // close, next, back from the right edge inwards, 7 below the icon
+        QCOMPARE(l.buttons[0], QRect(314 - 7 - 70, 46, 70, 25));
+        QCOMPARE(l.buttons[1].right() + 1 + 7, l.buttons[0].x());
+        QCOMPARE(l.buttons[2].right() + 1 + 7, l.buttons[1].x());
+        QCOMPARE(l.size, QSize(314, 46 + 25 + 7));
+        in.rtl = true;
+        l = layoutTips(in);
+        QCOMPARE(l.buttons[0].x(), 7);
+        QCOMPARE(l.icon.x(), 314 - 14 - 32);
+        // The widest tip of the set widens the wrap, up to 640.
+        in.widestTip = 520;
+        layoutTips(in);
+        QCOMPARE(askedWrap, 520);
+        in.widestTip = 900;
+        layoutTips(in);
+        QCOMPARE(askedWrap, 640);
+    }
+
+    // The description is measured at the width it is drawn in, whatever
+    // else makes the guide wide.
+    void guideDescriptionWrapsAtItsDrawnWidth()
+    {
+        GuideLayoutInput in;
+        in.commandCount = 3;
+        in.buttonWidth = 110;
+        in.buttonHeight = 25;
+        int askedWrap = 0;
+        in.measureText = [&](int wrap) {
+            askedWrap = wrap;
+            return QSize(std::min(wrap, 1000), 15 * (1000 / wrap + 1));
+        };
+        GuideLayout l = layoutGuide(in);
+        QCOMPARE(askedWrap, 3 * 110 + 2 * 7);
+        QCOMPARE(l.contentWidth, askedWrap);
+        QCOMPARE(l.text.width(), askedWrap);
+        in.buttonWidth = 70;
+        l = layoutGuide(in);
+        QCOMPARE(askedWrap, 300);
+        QCOMPARE(l.contentWidth, 300);
+        // Nothing to show: 14 pixels, and the balloon stays hidden.
+        QCOMPARE(layoutGuide(GuideLayoutInput {}).size.height(), 14);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBalloonMath)

@@ -173,6 +173,38 @@ private slots:
         QVERIFY(stillOpen);
     }
 
+    // A window of the program that becomes active while the message waits
+    // loses the foreground to the balloon again; the answer is still the
+    // user's to give.
+    void waitingMessageTakesTheForegroundBack()
+    {
+        TAssistant a;
+        QWidget other;
+        other.setObjectName("OtherWindow");
+        other.resize(200, 100);
+        other.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
+        QWidget* activeAfter = nullptr;
+        bool stillWaiting = false;
+        whenShown(a, [&](TAssistantBalloon* b) {
+            QTRY_VERIFY(QApplication::activeWindow() == b);
+            other.activateWindow();
+            // Activation is asynchronous: look once it has settled, and
+            // answer in any case so that a failure cannot hang the test.
+            QTimer::singleShot(100, b, [&, b] {
+                activeAfter = QApplication::activeWindow();
+                stillWaiting = a.isMessageWaiting();
+                QTest::mouseClick(b->findChild<QPushButton*>("BalloonButtonNo"), Qt::LeftButton);
+            });
+        });
+        QCOMPARE(a.MessageDlg(QStringLiteral("Opravdu?"), mtConfirmation, mbYes | mbNo, 0), int(mrNo));
+        QCOMPARE(activeAfter, static_cast<QWidget*>(a.balloonWindow()));
+        QVERIFY(stillWaiting);
+        // Once answered, the other window may be active as it likes.
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+    }
+
     void emptyButtonSetReturnsAtOnceAndStaysOpen()
     {
         TAssistant a;
@@ -264,7 +296,8 @@ private slots:
                 widest = std::max(widest, fm.horizontalAdvance(balloon::stripMnemonic(spec.caption)));
             expected = std::max(67, widest + 26);
             for (QPushButton* p : b->findChildren<QPushButton*>())
-                widths << p->width();
+                if (p->objectName().startsWith(QLatin1String("BalloonButton")))
+                    widths << p->width();
             yesText = b->findChild<QPushButton*>("BalloonButtonYes")->text();
             // Alt+A presses "&Ano".
             QTest::keyClick(b, Qt::Key_A, Qt::AltModifier);

@@ -1,0 +1,204 @@
+// The help conversation's figures on this machine:
+//   - F1 in the main window until the guide balloon is on screen (shown and
+//     painted; its zoom-in then takes 60 ms by design), goal 30 ms;
+//   - a click on "&Vyhledat" until the answer is on screen, goal 5 ms;
+//   - the processor time of the idle program (the assistant built, no
+//     balloon open), goal under 0.05 % of one core, and the same with the
+//     guide open (its request box blinks its cursor).
+//
+//   bench_help [runs] [idle-seconds]
+#include "AppFixture.h"
+
+#include "app/Startup.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace vedomec;
+using namespace vedomec::testdata;
+
+namespace {
+
+struct Figures {
+    double median = 0, mean = 0, max = 0;
+};
+
+Figures summarise(std::vector<double> v)
+{
+    Figures f;
+    if (v.empty())
+        return f;
+    std::sort(v.begin(), v.end());
+    f.median = v[v.size() / 2];
+    for (double x : v)
+        f.mean += x;
+    f.mean /= double(v.size());
+    f.max = v.back();
+    return f;
+}
+
+// Runs the event loop until the condition holds (at most `ms`).
+template <class F>
+bool until(F cond, int ms = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+int childProgram(int argc, char** argv, const QString& appFolder, bool guide)
+{
+    QApplication app(argc, argv);
+    TAppPath::setOverride(appFolder);
+    return RunVedomec(app, [guide](THlavniDialog* w) {
+        if (guide)
+            w->ToolbarButton978Click();
+        std::puts("shown");
+        std::fflush(stdout);
+    });
+}
+
+// Processor time of all threads of a process, in nanoseconds, and how
+// often they ran, as the scheduler counts them (finer than the clock ticks
+// of /proc/PID/stat).
+struct Usage {
+    qint64 ns = 0;
+    qint64 runs = 0;
+};
+
+Usage usage(qint64 pid)
+{
+    Usage u;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(tasks.filePath(task) + QStringLiteral("/schedstat"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = f.readAll().trimmed().split(' ');
+        u.ns += fields.value(0).toLongLong();
+        u.runs += fields.value(2).toLongLong();
+    }
+    return u;
+}
+
+struct Idle {
+    double percent = 0;
+    double wakeupsPerSecond = 0;
+};
+
+Idle idle(const QString& mode, const QString& appFolder, int seconds)
+{
+    QProcess p;
+    p.setProgram(QCoreApplication::applicationFilePath());
+    p.setArguments({mode, appFolder});
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start();
+    p.waitForStarted();
+    while (!p.canReadLine() && p.waitForReadyRead(10000)) {
+    }
+    QThread::sleep(2); // the zoom-in and the first paints are over
+    const Usage before = usage(p.processId());
+    QElapsedTimer t;
+    t.start();
+    QThread::sleep(seconds);
+    const Usage after = usage(p.processId());
+    const double elapsed = double(t.nsecsElapsed());
+    p.kill();
+    p.waitForFinished();
+    return {100.0 * double(after.ns - before.ns) / elapsed, double(after.runs - before.runs) / (elapsed / 1e9)};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && qstrcmp(argv[1], "--idle") == 0)
+        return childProgram(argc, argv, QString::fromLocal8Bit(argv[2]), false);
+    if (argc >= 3 && qstrcmp(argv[1], "--idle-guide") == 0)
+        return childProgram(argc, argv, QString::fromLocal8Bit(argv[2]), true);
+
+    // The offscreen platform warns on every mask and raise; figures count.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type != QtWarningMsg && type != QtInfoMsg && type != QtDebugMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(msg));
+    });
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 100;
+    const int idleSeconds = argc > 2 ? std::max(1, atoi(argv[2])) : 60;
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
+
+    std::vector<double> f1, f1Full, search;
+    {
+        AppFixture f;
+        f.showMain();
+        THlavniDialog* w = f.main;
+        TAssistant* a = w->Assistant;
+        TAssistantBalloon* b = a->balloonWindow();
+        for (int i = 0; i < runs; ++i) {
+            a->CloseBalloon();
+            w->activateWindow();
+            if (!until([&] { return QApplication::activeWindow() == w; })) {
+                std::fprintf(stderr, "the main window does not become active\n");
+                return 1;
+            }
+            QElapsedTimer t;
+            t.start();
+            QTest::keyClick(w, Qt::Key_F1);
+            until([&] { return b->isVisible() && b->zoomStage() >= 1; });
+            QApplication::processEvents(); // painted
+            f1.push_back(double(t.nsecsElapsed()) / 1e6);
+            until([&] { return b->zoomStage() == 3; });
+            f1Full.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+
+        // Searches for changing keywords, each answered in full.
+        const QStringList requests {QStringLiteral("zkratky"), QStringLiteral("otevřít"), QStringLiteral("xyz"),
+                                    QStringLiteral("import testu"), QStringLiteral("výsledky")};
+        auto* box = b->findChild<QPlainTextEdit*>(QStringLiteral("GuideRequest"));
+        auto* button = b->findChild<QAbstractButton*>(QStringLiteral("GuideSearch"));
+        auto* text = b->findChild<QLabel*>(QStringLiteral("BalloonText"));
+        for (int i = 0; i < runs; ++i) {
+            box->setPlainText(requests[i % requests.size()]);
+            until([&] { return b->zoomStage() == 3; });
+            QElapsedTimer t;
+            t.start();
+            QTest::mouseClick(button, Qt::LeftButton);
+            until([&] { return b->isVisible() && text->text() == a->GuideDlg()->Description(); });
+            QApplication::processEvents(); // painted
+            search.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+    }
+    const Figures a = summarise(f1), full = summarise(f1Full), s = summarise(search);
+    std::printf("F1 to the guide on screen (%d runs): median %.2f ms, mean %.2f ms, max %.2f ms (goal 30 ms)\n", runs,
+                a.median, a.mean, a.max);
+    std::printf("  ... to the end of its zoom-in (60 ms by design): median %.1f ms\n", full.median);
+    std::printf("search click to the answer on screen (%d runs): median %.2f ms, mean %.2f ms, max %.2f ms (goal 5 ms)\n",
+                runs, s.median, s.mean, s.max);
+
+    const QString appFolder =
+        qEnvironmentVariable("VEDOMEC_APP_DIR", QCoreApplication::applicationDirPath() + "/../bin");
+    const Idle plain = idle(QStringLiteral("--idle"), appFolder, idleSeconds);
+    std::printf("idle CPU over %d s, the assistant built, no balloon open: %.4f %% of one core, %.1f wakeups/s "
+                "(goal < 0.05 %%)\n",
+                idleSeconds, plain.percent, plain.wakeupsPerSecond);
+    const Idle guide = idle(QStringLiteral("--idle-guide"), appFolder, idleSeconds);
+    std::printf("idle CPU over %d s with the guide open: %.4f %% of one core, %.1f wakeups/s\n", idleSeconds,
+                guide.percent, guide.wakeupsPerSecond);
+    return 0;
+}
