@@ -155,6 +155,14 @@ private slots:
         // Refused names leave the import folder untouched.
         QVERIFY(QFile::exists(app.import() + "ZEMEPIS.DBF"));
         QVERIFY(QFile::exists(app.import() + "NV99.dbf"));
+        // A copy with the very bytes of the import file is what an import
+        // that stopped half way left: importing again may go on.
+        app.addTest("jiny.dbf", testdata::simpleTest("B", 3));
+        app.addImport("JINY.dbf", testdata::simpleTest("A", 2));
+        QVERIFY(nameTakenByAnother(app.testy(), app.import(), "JINY.dbf"));
+        QVERIFY(QFile::copy(app.import() + "NV99.dbf", app.testy() + "nv99.dbf"));
+        QVERIFY(nameTaken(app.testy(), "NV99.dbf"));
+        QVERIFY(!nameTakenByAnother(app.testy(), app.import(), "NV99.dbf"));
     }
 
     // Several imports: kinds differing in case, a long title, the same test
