@@ -392,6 +392,8 @@ struct TTable::Impl {
     // change was undone).  The cursor stays on its row.
     void reload(bool fromDisk)
     {
+        // Until the image is whole again the cursor must not be used.
+        broken = true;
         if (fromDisk) {
             if (dbf->file().replacedOnDisk())
                 throw EDatabaseError(QStringLiteral("Table '%1' was replaced by another program; open it again").arg(filePath));
@@ -431,6 +433,7 @@ struct TTable::Impl {
             if (!pos.valid())
                 goFirst();
         }
+        broken = false;
     }
 
     // An unfinished change of a program that stopped half way is undone
@@ -458,8 +461,10 @@ struct TTable::Impl {
     {
         // The common case, kept small enough to be inlined everywhere: the
         // mapped count has not moved since the image was read.
-        if (counterWord && __atomic_load_n(counterWord, __ATOMIC_ACQUIRE) == seenCounter)
+        if (counterWord && __atomic_load_n(counterWord, __ATOMIC_ACQUIRE) == seenCounter && !broken)
             return;
+        if (broken)
+            throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(filePath));
         if (holding || state == State::Inactive || (!counterWord && !positioning))
             return;
         refreshFromFiles();
@@ -509,8 +514,8 @@ struct TTable::Impl {
             try {
                 m_d.reload(false);
             } catch (...) {
-                // The image no longer parses: nothing more can be read.
-                m_d.broken = true;
+                // The image no longer parses: the cursor refuses every
+                // operation until the table is opened again.
             }
         }
         Change(const Change&) = delete;

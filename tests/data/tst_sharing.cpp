@@ -338,6 +338,36 @@ private slots:
         QCOMPARE(indexProblems(m_folder), QStringList());
     }
 
+    // Another program puts a new file in the table's place: the copy that
+    // had the old one open reports it at its next step and refuses every
+    // further one, instead of reading a mix of both; opened again it reads
+    // the new file.
+    void replacedTableIsRefusedNotMisread()
+    {
+        freshCatalogue();
+        TTable t;
+        openCatalogue(t, m_folder);
+        for (int i = 1; i <= 5; ++i)
+            insertRow(t, QStringLiteral("Zeměpis"), i);
+        t.First();
+        const QString table = QDir(m_folder).filePath("Testy.DBF");
+        QVERIFY(QFile::copy(table, table + ".new"));
+        QVERIFY(::rename(QFile::encodeName(table + ".new").constData(), QFile::encodeName(table).constData()) == 0);
+        TTable other;
+        openCatalogue(other, m_folder);
+        insertRow(other, QStringLiteral("Zeměpis"), 6);
+        other.Close();
+
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.Next());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.FieldAsString("JMENO"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.FindKey({"Zeměpis", rowName(6)}));
+        t.Close();
+        openCatalogue(t, m_folder);
+        QVERIFY(t.FindKey({"Zeměpis", rowName(6)}));
+        QCOMPARE(t.RecordCount(), 6);
+        t.Close();
+    }
+
     // The table of a running test is held by its program: another program
     // is refused at once, waits for a change no longer than the set time and
     // then fails without touching the file, and takes the table as soon as
