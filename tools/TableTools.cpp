@@ -4,6 +4,8 @@
 #include "data/Dbf.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
+#include "import/ImportLogic.h"
+#include "platform/Cp1250.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -313,8 +315,8 @@ void createCatalogue(const QString& dataFolder)
             MdxTagSpec tag;
         };
         const Table tables[] = {
-            {"Testy.DBF", "Testy.MDX", "TESTY", catalogueLayout(), {QStringLiteral("DRUHJMENO"), QStringLiteral("DRUH+JMENO")}},
-            {"TestD.DBF", "TestD.MDX", "TESTD", kindLayout(), {QStringLiteral("DRUH"), QStringLiteral("DRUH")}},
+            {"Testy.DBF", "Testy.MDX", "TESTY", catalogueLayout(), catalogueTags().front()},
+            {"TestD.DBF", "TestD.MDX", "TESTD", kindLayout(), kindTags().front()},
         };
         for (const Table& t : tables) {
             const QString dbfPath = QDir(work).filePath(QLatin1String(t.dbf));
@@ -374,38 +376,33 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
     if (added.kind.isEmpty())
         throw EVedomecError(QStringLiteral("%1: the kind of the test (DRUH) is empty").arg(testPath));
 
+    // The same transaction as the program's import, with the file registered
+    // where it lies.
     TTable cat;
-    openTable(cat, dataFolder, QStringLiteral("Testy.DBF"), catalogueLayout(), QStringLiteral("DRUHJMENO"));
-    if (!cat.IsEmpty()) {
-        cat.First();
-        do {
-            if (cat.FieldAsString(QStringLiteral("NAZEV")).compare(added.fileName, Qt::CaseInsensitive) == 0)
-                throw EVedomecError(QStringLiteral("%1 is already in the catalogue").arg(added.fileName));
-            cat.Next();
-        } while (!cat.Eof());
-    }
-    cat.Insert();
-    cat.SetFieldAsString(QStringLiteral("NAZEV"), added.fileName);
-    cat.SetFieldAsString(QStringLiteral("DRUH"), added.kind);
-    cat.SetFieldAsString(QStringLiteral("JMENO"), added.title);
-    cat.SetFieldAsString(QStringLiteral("TEST"), QString(added.type));
-    cat.SetFieldAsString(QStringLiteral("HESLO"), password);
-    cat.SetFieldAsString(QStringLiteral("OTEVRENO"), QString());
-    cat.SetFieldAsString(QStringLiteral("AUTOR"), author);
-    cat.Post();
-    added.title = cat.FieldAsString(QStringLiteral("JMENO"));
-    cat.Close();
-
+    cat.SetDatabaseName(dataFolder);
+    cat.SetTableName(QStringLiteral("Testy.DBF"));
+    cat.SetFieldDefs(catalogueLayout());
+    cat.SetIndexName(QStringLiteral("DRUHJMENO"));
+    cat.SetSyncWrites(true);
     TTable kinds;
-    openTable(kinds, dataFolder, QStringLiteral("TestD.DBF"), kindLayout(), QStringLiteral("DRUH"));
-    const bool known = kinds.FindKey({added.kind}) && kinds.FieldAsString(QStringLiteral("DRUH")) == added.kind;
-    if (!known) {
-        kinds.Insert();
-        kinds.SetFieldAsString(QStringLiteral("DRUH"), added.kind);
-        kinds.Post();
-        added.newKind = true;
-    }
-    kinds.Close();
+    kinds.SetDatabaseName(dataFolder);
+    kinds.SetTableName(QStringLiteral("TestD.DBF"));
+    kinds.SetFieldDefs(kindLayout());
+    kinds.SetIndexName(QStringLiteral("DRUH"));
+    kinds.SetSyncWrites(true);
+    importing::ImportedTest test;
+    test.fileName = added.fileName;
+    test.kind = added.kind;
+    test.title = added.title;
+    test.type = QString(added.type);
+    test.password = password;
+    test.author = author;
+    const importing::ImportResult r = importing::acceptImport(cat, kinds, test, {info.path(), info.path()});
+    added.newKind = r.kindAdded;
+    QByteArray stored = unicodeToCp1250(added.title).left(50);
+    while (stored.endsWith(' '))
+        stored.chop(1);
+    added.title = cp1250ToUnicode(stored);
     return added;
 }
 

@@ -28,10 +28,12 @@ struct AddedTest {
 };
 
 // Registers the question table `testFile` in the catalogue of `dataFolder`
-// as the import does: a catalogue row (NAZEV = the file's name, DRUH, JMENO =
-// the table's title, TEST, HESLO, OTEVRENO empty, AUTOR) and a kind row when
-// the kind is new.  The question table must open with the layout of its type;
-// a file name already in the catalogue is refused.
+// through the program's own import transaction, with the file left where it
+// lies: a catalogue row (NAZEV = the file's name, DRUH, JMENO = the table's
+// title, TEST, HESLO, OTEVRENO empty, AUTOR) and a kind row when the kind is
+// new.  The question table must open with the layout of its type; a file
+// name already in the catalogue, or one NAZEV cannot hold, is refused.
+// After a failure or a crash, running it again completes the registration.
 AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile);
 
 // Reads the question table at `path` back into a test source, for editing

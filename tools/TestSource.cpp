@@ -87,11 +87,15 @@ void checkText(const Item& item)
     // Windows-1250 holds every Czech and Slovak letter; a character it lacks
     // would reach the pupil as "?", so it is refused here rather than lost.
     if (cp1250ToUnicode(bytes) != text) {
-        for (QChar c : text) {
-            if (cp1250ToUnicode(unicodeToCp1250(QString(c))) != QString(c))
+        // By code point: a character beyond the Basic Multilingual Plane is
+        // one character of the text, not two halves of a surrogate pair.
+        for (const uint code : text.toUcs4()) {
+            const char32_t c = char32_t(code);
+            const QString one = QString::fromUcs4(&c, 1);
+            if (cp1250ToUnicode(unicodeToCp1250(one)) != one)
                 throw SourceError(item.line, QStringLiteral("%1 obsahuje znak „%2“ (U+%3), který nelze uložit v kódování Windows-1250")
-                                                 .arg(item.what, QString(c))
-                                                 .arg(c.unicode(), 4, 16, QLatin1Char('0')));
+                                                 .arg(item.what, one,
+                                                      QString::number(code, 16).toUpper().rightJustified(4, u'0')));
         }
         throw SourceError(item.line, QStringLiteral("%1 obsahuje znak, který nelze uložit v kódování Windows-1250").arg(item.what));
     }

@@ -4,9 +4,12 @@
 
 #include "data/Data.h"
 #include "data/Dbf.h"
-#include "data/TagCheck.h"
+#include "data/Locks.h"
 #include "data/Mdx.h"
+#include "data/Reindex.h"
 #include "data/Table.h"
+#include "data/TableFile.h"
+#include "data/TagCheck.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -33,6 +36,7 @@ const char* const Usage =
     "  seek FILE TAG KEY...       the first row whose key matches exactly (exit 1 when none)\n"
     "  check FILE                 table and index sanity (exit 1 on problems)\n"
     "  insert FILE FIELD=VALUE... add a row; the indexes are kept up to date\n"
+    "  reindex FILE               rebuild the production index from the table (the old one is kept)\n"
     "  catalogue FOLDER           create an empty Testy.DBF/.MDX and TestD.DBF/.MDX in FOLDER\n"
     "  add-test FOLDER TESTFILE   register a question table in the catalogue in FOLDER\n";
 
@@ -171,7 +175,19 @@ int cmdCheck(const QStringList& a)
         throw UsageError();
     const QString path = existingFile(a[0]);
     QStringList problems;
-    const auto dbf = DbfFile::open(path); // refuses a damaged header outright
+    // Read under the shared lock, so a change another program is making
+    // right now is not taken for damage.
+    std::unique_ptr<TableFile> file = TableFile::open(path, false, TableFile::Kind::Table);
+    const LockGuard lock(file->fd(), kChangeLockByte, LockMode::Shared, path);
+    // A change that stopped half way: the files are judged only after the
+    // program has undone (or kept) it.
+    if (TableJournal::unfinishedChangeRecorded(path)) {
+        out << path << ": " << TableJournal::pathFor(path)
+            << " records an unfinished change; the program undoes or keeps it when it next opens the table\n";
+        return 1;
+    }
+    file->load(qint64(2) * 1024 * 1024 * 1024);
+    const auto dbf = DbfFile::fromFile(std::move(file)); // refuses a damaged header outright
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
     const qint64 size = QFileInfo(path).size();
     if (size < expected)
@@ -210,6 +226,8 @@ int cmdCheck(const QStringList& a)
         } else {
             const auto mdx = MdxFile::open(mdxPath, false);
             problems << mdx->check();
+            for (const QString& p : quickIndexCheck(*dbf, *mdx))
+                problems << QStringLiteral("index %1: %2").arg(QFileInfo(mdxPath).fileName(), p);
             tags = mdx->tagCount();
             const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
             problems << report.problems;
@@ -257,6 +275,28 @@ int cmdInsert(const QStringList& a)
     return 0;
 }
 
+int cmdReindex(const QStringList& a)
+{
+    if (a.size() != 1)
+        throw UsageError();
+    const QString path = existingFile(a[0]);
+    // The program's own tables get their tags as the program keeps them,
+    // even when the old index tells them wrongly or not at all.
+    std::vector<MdxTagSpec> known;
+    const QString name = QFileInfo(path).fileName();
+    if (name.compare(QStringLiteral("Testy.DBF"), Qt::CaseInsensitive) == 0)
+        known = catalogueTags();
+    else if (name.compare(QStringLiteral("TestD.DBF"), Qt::CaseInsensitive) == 0)
+        known = kindTags();
+    const QString old = rebuildProductionIndex(path, known);
+    const QString rebuilt = mdxPathOf(path);
+    out << "rebuilt " << rebuilt;
+    if (!old.isEmpty())
+        out << "; the old index is kept as " << QFileInfo(old).fileName();
+    out << "\n";
+    return 0;
+}
+
 int cmdCatalogue(const QStringList& a)
 {
     if (a.size() != 1)
@@ -295,6 +335,7 @@ int main(int argc, char** argv)
         {QStringLiteral("walk"), cmdWalk},       {QStringLiteral("seek"), cmdSeek},
         {QStringLiteral("check"), cmdCheck},     {QStringLiteral("insert"), cmdInsert},
         {QStringLiteral("catalogue"), cmdCatalogue}, {QStringLiteral("add-test"), cmdAddTest},
+        {QStringLiteral("reindex"), cmdReindex},
     };
     const auto it = commands.find(cmd);
     if (it == commands.end()) {

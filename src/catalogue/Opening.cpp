@@ -9,6 +9,7 @@
 #include "controls/Edit97.h"
 #include "controls/ToolbarButton97.h"
 #include "data/Data.h"
+#include "data/Locks.h"
 #include "data/Table.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileSystem.h"
@@ -88,6 +89,8 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
     // Open and read the question table first: a damaged file or a wrong
     // layout ends the action here, with the main window as it was and this
     // dialog still open.
+    // The table holds the test for this program until it is closed again; a
+    // test another copy sharing the folder has open is refused here.
     QString cas1, cas2, cas3;
     int rows = 0;
     b.table->Close();
@@ -100,6 +103,10 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
         cas2 = b.table->FieldAsString(QStringLiteral("CAS2"));
         cas3 = b.table->FieldAsString(QStringLiteral("CAS3"));
         rows = b.table->RecordCount();
+    } catch (const data::ETableInUse&) {
+        b.table->Close();
+        message(QStringLiteral("Tento test má právě otevřený někdo jiný. Vyberte si prosím jiný test."), mtInformation);
+        return;
     } catch (...) {
         b.table->Close();
         throw;

@@ -1,6 +1,9 @@
 #include "data/Data.h"
 
+#include "data/Reindex.h"
 #include "platform/FileSystem.h"
+
+#include <QFileInfo>
 
 namespace vedomec::data {
 
@@ -83,6 +86,13 @@ TDataModule1::TDataModule1(const QString& appFolder, QObject* parent)
     Table1->SetFieldDefs(layoutA());
     Table2->SetFieldDefs(layoutB());
     Table3->SetFieldDefs(layoutC());
+    // The question table of the running test belongs to this program until
+    // the test ends: another copy sharing the folder cannot take it too.
+    for (TTable* t : {Table1, Table2, Table3})
+        t->SetHeld(true);
+    // What a teacher imported is flushed to the disk before it counts.
+    for (TTable* t : {Table4, Table5})
+        t->SetSyncWrites(true);
     Table4->SetFieldDefs(catalogueLayout());
     Table4->SetTableName(QStringLiteral("Testy.DBF"));
     Table4->SetIndexName(QStringLiteral("DRUHJMENO"));
@@ -98,14 +108,50 @@ TDataModule1::~TDataModule1()
         DataModule1 = nullptr;
 }
 
+namespace {
+
+// Opens and closes the table; a production index that is missing, damaged
+// or out of step with the table is rebuilt from the table first.
+void openRebuildingIndex(TTable* t, const std::vector<MdxTagSpec>& tags)
+{
+    const auto rebuild = [&] {
+        QString path = fs::resolve(fs::join(t->DatabaseName(), t->TableName()));
+        if (path.isEmpty())
+            path = fs::join(t->DatabaseName(), t->TableName());
+        rebuildProductionIndex(path, tags);
+    };
+    try {
+        t->Open();
+    } catch (const EIndexDamaged&) {
+        rebuild();
+        t->Open();
+    }
+    if (!t->IndexDamage().isEmpty()) {
+        t->Close();
+        rebuild();
+        t->Open();
+    }
+    t->Close();
+}
+
+} // namespace
+
+std::vector<MdxTagSpec> catalogueTags()
+{
+    return {{QStringLiteral("DRUHJMENO"), QStringLiteral("DRUH+JMENO")}};
+}
+
+std::vector<MdxTagSpec> kindTags()
+{
+    return {{QStringLiteral("DRUH"), QStringLiteral("DRUH")}};
+}
+
 void TDataModule1::DataModule1Create()
 {
     Table4->SetDatabaseName(m_appFolder + QStringLiteral("Data"));
-    Table4->Open();
-    Table4->Close();
+    openRebuildingIndex(Table4, catalogueTags());
     Table5->SetDatabaseName(m_appFolder + QStringLiteral("Data"));
-    Table5->Open();
-    Table5->Close();
+    openRebuildingIndex(Table5, kindTags());
 }
 
 } // namespace vedomec::data

@@ -24,6 +24,9 @@ QList<FieldDef> catalogueLayout();
 QList<FieldDef> kindLayout();
 // The test-wide fields only: opens a question table of any type.
 QList<FieldDef> identificationLayout();
+// The tags of the catalogue's and the kind table's production indexes.
+std::vector<MdxTagSpec> catalogueTags();
+std::vector<MdxTagSpec> kindTags();
 
 // Field specifications for creating a file with a declared layout, fields in
 // layout order; number fields become dBASE numbers without decimals of
@@ -39,7 +42,10 @@ public:
     ~TDataModule1() override;
 
     // Opens and closes the catalogue, then the kind table, to prove at start
-    // that both and their index files can be read.  Throws EDatabaseError.
+    // that both and their index files can be read.  An index that is
+    // missing, damaged or out of step with its table is rebuilt from the
+    // table (the old file kept beside it) and start-up goes on.  Throws
+    // EDatabaseError.
     void DataModule1Create();
 
     QString AppFolder() const { return m_appFolder; }

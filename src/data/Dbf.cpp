@@ -55,7 +55,7 @@ bool nameByteOk(uint8_t c)
 // The header's date of last update: years since 1900, month, day.
 void stampDate(char* header)
 {
-    const QDate today = QDate::currentDate();
+    const QDate today = updateStampDate();
     header[1] = char(std::clamp(today.year() - 1900, 0, 255));
     header[2] = char(today.month());
     header[3] = char(today.day());
@@ -102,65 +102,44 @@ bool parseWhole(const char* p, int len, qint64* out)
 
 DbfFile::DbfFile() = default;
 
-DbfFile::~DbfFile()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+DbfFile::~DbfFile() = default;
 
 std::unique_ptr<DbfFile> DbfFile::open(const QString& path)
 {
+    std::unique_ptr<TableFile> file = TableFile::open(path, true, TableFile::Kind::Table);
+    file->load(kMaxFileSize);
+    return fromFile(std::move(file));
+}
+
+std::unique_ptr<DbfFile> DbfFile::fromFile(std::unique_ptr<TableFile> file)
+{
     std::unique_ptr<DbfFile> f(new DbfFile);
-    f->m_path = path;
-    const QByteArray native = QFile::encodeName(path);
-    int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
-    if (fd >= 0) {
-        f->m_writable = true;
-    } else if (errno == EACCES || errno == EROFS || errno == EPERM) {
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    }
-    if (fd < 0)
-        throw EDatabaseError(QStringLiteral("Cannot open table '%1': %2").arg(path, systemError(errno)));
-    f->m_fd = fd;
-
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw EDatabaseError(QStringLiteral("Cannot open table '%1': %2").arg(path, systemError(errno)));
-    if (!S_ISREG(st.st_mode))
-        throw EDatabaseError(QStringLiteral("Cannot open table '%1': not a file").arg(path));
-    if (st.st_size > kMaxFileSize)
-        damaged(path, QStringLiteral("the file is larger than a dBASE table can be"));
-
-    f->m_image.resize(qsizetype(st.st_size));
-    qsizetype done = 0;
-    while (done < f->m_image.size()) {
-        const ssize_t n = ::pread(fd, f->m_image.data() + done, size_t(f->m_image.size() - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw EDatabaseError(QStringLiteral("Cannot read table '%1': %2").arg(path, systemError(errno)));
-        if (n == 0)
-            break; // shrank under us; the checks below judge what is there
-        done += n;
-    }
-    f->m_image.resize(done);
+    f->m_path = file->path();
+    f->m_file = std::move(file);
     f->parse();
     return f;
 }
 
 std::unique_ptr<DbfFile> DbfFile::fromBytes(const QByteArray& image, const QString& name)
 {
-    std::unique_ptr<DbfFile> f(new DbfFile);
-    f->m_path = name;
-    f->m_image = image;
-    f->parse();
-    return f;
+    return fromFile(TableFile::fromBytes(image, name, TableFile::Kind::Table));
+}
+
+void DbfFile::reload()
+{
+    m_file->load(kMaxFileSize);
+    parse();
+}
+
+void DbfFile::reparse()
+{
+    parse();
 }
 
 void DbfFile::parse()
 {
-    const qint64 size = m_image.size();
-    const char* h = m_image.constData();
+    const qint64 size = image().size();
+    const char* h = image().constData();
     if (size < 32)
         damaged(m_path, QStringLiteral("the file is too short to hold a table header"));
     const uint8_t version = uint8_t(h[0]);
@@ -247,7 +226,6 @@ void DbfFile::parse()
     m_recordLength = recordLength;
     m_count = count;
     m_fields = std::move(fields);
-    m_image.truncate(needed); // what follows the last record (normally 0x1A) is ours to rewrite
 }
 
 void DbfFile::create(const QString& path, const std::vector<DbfFieldSpec>& fields, bool productionIndex)
@@ -301,28 +279,21 @@ void DbfFile::create(const QString& path, const std::vector<DbfFieldSpec>& field
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         throw EDatabaseError(QStringLiteral("Cannot create table '%1': %2").arg(path, systemError(errno)));
-    qsizetype done = 0;
-    while (done < header.size()) {
-        const ssize_t w = ::write(fd, header.constData() + done, size_t(header.size() - done));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            const int err = errno;
-            ::close(fd);
-            ::unlink(native.constData());
-            throw EDatabaseError(QStringLiteral("Cannot create table '%1': %2").arg(path, systemError(err)));
-        }
-        done += w;
+    int err = 0;
+    if (!fs::writeAt(fd, header.constData(), header.size(), 0, &err)) {
+        ::close(fd);
+        ::unlink(native.constData());
+        throw EDatabaseError(QStringLiteral("Cannot create table '%1': %2").arg(path, systemError(err)));
     }
     ::fsync(fd);
     ::close(fd);
 }
 
 QString DbfFile::path() const { return m_path; }
-bool DbfFile::writable() const { return m_writable && m_fd >= 0; }
-uint8_t DbfFile::version() const { return uint8_t(m_image.at(0)); }
-bool DbfFile::hasProductionIndex() const { return m_image.at(28) != 0; }
-uint8_t DbfFile::languageDriver() const { return uint8_t(m_image.at(29)); }
+bool DbfFile::writable() const { return m_file->writable(); }
+uint8_t DbfFile::version() const { return uint8_t(image().at(0)); }
+bool DbfFile::hasProductionIndex() const { return image().at(28) != 0; }
+uint8_t DbfFile::languageDriver() const { return uint8_t(image().at(29)); }
 int DbfFile::headerLength() const { return m_headerLength; }
 int DbfFile::recordLength() const { return m_recordLength; }
 uint32_t DbfFile::recordCount() const { return m_count; }
@@ -348,7 +319,7 @@ std::vector<MdxFieldRef> DbfFile::mdxFields() const
 const char* DbfFile::record(uint32_t recno) const
 {
     Q_ASSERT(recno >= 1 && recno <= m_count);
-    return m_image.constData() + m_headerLength + qint64(recno - 1) * m_recordLength;
+    return image().constData() + m_headerLength + qint64(recno - 1) * m_recordLength;
 }
 
 QByteArray DbfFile::blankRecord() const
@@ -356,64 +327,46 @@ QByteArray DbfFile::blankRecord() const
     return QByteArray(m_recordLength, ' ');
 }
 
-void DbfFile::pwriteAll(const char* data, size_t size, int64_t offset)
-{
-    if (!writable())
-        throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t w = ::pwrite(m_fd, data + done, size - done, off_t(offset + int64_t(done)));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            throw EDatabaseError(QStringLiteral("Cannot write to table '%1': %2").arg(m_path, systemError(errno)));
-        done += size_t(w);
-    }
-}
-
 void DbfFile::writeRecord(uint32_t recno, const char* data)
 {
     if (recno < 1 || recno > m_count)
         throw EDatabaseError(QStringLiteral("Record %1 is not in table '%2'").arg(recno).arg(m_path));
+    if (!writable())
+        throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
     const int64_t offset = int64_t(m_headerLength) + int64_t(recno - 1) * m_recordLength;
     // Only the bytes that changed go to the file: the rest of the record is
     // there already, and an answer is a small part of a long question row.
-    const char* old = m_image.constData() + offset;
+    const char* old = image().constData() + offset;
     int first = 0;
     int end = m_recordLength;
     while (first < end && old[first] == data[first])
         ++first;
     while (end > first && old[end - 1] == data[end - 1])
         --end;
-    if (first == end) {
-        if (!writable())
-            throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
+    if (first == end)
         return;
-    }
-    pwriteAll(data + first, size_t(end - first), offset + first);
-    std::memcpy(m_image.data() + offset + first, data + first, size_t(end - first));
+    m_file->write(offset + first, data + first, end - first);
 }
 
 uint32_t DbfFile::appendRecord(const char* data)
 {
-    if (qint64(m_image.size()) + m_recordLength + 1 > kMaxFileSize || m_count == 0xFFFFFFFFu)
-        throw EDatabaseError(QStringLiteral("Table '%1' is full").arg(m_path));
+    if (!writable())
+        throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
     const int64_t offset = int64_t(m_headerLength) + int64_t(m_count) * m_recordLength;
+    if (offset + m_recordLength + 1 > kMaxFileSize || m_count == 0xFFFFFFFFu)
+        throw EDatabaseError(QStringLiteral("Table '%1' is full").arg(m_path));
     // The record and the end-of-file marker first: until the header counts
     // the new record, a reader sees the table as it was.
     QByteArray buf(m_recordLength + 1, '\0');
     std::memcpy(buf.data(), data, size_t(m_recordLength));
     buf[m_recordLength] = char(0x1A);
-    pwriteAll(buf.constData(), size_t(buf.size()), offset);
+    m_file->write(offset, buf.constData(), buf.size());
 
     char header[8];
-    std::memcpy(header, m_image.constData(), 8);
+    std::memcpy(header, image().constData(), 8);
     stampDate(header);
     putLe32(header + 4, m_count + 1);
-    pwriteAll(header + 1, 7, 1);
-
-    m_image.append(data, m_recordLength);
-    std::memcpy(m_image.data() + 1, header + 1, 7);
+    m_file->write(1, header + 1, 7);
     ++m_count;
     return m_count;
 }

@@ -1,11 +1,13 @@
 #pragma once
 // dBASE III/IV table files (.DBF): header, field descriptors, records.
 //
-// The whole file is read at open and kept in memory; every change is written
-// through to the file (pwrite) before the call returns, so another program
-// opening the table sees it at once.  Damaged files are refused with an
-// EDatabaseError at open, before anything could be written.
+// The whole file is read at open and kept in memory.  A change is written
+// through to the file before the call returns, unless the table cursor
+// records it as part of one change with the index (TableFile.h).  Damaged
+// files are refused with an EDatabaseError at open, before anything could be
+// written.
 #include "data/Mdx.h"
+#include "data/TableFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,6 +43,8 @@ public:
     // Opens an existing table; writable when the file permits it.  Throws
     // EDatabaseError on a missing, unreadable or damaged file.
     static std::unique_ptr<DbfFile> open(const QString& path);
+    // A table over a file already opened and loaded.
+    static std::unique_ptr<DbfFile> fromFile(std::unique_ptr<TableFile> file);
     // Parses a table image that has no file behind it (read-only): used by
     // the fuzz target.
     static std::unique_ptr<DbfFile> fromBytes(const QByteArray& image, const QString& name);
@@ -52,6 +56,11 @@ public:
 
     QString path() const;
     bool writable() const;
+    TableFile& file() const { return *m_file; }
+    // Reads the file again (another program changed it) or parses the image
+    // again (a change was undone in memory).  Throws EDatabaseError.
+    void reload();
+    void reparse();
     uint8_t version() const;
     bool hasProductionIndex() const;
     uint8_t languageDriver() const;
@@ -90,12 +99,10 @@ public:
 private:
     DbfFile();
     void parse();
-    void pwriteAll(const char* data, size_t size, int64_t offset);
+    const QByteArray& image() const { return m_file->bytes(); }
 
     QString m_path;
-    int m_fd = -1;
-    bool m_writable = false;
-    QByteArray m_image; // header + records as they are in the file
+    std::unique_ptr<TableFile> m_file; // the file's bytes as they are on disk
     int m_headerLength = 0;
     int m_recordLength = 0;
     uint32_t m_count = 0;

@@ -1,7 +1,9 @@
 #include "data/Mdx.h"
 
+#include "data/TableFile.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 
 #include <QDate>
 #include <QFile>
@@ -55,7 +57,7 @@ constexpr int kTagTableOffset = 544;
 constexpr int kTagEntrySize = 32;
 constexpr int kTagTableEntries = 48;
 constexpr int kMaxTags = 47;
-constexpr int kMaxKeyLength = 100;
+constexpr int kMaxKeyLength = kMaxIndexKeyLength;
 constexpr int kMaxDepth = 32;
 constexpr int kCreatePagesPerBlock = 2;    // the dBASE IV default block of 1024 bytes
 constexpr int kExpressionOffset = 24;
@@ -89,48 +91,13 @@ inline void wr32(unsigned char* p, uint32_t v)
 
 void writeDate(unsigned char* p)
 {
-    const QDate today = QDate::currentDate();
+    const QDate today = updateStampDate();
     p[0] = uint8_t(std::clamp(today.year() - 1900, 0, 255));
     p[1] = uint8_t(today.month());
     p[2] = uint8_t(today.day());
 }
 
 QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
-bool writeAll(int fd, const void* data, size_t size, off_t offset)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t w = ::pwrite(fd, p, size, offset);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        size -= size_t(w);
-        offset += w;
-    }
-    return true;
-}
-
-bool readAll(int fd, char* data, size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t r = ::pread(fd, data, size, offset);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (r == 0)
-            return false;
-        data += r;
-        size -= size_t(r);
-        offset += r;
-    }
-    return true;
-}
 
 bool validTagName(const QString& name)
 {
@@ -180,7 +147,7 @@ struct TagInfo {
 
 struct MdxFile::Impl {
     QString path;
-    int fd = -1;
+    std::unique_ptr<TableFile> file; // the file's bytes as they are on disk
     bool writable = false;
     bool broken = false;
     int pagesPerBlock = kCreatePagesPerBlock;
@@ -198,7 +165,7 @@ struct MdxFile::Impl {
 
     [[noreturn]] void damaged(const QString& why) const
     {
-        throw EDatabaseError(QStringLiteral("Index file %1 is damaged: %2").arg(path, why));
+        throw EIndexDamaged(QStringLiteral("Index file %1 is damaged: %2").arg(path, why));
     }
 
     Node* node(uint32_t page)
@@ -509,39 +476,36 @@ void MdxFile::Impl::freeNode(Node& nd)
 void MdxFile::Impl::flush()
 {
     block.resize(size_t(blockBytes));
-    const auto fail = [this]() {
+    try {
+        // New blocks sort last by page, so children reach the disk before the
+        // blocks that point to them.
+        std::sort(dirty.begin(), dirty.end(), [](const Node* a, const Node* b) { return a->page > b->page; });
+        for (Node* nd : dirty) {
+            if (!nd->live)
+                continue;
+            serialize(*nd, block.data());
+            file->write(qint64(nd->page) * kPageSize, reinterpret_cast<const char*>(block.data()), qint64(block.size()));
+        }
+        dirty.clear();
+        for (int t : dirtyTagHeaders) {
+            unsigned char buf[8];
+            wr32(buf, tags[size_t(t)].root);
+            wr32(buf + 4, nextPage);
+            file->write(qint64(tags[size_t(t)].headerPage) * kPageSize, reinterpret_cast<const char*>(buf), sizeof buf);
+        }
+        dirtyTagHeaders.clear();
+        if (headerDirty) {
+            wr32(header + 32, nextPage);
+            writeDate(header + 44);
+            file->write(0, reinterpret_cast<const char*>(header), kHeaderBytes);
+            headerDirty = false;
+        }
+    } catch (...) {
         broken = true;
-        const QString why = errnoText();
         dirty.clear();
         dirtyTagHeaders.clear();
         headerDirty = false;
-        throw EDatabaseError(QStringLiteral("Index file %1 cannot be written: %2").arg(path, why));
-    };
-    // New blocks sort last by page, so children reach the disk before the
-    // blocks that point to them.
-    std::sort(dirty.begin(), dirty.end(), [](const Node* a, const Node* b) { return a->page > b->page; });
-    for (Node* nd : dirty) {
-        if (!nd->live)
-            continue;
-        serialize(*nd, block.data());
-        if (!writeAll(fd, block.data(), block.size(), off_t(nd->page) * kPageSize))
-            fail();
-    }
-    dirty.clear();
-    for (int t : dirtyTagHeaders) {
-        unsigned char buf[8];
-        wr32(buf, tags[size_t(t)].root);
-        wr32(buf + 4, nextPage);
-        if (!writeAll(fd, buf, sizeof buf, off_t(tags[size_t(t)].headerPage) * kPageSize))
-            fail();
-    }
-    dirtyTagHeaders.clear();
-    if (headerDirty) {
-        wr32(header + 32, nextPage);
-        writeDate(header + 44);
-        if (!writeAll(fd, header, kHeaderBytes, 0))
-            fail();
-        headerDirty = false;
+        throw;
     }
 }
 
@@ -637,31 +601,54 @@ void MdxFile::Impl::removeEmpty(Node& nd)
 
 MdxFile::MdxFile() : d(std::make_unique<Impl>()) {}
 
-MdxFile::~MdxFile()
-{
-    if (d && d->fd >= 0)
-        ::close(d->fd);
-}
+MdxFile::~MdxFile() = default;
 
 std::unique_ptr<MdxFile> MdxFile::open(const QString& path, bool writable)
 {
-    std::unique_ptr<MdxFile> file(new MdxFile());
-    Impl& d = *file->d;
-    d.path = path;
-    d.writable = writable;
-    d.fd = ::open(QFile::encodeName(path).constData(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (d.fd < 0)
-        throw EDatabaseError(QStringLiteral("Index file %1 cannot be opened: %2").arg(path, errnoText()));
-    struct stat st {};
-    if (::fstat(d.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw EDatabaseError(QStringLiteral("Index file %1 cannot be opened: not a regular file").arg(path));
-    if (st.st_size > kMaxFileSize)
-        d.damaged(QStringLiteral("the file is too large"));
-    QByteArray image(qsizetype(st.st_size), Qt::Uninitialized);
-    if (!readAll(d.fd, image.data(), size_t(image.size()), 0))
-        throw EDatabaseError(QStringLiteral("Index file %1 cannot be read: %2").arg(path, errnoText()));
-    d.load(image);
-    return file;
+    std::unique_ptr<TableFile> file = TableFile::open(path, writable, TableFile::Kind::Index);
+    file->load(kMaxFileSize);
+    return fromFile(std::move(file));
+}
+
+std::unique_ptr<MdxFile> MdxFile::fromFile(std::unique_ptr<TableFile> file)
+{
+    std::unique_ptr<MdxFile> mdx(new MdxFile());
+    Impl& d = *mdx->d;
+    d.path = file->path();
+    d.writable = file->writable();
+    d.file = std::move(file);
+    d.load(d.file->bytes());
+    return mdx;
+}
+
+void MdxFile::reload()
+{
+    d->file->load(kMaxFileSize);
+    reparse();
+}
+
+void MdxFile::reparse()
+{
+    d->dirty.clear();
+    d->dirtyTagHeaders.clear();
+    d->headerDirty = false;
+    d->broken = false;
+    d->load(d->file->bytes());
+}
+
+TableFile& MdxFile::file() const
+{
+    return *d->file;
+}
+
+uint32_t MdxFile::headerPageCount() const
+{
+    return rd32(d->header + 32);
+}
+
+uint32_t MdxFile::filePageCount() const
+{
+    return uint32_t((d->file->size() + kPageSize - 1) / kPageSize);
 }
 
 void MdxFile::create(const QString& path,
@@ -850,13 +837,67 @@ void MdxFile::create(const QString& path,
             throw EDatabaseError(QStringLiteral("Index file %1 already exists").arg(path));
         throw EDatabaseError(QStringLiteral("Index file %1 cannot be created: %2").arg(path, errnoText()));
     }
-    if (!writeAll(fd, image.data(), image.size(), 0)) {
-        const QString why = errnoText();
+    int error = 0;
+    if (!fs::writeAt(fd, reinterpret_cast<const char*>(image.data()), qint64(image.size()), 0, &error)) {
         ::close(fd);
         ::unlink(native.constData());
-        throw EDatabaseError(QStringLiteral("Index file %1 cannot be written: %2").arg(path, why));
+        throw EDatabaseError(QStringLiteral("Index file %1 cannot be written: %2")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(error))));
     }
+    ::fsync(fd);
     ::close(fd);
+}
+
+std::vector<MdxTagSpec> MdxFile::readTagSpecs(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EIndexDamaged(QStringLiteral("Index file %1 cannot be opened: %2").arg(path, f.errorString()));
+    if (f.size() > kMaxFileSize)
+        throw EIndexDamaged(QStringLiteral("Index file %1 is damaged: the file is too large").arg(path));
+    const QByteArray image = f.readAll();
+    const auto* data = reinterpret_cast<const unsigned char*>(image.constData());
+    const auto damaged = [&](const QString& why) {
+        return EIndexDamaged(QStringLiteral("Index file %1 is damaged: %2").arg(path, why));
+    };
+    if (image.size() < qint64(kFirstTagPage) * kPageSize || data[0] != 2)
+        throw damaged(QStringLiteral("the header cannot be read"));
+    const int pagesPerBlock = rd16(data + 20);
+    const int blockBytes = rd16(data + 22);
+    const int tagCount = rd16(data + 28);
+    if (pagesPerBlock < 1 || pagesPerBlock > 32 || blockBytes != pagesPerBlock * kPageSize || tagCount > kMaxTags
+        || data[26] != kTagEntrySize)
+        throw damaged(QStringLiteral("the header cannot be read"));
+    const uint32_t filePages = uint32_t(image.size() / kPageSize);
+    std::vector<MdxTagSpec> specs;
+    for (int t = 0; t < tagCount; ++t) {
+        const unsigned char* entry = data + kTagTableOffset + t * kTagEntrySize;
+        const uint32_t headerPage = rd32(entry);
+        if (headerPage < kFirstTagPage || uint64_t(headerPage) + uint64_t(pagesPerBlock) > filePages)
+            throw damaged(QStringLiteral("the header of tag %1 lies outside the file").arg(t + 1));
+        const unsigned char* th = data + size_t(headerPage) * kPageSize;
+        const auto text = [th](int offset, int room) {
+            const char* p = reinterpret_cast<const char*>(th + offset);
+            int len = 0;
+            while (len < room && p[len] != 0)
+                ++len;
+            return cp1250ToUnicode(p, len).trimmed();
+        };
+        int nameLength = 0;
+        while (nameLength < 11 && entry[4 + nameLength] != 0)
+            ++nameLength;
+        MdxTagSpec spec;
+        spec.name = cp1250ToUnicode(reinterpret_cast<const char*>(entry + 4), nameLength).trimmed();
+        spec.expression = text(kExpressionOffset, std::min(kExpressionMax, blockBytes - kExpressionOffset));
+        if (th[kForFlagOffset] != 0 && blockBytes > kForOffset)
+            spec.forClause = text(kForOffset, std::min(kExpressionMax, blockBytes - kForOffset));
+        spec.unique = (th[8] & kFormatUnique) != 0 || th[23] != 0;
+        spec.descending = (th[8] & kFormatDescending) != 0;
+        if (spec.name.isEmpty() || spec.expression.isEmpty())
+            throw damaged(QStringLiteral("tag %1 has no name or no expression").arg(t + 1));
+        specs.push_back(spec);
+    }
+    return specs;
 }
 
 QString MdxFile::path() const { return d->path; }
@@ -1126,14 +1167,9 @@ bool MdxFile::removeKeyUnchecked(int tag, const QByteArray& key, uint32_t recno)
 QStringList MdxFile::check() const
 {
     QStringList problems;
-    struct stat st {};
-    if (::fstat(d->fd, &st) != 0 || st.st_size > kMaxFileSize) {
+    const QByteArray image = d->file->readDisk();
+    if (image.size() > kMaxFileSize) {
         problems << QStringLiteral("Index file %1 cannot be examined").arg(d->path);
-        return problems;
-    }
-    QByteArray image(qsizetype(st.st_size), Qt::Uninitialized);
-    if (!readAll(d->fd, image.data(), size_t(image.size()), 0)) {
-        problems << QStringLiteral("Index file %1 cannot be read: %2").arg(d->path, errnoText());
         return problems;
     }
     Impl disk;

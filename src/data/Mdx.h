@@ -4,8 +4,10 @@
 // Keys are the raw bytes as stored on disk: character keys in Windows-1250,
 // blank-padded to the tag's key length, numeric and date keys in their
 // dBASE forms (docs/mdx-format.md).  Every change is written to the file
-// before the call returns, so another program opening the index sees it.
+// before the call returns, unless the table cursor records it as part of one
+// change with the table (TableFile.h).
 #include "data/IndexExpr.h"
+#include "platform/Errors.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,6 +35,18 @@ struct MdxTagSpec {
     bool descending = false;
 };
 
+class TableFile;
+
+// The longest key a dBASE IV tag holds; a longer expression is cut to it.
+constexpr int kMaxIndexKeyLength = 100;
+
+// An index file that is missing or cannot be read as an index: the table
+// itself may be sound, and a rebuild from it gives the index back.
+class EIndexDamaged : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 class MdxFile {
 public:
     ~MdxFile();
@@ -43,6 +57,16 @@ public:
     // cycles, sane counters).  Throws EDatabaseError with a clear text on
     // any damage; never writes when opening.
     static std::unique_ptr<MdxFile> open(const QString& path, bool writable);
+    // The index over a file already opened and loaded.
+    static std::unique_ptr<MdxFile> fromFile(std::unique_ptr<TableFile> file);
+    // Reads the file again (another program changed it) or parses the image
+    // again (a change was undone in memory).  Throw EDatabaseError.
+    void reload();
+    void reparse();
+    TableFile& file() const;
+    // The file's length in pages as its header states it, and as it is.
+    uint32_t headerPageCount() const;
+    uint32_t filePageCount() const;
 
     // Writes a new index file with the given tags, holding the keys of the
     // given records (record numbers are 1-based, physical order) that their
@@ -100,6 +124,12 @@ public:
     // read-only file or I/O failure.
     bool insertKey(int tag, const QByteArray& key, uint32_t recno);
     bool removeKey(int tag, const QByteArray& key, uint32_t recno);
+
+    // The definitions of the tags (name, expression, FOR clause, flags) as
+    // their headers hold them, read without walking any tree, so that an
+    // index with a damaged tree can still be rebuilt as it was.  Throws
+    // EIndexDamaged when not even they can be read.
+    static std::vector<MdxTagSpec> readTagSpecs(const QString& path);
 
     // Walks every tag and checks order, counts and structure; returns the
     // problems found (empty when the file is sound).

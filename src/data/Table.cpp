@@ -1,7 +1,10 @@
 #include "data/Table.h"
 
 #include "data/Dbf.h"
+#include "data/Locks.h"
 #include "data/Mdx.h"
+#include "data/TableFile.h"
+#include "data/TagCheck.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -10,7 +13,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <sys/stat.h>
 
 namespace vedomec::data {
 
@@ -29,11 +35,24 @@ struct TTable::Impl {
     QString tableName;
     QString indexName;
     QList<FieldDef> defs;
+    bool held = false;
+    bool syncWrites = false;
 
     // Open state.
     std::unique_ptr<DbfFile> dbf;
     std::unique_ptr<MdxFile> mdx;
+    std::unique_ptr<TableJournal> journal;
     QString filePath;
+    QString mdxPath;            // where the production index is (or would be)
+    bool network = false;       // the folder is shared by other machines
+    bool holding = false;       // held: the hold and change locks are ours until Close
+    // What the files looked like when the image was read: the journal's
+    // change count (and its mapped word, watched before every operation), or
+    // for a table without a journal the files' sizes and times.
+    const quint64* counterWord = nullptr;
+    quint64 seenCounter = 0;
+    QByteArray seenSignature;
+    QString indexDamage;
     // Accessible fields: the declared ones (or, with none declared, all of
     // the file's), each with the index of the file's field behind it.
     struct Access {
@@ -59,6 +78,7 @@ struct TTable::Impl {
     int visibleCount = 0;
     mutable int viewCount = -1; // rows of the selected tag; -1 until counted
     QByteArray buffer;          // the row being edited or inserted
+    QByteArray editBase;        // the row as Edit found it
 
     bool visible(uint32_t recno) const
     {
@@ -158,6 +178,24 @@ struct TTable::Impl {
         for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
             const char* rec = dbf->record(r);
             if (r != recno && admits(t, rec) && mdx->compareKeys(t, keyOf(t, rec), oldKey) == 0) {
+                mdx->insertKey(t, keyOf(t, rec), r);
+                return;
+            }
+        }
+    }
+
+    // Index upkeep of tag t for record `recno`, deleted: its entry goes, and
+    // in a unique tag the first live record with the same key takes it over.
+    void dropEntry(int t, uint32_t recno, const char* old)
+    {
+        if (!admits(t, old))
+            return;
+        const QByteArray oldKey = keyOf(t, old);
+        if (!mdx->removeKey(t, oldKey, recno) || !mdx->tagUnique(t))
+            return;
+        for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
+            const char* rec = dbf->record(r);
+            if (r != recno && visible(r) && admits(t, rec) && mdx->compareKeys(t, keyOf(t, rec), oldKey) == 0) {
                 mdx->insertKey(t, keyOf(t, rec), r);
                 return;
             }
@@ -264,12 +302,260 @@ struct TTable::Impl {
         if (!tagErrors.isEmpty())
             throw EDatabaseError(QStringLiteral("Cannot update the index of table '%1': %2")
                                      .arg(filePath, tagErrors.join(QStringLiteral("; "))));
+        if (!indexDamage.isEmpty())
+            throw EDatabaseError(QStringLiteral("Index file %1 is damaged (%2); the table is not written to until "
+                                                "the index is rebuilt")
+                                     .arg(mdxPath, indexDamage));
+        if (!journal || !journal->writable())
+            throw EDatabaseError(QStringLiteral("Cannot write to table '%1': its journal %2 cannot be written in "
+                                                "that folder")
+                                     .arg(filePath, TableJournal::pathFor(filePath)));
     }
+
+    int lockFd() const { return dbf->file().fd(); }
+
+    // A fingerprint of the files for a table without a journal: another
+    // program's change moves a size or a time.
+    QByteArray signature() const
+    {
+        QByteArray out;
+        for (const TableFile* f : {dbf ? &dbf->file() : nullptr, mdx ? &mdx->file() : nullptr}) {
+            struct stat st {};
+            if (!f || ::fstat(f->fd(), &st) != 0)
+                continue;
+            const qint64 v[] = {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec),
+                                qint64(st.st_ctim.tv_sec), qint64(st.st_ctim.tv_nsec)};
+            out.append(reinterpret_cast<const char*>(v), sizeof v);
+        }
+        return out;
+    }
+    void noteSeen()
+    {
+        if (journal)
+            seenCounter = journal->counter();
+        else
+            seenSignature = signature();
+    }
+
+    // How the store keeps each tag, and why it cannot keep some.
+    void setUpTags()
+    {
+        tags.clear();
+        tagErrors.clear();
+        if (!mdx)
+            return;
+        const std::vector<MdxFieldRef> refs = dbf->mdxFields();
+        for (int t = 0; t < mdx->tagCount(); ++t) {
+            TagUpkeep u;
+            QStringList why;
+            const char type = mdx->keyType(t);
+            try {
+                u.key = MdxKeyExpression::parse(mdx->tagExpression(t), refs);
+                if (u.key->type() != type) {
+                    why << QStringLiteral("the expression gives %1 keys, the tag holds %2 keys")
+                               .arg(QChar::fromLatin1(u.key->type()), QChar::fromLatin1(type));
+                    u.key.reset();
+                } else if (type == 'N' && mdx->keyLength(t) != mdxkey::kNumberLength)
+                    why << QStringLiteral("numeric keys of %1 bytes are not kept up to date by this program")
+                               .arg(mdx->keyLength(t));
+            } catch (const EVedomecError& e) {
+                u.key.reset();
+                why << e.message();
+            }
+            if (type == 'D')
+                why << QStringLiteral("date keys are not kept up to date by this program");
+            const QString forClause = mdx->tagForClause(t);
+            if (!forClause.isEmpty()) {
+                try {
+                    u.forClause = MdxForClause::parse(forClause, refs);
+                } catch (const EVedomecError& e) {
+                    why << e.message();
+                }
+            }
+            if (!why.isEmpty())
+                tagErrors << QStringLiteral("tag %1 (%2): %3")
+                                 .arg(mdx->tagName(t), mdx->tagExpression(t), why.join(QStringLiteral(", ")));
+            tags.push_back(std::move(u));
+        }
+    }
+
+    void countRows()
+    {
+        int n = 0;
+        for (uint32_t r = 1; r <= dbf->recordCount(); ++r)
+            n += dbf->isDeleted(r) ? 0 : 1;
+        visibleCount = n;
+        viewCount = -1;
+    }
+
+    // The image of the files read anew (another program changed them, or a
+    // change was undone).  The cursor stays on its row.
+    void reload(bool fromDisk)
+    {
+        // Until the image is whole again the cursor must not be used.
+        broken = true;
+        if (fromDisk) {
+            if (dbf->file().replacedOnDisk())
+                throw EDatabaseError(QStringLiteral("Table '%1' was replaced by another program; open it again").arg(filePath));
+            dbf->reload();
+        } else {
+            dbf->reparse();
+        }
+        if (dbf->hasProductionIndex()) {
+            if (fromDisk && (!mdx || mdx->file().replacedOnDisk())) {
+                // A rebuilt index is a new file under the old name.
+                mdx.reset();
+                const QString path = fs::resolve(mdxPath);
+                if (path.isEmpty())
+                    throw EIndexDamaged(QStringLiteral("Index file '%1' not found").arg(mdxPath));
+                mdxPath = path;
+                mdx = MdxFile::open(path, dbf->writable());
+            } else if (mdx) {
+                if (fromDisk)
+                    mdx->reload();
+                else
+                    mdx->reparse();
+            }
+        }
+        setUpTags();
+        tag = -1;
+        if (!indexName.isEmpty() && mdx)
+            tag = mdx->findTag(indexName);
+        countRows();
+        indexDamage = mdx ? quickIndexCheck(*dbf, *mdx).join(QStringLiteral("; ")) : QString();
+        if (cur > dbf->recordCount())
+            cur = 0;
+        pos = {};
+        if (cur == 0) {
+            goFirst();
+        } else if (tag >= 0) {
+            pos = locateCurrent();
+            if (!pos.valid())
+                goFirst();
+        }
+        broken = false;
+    }
+
+    // An unfinished change of a program that stopped half way is undone
+    // (or kept, when it was complete); with the change lock held.
+    void recoverIfNeeded()
+    {
+        if (journal && journal->pending()) {
+            recoverChange(*journal, &dbf->file(), mdx ? &mdx->file() : nullptr, syncWrites || network);
+            reload(true);
+        }
+    }
+
+    // Whether another program changed the files since the image was read.
+    bool stale() const
+    {
+        if (journal)
+            return journal->pending() || journal->counter() != seenCounter;
+        return signature() != seenSignature;
+    }
+
+    // Before an operation: the image is brought up to date when another
+    // program changed the files.  `positioning`: an operation that places
+    // the cursor (First, FindKey...); on a network folder only those look.
+    void refresh(bool positioning)
+    {
+        // The common case, kept small enough to be inlined everywhere: the
+        // mapped count has not moved since the image was read.
+        if (counterWord && __atomic_load_n(counterWord, __ATOMIC_ACQUIRE) == seenCounter && !broken)
+            return;
+        if (broken)
+            throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(filePath));
+        if (holding || state == State::Inactive || (!counterWord && !positioning))
+            return;
+        refreshFromFiles();
+    }
+    void refreshFromFiles()
+    {
+        LockGuard lock(lockFd(), kChangeLockByte, LockMode::Shared, filePath);
+        if (!stale())
+            return;
+        if (journal && journal->pending()) {
+            // Only a program that stopped in the middle of a change leaves
+            // one while nobody holds the change lock.
+            lock.release();
+            lock.take(lockFd(), kChangeLockByte, LockMode::Exclusive, filePath);
+            recoverIfNeeded();
+        }
+        if (stale())
+            reload(true);
+        noteSeen();
+    }
+
+    // One change of the table: the change lock held exclusively, the image
+    // up to date, the files' writes recorded until commit().  Undone in
+    // memory when it ends without commit().
+    class Change {
+    public:
+        explicit Change(Impl& d) : m_d(d)
+        {
+            if (!d.holding)
+                m_lock.take(d.lockFd(), kChangeLockByte, LockMode::Exclusive, d.filePath);
+            d.recoverIfNeeded();
+            if (d.stale()) {
+                d.reload(true);
+                d.noteSeen();
+            }
+            d.requireWritableIndexes();
+            d.dbf->file().beginChange();
+            if (d.mdx)
+                d.mdx->file().beginChange();
+            m_started = true;
+        }
+        ~Change()
+        {
+            if (!m_started || m_committed)
+                return;
+            abandonChange(&m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr);
+            try {
+                m_d.reload(false);
+            } catch (...) {
+                // The image no longer parses: the cursor refuses every
+                // operation until the table is opened again.
+            }
+        }
+        Change(const Change&) = delete;
+        Change& operator=(const Change&) = delete;
+
+        void commit()
+        {
+            CommitOptions o;
+            o.sync = m_d.syncWrites || m_d.network;
+            o.allowDirect = !m_d.network;
+            o.tableName = m_d.filePath;
+            commitChange(m_d.journal.get(), &m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr, o);
+            m_committed = true;
+            m_d.noteSeen();
+        }
+
+    private:
+        Impl& m_d;
+        LockGuard m_lock;
+        bool m_started = false;
+        bool m_committed = false;
+    };
+    bool broken = false;
 
     void reset()
     {
+        if (journal)
+            journal->closeAndRemoveIfUnused();
+        journal.reset();
+        counterWord = nullptr;
+        seenCounter = 0;
+        seenSignature.clear();
+        indexDamage.clear();
+        mdxPath.clear();
+        holding = false;
+        network = false;
+        broken = false;
+        editBase.clear();
         mdx.reset();
-        dbf.reset();
+        dbf.reset(); // closing the descriptor lets go of its locks
         access.clear();
         tags.clear();
         tagErrors.clear();
@@ -287,7 +573,13 @@ struct TTable::Impl {
 
 TTable::TTable(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {}
 
-TTable::~TTable() = default;
+TTable::~TTable()
+{
+    // The journal goes with the last user of the table, also when a table is
+    // dropped open after an error.
+    if (Active())
+        d->reset();
+}
 
 void TTable::SetDatabaseName(const QString& folder)
 {
@@ -311,6 +603,7 @@ void TTable::SetIndexName(const QString& tagName)
         d->indexName = tagName;
         return;
     }
+    d->refresh(true);
     int tag = -1;
     if (!tagName.isEmpty()) {
         tag = d->mdx ? d->mdx->findTag(tagName) : -1;
@@ -343,6 +636,22 @@ void TTable::SetFieldDefs(const QList<FieldDef>& defs)
 }
 const QList<FieldDef>& TTable::FieldDefs() const { return d->defs; }
 
+void TTable::SetHeld(bool held)
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    d->held = held;
+}
+bool TTable::Held() const { return d->held; }
+
+void TTable::SetSyncWrites(bool sync)
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    d->syncWrites = sync;
+}
+bool TTable::SyncWrites() const { return d->syncWrites; }
+
 void TTable::Open()
 {
     if (Active())
@@ -354,8 +663,41 @@ void TTable::Open()
         throw EDatabaseError(QStringLiteral("Table '%1' not found").arg(fs::join(d->folder, d->tableName)));
 
     try {
-        d->dbf = DbfFile::open(path);
+        std::unique_ptr<TableFile> dbfFile = TableFile::open(path, true, TableFile::Kind::Table);
         d->filePath = path;
+        const int fd = dbfFile->fd();
+        const QFileInfo info(path);
+        d->network = fs::isNetworkFolder(info.path());
+
+        // The running test of another program is refused before anything
+        // else is looked at.
+        if (d->held && dbfFile->writable()) {
+            int error = 0;
+            if (!tryLock(fd, kHoldLockByte, LockMode::Exclusive, &error)) {
+                if (error == EAGAIN)
+                    throw ETableInUse(QStringLiteral("Table '%1' is open in another program").arg(path));
+                throw EDatabaseError(QStringLiteral("Cannot lock table '%1': %2")
+                                         .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+            }
+            d->holding = true;
+        }
+        d->journal = TableJournal::open(path, d->network);
+
+        // The files are read with the change lock held exclusively, so an
+        // unfinished change can be undone first.
+        LockGuard lock(fd, kChangeLockByte, dbfFile->writable() ? LockMode::Exclusive : LockMode::Shared, path);
+        if (d->journal)
+            d->journal->prepare();
+        d->mdxPath = fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX"));
+        std::unique_ptr<TableFile> mdxFile;
+        if (const QString found = fs::resolve(d->mdxPath); !found.isEmpty() && QFileInfo(found).isFile()) {
+            d->mdxPath = found;
+            mdxFile = TableFile::open(found, dbfFile->writable(), TableFile::Kind::Index);
+        }
+        if (d->journal && d->journal->pending())
+            recoverChange(*d->journal, dbfFile.get(), mdxFile.get(), d->syncWrites || d->network);
+        dbfFile->load(qint64(2) * 1024 * 1024 * 1024);
+        d->dbf = DbfFile::fromFile(std::move(dbfFile));
         const auto& fields = d->dbf->fields();
 
         // The declared layout: each field by name, of a compatible type and,
@@ -389,45 +731,12 @@ void TTable::Open()
         }
 
         if (d->dbf->hasProductionIndex()) {
-            const QFileInfo info(path);
-            const QString mdxPath = fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
-            if (mdxPath.isEmpty())
-                throw EDatabaseError(QStringLiteral("Index file '%1' not found")
-                                         .arg(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX"))));
-            d->mdx = MdxFile::open(mdxPath, d->dbf->writable());
-            const std::vector<MdxFieldRef> refs = d->dbf->mdxFields();
-            for (int t = 0; t < d->mdx->tagCount(); ++t) {
-                Impl::TagUpkeep u;
-                QStringList why;
-                const char type = d->mdx->keyType(t);
-                try {
-                    u.key = MdxKeyExpression::parse(d->mdx->tagExpression(t), refs);
-                    if (u.key->type() != type) {
-                        why << QStringLiteral("the expression gives %1 keys, the tag holds %2 keys")
-                                   .arg(QChar::fromLatin1(u.key->type()), QChar::fromLatin1(type));
-                        u.key.reset();
-                    } else if (type == 'N' && d->mdx->keyLength(t) != mdxkey::kNumberLength)
-                        why << QStringLiteral("numeric keys of %1 bytes are not kept up to date by this program")
-                                   .arg(d->mdx->keyLength(t));
-                } catch (const EVedomecError& e) {
-                    u.key.reset();
-                    why << e.message();
-                }
-                if (type == 'D')
-                    why << QStringLiteral("date keys are not kept up to date by this program");
-                const QString forClause = d->mdx->tagForClause(t);
-                if (!forClause.isEmpty()) {
-                    try {
-                        u.forClause = MdxForClause::parse(forClause, refs);
-                    } catch (const EVedomecError& e) {
-                        why << e.message();
-                    }
-                }
-                if (!why.isEmpty())
-                    d->tagErrors << QStringLiteral("tag %1 (%2): %3")
-                                        .arg(d->mdx->tagName(t), d->mdx->tagExpression(t), why.join(QStringLiteral(", ")));
-                d->tags.push_back(std::move(u));
-            }
+            if (!mdxFile)
+                throw EIndexDamaged(QStringLiteral("Index file '%1' not found").arg(d->mdxPath));
+            mdxFile->load(qint64(1) << 30);
+            d->mdx = MdxFile::fromFile(std::move(mdxFile));
+            d->setUpTags();
+            d->indexDamage = quickIndexCheck(*d->dbf, *d->mdx).join(QStringLiteral("; "));
         }
         if (!d->indexName.isEmpty()) {
             d->tag = d->mdx ? d->mdx->findTag(d->indexName) : -1;
@@ -435,10 +744,12 @@ void TTable::Open()
                 throw EDatabaseError(QStringLiteral("Index '%1' not found").arg(d->indexName));
         }
 
-        int visibleCount = 0;
-        for (uint32_t r = 1; r <= d->dbf->recordCount(); ++r)
-            visibleCount += d->dbf->isDeleted(r) ? 0 : 1;
-        d->visibleCount = visibleCount;
+        d->countRows();
+        d->counterWord = d->journal ? d->journal->counterWord() : nullptr;
+        d->noteSeen();
+        // A held table keeps every other program's change out until Close.
+        if (d->holding)
+            lock.keep();
         d->state = State::Browse;
         d->goFirst();
     } catch (...) {
@@ -473,6 +784,7 @@ void TTable::First()
     requireActive(this);
     if (d->state != State::Browse)
         Post();
+    d->refresh(true);
     d->goFirst();
     emit dataChanged();
 }
@@ -482,6 +794,7 @@ void TTable::Last()
     requireActive(this);
     if (d->state != State::Browse)
         Post();
+    d->refresh(true);
     if (d->tag >= 0) {
         d->pos = d->skipBackward(d->mdx->last(d->tag));
         d->cur = d->pos.valid() ? d->mdx->recno(d->tag, d->pos) : 0;
@@ -498,6 +811,7 @@ void TTable::Next()
     requireActive(this);
     if (d->state != State::Browse)
         Post();
+    d->refresh(false);
     if (d->cur == 0) {
         d->eof = true;
         return;
@@ -531,6 +845,7 @@ void TTable::Prior()
     requireActive(this);
     if (d->state != State::Browse)
         Post();
+    d->refresh(false);
     if (d->cur == 0) {
         d->bof = true;
         return;
@@ -560,11 +875,21 @@ void TTable::Prior()
 
 bool TTable::Eof() const { return !Active() || d->eof; }
 bool TTable::Bof() const { return !Active() || d->bof; }
-bool TTable::IsEmpty() const { return !Active() || d->viewRows() == 0; }
+
+bool TTable::IsEmpty() const
+{
+    if (!Active())
+        return true;
+    if (d->state == State::Browse)
+        d->refresh(false);
+    return d->viewRows() == 0;
+}
 
 QString TTable::FieldAsString(const QString& name) const
 {
     requireActive(this);
+    if (d->state == State::Browse)
+        d->refresh(false);
     const DbfField& f = d->fieldFor(name);
     const char* rec = d->currentRecord();
     if (!rec)
@@ -585,10 +910,15 @@ void TTable::Edit()
     requireActive(this);
     if (d->state == State::Edit || d->state == State::Insert)
         return;
+    d->refresh(true);
     if (d->cur == 0)
         throw EDatabaseError(QStringLiteral("Cannot edit: the table '%1' has no rows").arg(d->filePath));
     d->requireWritableIndexes();
     d->buffer = QByteArray(d->dbf->record(d->cur), d->dbf->recordLength());
+    // Nobody else writes a held table: the row needs no second copy to
+    // compare with at Post.
+    if (!d->holding)
+        d->editBase = QByteArray(d->buffer.constData(), d->buffer.size());
     d->state = State::Edit;
 }
 
@@ -618,28 +948,47 @@ void TTable::Post()
     requireActive(this);
     if (d->state != State::Edit && d->state != State::Insert)
         return;
-    d->requireWritableIndexes();
-    const int tags = d->mdx ? d->mdx->tagCount() : 0;
+    if (d->broken)
+        throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(d->filePath));
     d->buffer[0] = ' ';
-    if (d->state == State::Insert) {
-        const uint32_t recno = d->dbf->appendRecord(d->buffer.constData());
-        const char* rec = d->dbf->record(recno);
-        for (int t = 0; t < tags; ++t)
-            if (d->admits(t, rec))
-                d->mdx->insertKey(t, d->keyOf(t, rec), recno);
-        ++d->visibleCount;
-        d->cur = recno;
-    } else {
-        const uint32_t recno = d->cur;
-        const QByteArray old(d->dbf->record(recno), d->dbf->recordLength());
-        d->dbf->writeRecord(recno, d->buffer.constData());
-        const char* rec = d->dbf->record(recno);
-        for (int t = 0; t < tags; ++t)
-            d->moveEntry(t, recno, old.constData(), rec);
+    uint32_t recno = 0;
+    {
+        Impl::Change change(*d);
+        const int tags = d->mdx ? d->mdx->tagCount() : 0;
+        if (d->state == State::Insert) {
+            recno = d->dbf->appendRecord(d->buffer.constData());
+            const char* rec = d->dbf->record(recno);
+            for (int t = 0; t < tags; ++t)
+                if (d->admits(t, rec))
+                    d->mdx->insertKey(t, d->keyOf(t, rec), recno);
+        } else {
+            recno = d->cur;
+            if (recno < 1 || recno > d->dbf->recordCount())
+                throw EDatabaseError(QStringLiteral("Record not found"));
+            const QByteArray old(d->dbf->record(recno), d->dbf->recordLength());
+            // Another program may have changed the row since Edit: what this
+            // edit set goes over the row as it is now.
+            if (!d->editBase.isEmpty() && old != d->editBase) {
+                QByteArray merged = old;
+                for (qsizetype i = 1; i < merged.size(); ++i)
+                    if (d->buffer.at(i) != d->editBase.at(i))
+                        merged[i] = d->buffer.at(i);
+                d->buffer = merged;
+            }
+            d->dbf->writeRecord(recno, d->buffer.constData());
+            const char* rec = d->dbf->record(recno);
+            for (int t = 0; t < tags; ++t)
+                d->moveEntry(t, recno, old.constData(), rec);
+        }
+        change.commit();
     }
+    if (d->state == State::Insert)
+        ++d->visibleCount;
+    d->cur = recno;
     d->viewCount = -1;
     d->state = State::Browse;
     d->buffer.clear();
+    d->editBase.clear();
     if (d->tag >= 0)
         d->pos = d->locateCurrent();
     d->eof = false;
@@ -653,12 +1002,68 @@ void TTable::Cancel()
         return;
     d->state = State::Browse;
     d->buffer.clear();
+    d->editBase.clear();
+    emit dataChanged();
+}
+
+void TTable::Delete()
+{
+    requireActive(this);
+    if (d->state != State::Browse)
+        throw EDatabaseError(QStringLiteral("Cannot delete a row while it is edited"));
+    if (d->broken)
+        throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(d->filePath));
+    d->refresh(true);
+    if (d->cur == 0 || !d->visible(d->cur))
+        throw EDatabaseError(QStringLiteral("Record not found"));
+    const uint32_t recno = d->cur;
+    // The row the cursor goes to: the next one, or the one before when the
+    // deleted row was the last.
+    uint32_t next = 0;
+    if (d->tag >= 0) {
+        MdxFile::Position p = d->skipForward(d->mdx->next(d->tag, d->pos));
+        if (!p.valid())
+            p = d->skipBackward(d->mdx->prior(d->tag, d->pos));
+        next = p.valid() ? d->mdx->recno(d->tag, p) : 0;
+    } else {
+        for (uint32_t r = recno + 1; r <= d->dbf->recordCount() && !next; ++r)
+            next = d->visible(r) ? r : 0;
+        for (uint32_t r = recno; r-- > 1 && !next;)
+            next = d->visible(r) ? r : 0;
+    }
+    {
+        Impl::Change change(*d);
+        if (!d->visible(recno))
+            throw EDatabaseError(QStringLiteral("Record not found"));
+        const QByteArray old(d->dbf->record(recno), d->dbf->recordLength());
+        QByteArray gone = old;
+        gone[0] = '*';
+        d->dbf->writeRecord(recno, gone.constData());
+        for (int t = 0; t < (d->mdx ? d->mdx->tagCount() : 0); ++t)
+            d->dropEntry(t, recno, old.constData());
+        change.commit();
+    }
+    --d->visibleCount;
+    d->viewCount = -1;
+    d->cur = d->visible(next) ? next : 0;
+    d->pos = {};
+    if (d->cur && d->tag >= 0) {
+        d->pos = d->locateCurrent();
+        if (!d->pos.valid())
+            d->cur = 0;
+    }
+    d->eof = d->cur == 0;
+    d->bof = d->cur == 0;
     emit dataChanged();
 }
 
 int TTable::RecordCount() const
 {
-    return Active() ? d->viewRows() : 0;
+    if (!Active())
+        return 0;
+    if (d->state == State::Browse)
+        d->refresh(false);
+    return d->viewRows();
 }
 
 int TTable::RecNo() const
@@ -680,6 +1085,7 @@ void TTable::GotoBookmark(Bookmark b)
     requireActive(this);
     if (d->state != State::Browse)
         Post();
+    d->refresh(true);
     if (b < 1 || b > qint64(d->dbf->recordCount()) || !d->visible(uint32_t(b)))
         throw EDatabaseError(QStringLiteral("Record not found"));
     const uint32_t previous = d->cur;
@@ -708,7 +1114,10 @@ bool TTable::FindKey(const QStringList& values)
         throw EDatabaseError(QStringLiteral("No index currently active"));
     if (d->state != State::Browse)
         Post();
+    d->refresh(true);
     const int tag = d->tag;
+    if (tag < 0)
+        throw EDatabaseError(QStringLiteral("No index currently active"));
     const QByteArray key = d->searchKey(tag, values);
     MdxFile::Position p = d->mdx->seek(tag, key);
     while (p.valid() && !d->visible(d->mdx->recno(tag, p))) {
@@ -733,6 +1142,11 @@ QStringList TTable::IndexTagNames() const
         for (int t = 0; t < d->mdx->tagCount(); ++t)
             out << d->mdx->tagName(t);
     return out;
+}
+
+QString TTable::IndexDamage() const
+{
+    return d->indexDamage;
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,12 @@
 // The table cursor: our layer in place of the dBASE engine.  One object per
 // table, reopened many times; reads and writes real dBASE III/IV files and
 // keeps their production index up to date.
+//
+// Below the cursor, and unseen by its users: every change (a Post with its
+// index upkeep, a deletion) is one journaled change of the .DBF and .MDX
+// (TableFile.h), made under an exclusive byte-range lock (Locks.h); before
+// each operation the cursor notices a change another program made and
+// reloads its image of the files.
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -41,6 +47,18 @@ public:
     QString IndexName() const;
     void SetFieldDefs(const QList<FieldDef>& defs);
     const QList<FieldDef>& FieldDefs() const;
+    // Held tables belong to this program while they are open: Open refuses a
+    // table another program holds (ETableInUse) and keeps every other
+    // program's change out until Close.  The question table of the running
+    // test is held, so two copies never take one test at once.  Only while
+    // closed.
+    void SetHeld(bool held);
+    bool Held() const;
+    // Flush every change to the disk before Post returns, so that a power
+    // cut loses nothing that was reported stored.  Always on for a folder on
+    // a network file system.
+    void SetSyncWrites(bool sync);
+    bool SyncWrites() const;
 
     // 2. Open checks the declared layout ("Field '%s' not found", ...) and
     // stands on the first row.  Close on a closed table does nothing.
@@ -75,6 +93,9 @@ public:
     void SetFieldAsString(const QString& name, const QString& value);
     void Post();
     void Cancel();
+    // Marks the current row deleted and takes its keys out of the index, as
+    // one change; the cursor moves on to the next row (or the one before).
+    void Delete();
 
     // 8. The rows a scan visits: the live rows, or those the selected tag holds.
     int RecordCount() const;
@@ -90,6 +111,12 @@ public:
     // one value that reads as a number or a date (else EDatabaseError).
     bool FindKey(const QStringList& values);
     QStringList IndexTagNames() const;
+
+    // Why the production index may not be written to (a header that
+    // contradicts itself or the table, rows missing from a tag); empty when
+    // it is sound.  Such a table is read, but every write fails before
+    // anything changes.
+    QString IndexDamage() const;
 
 signals:
     void activeChanged(bool active);

@@ -4,6 +4,7 @@
 #include "data/Mdx.h"
 #include "platform/Errors.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -96,6 +97,46 @@ TagCheckReport checkTagsAgainstTable(const DbfFile& dbf, const MdxFile& mdx)
         }
     }
     return report;
+}
+
+QStringList quickIndexCheck(const DbfFile& dbf, const MdxFile& mdx)
+{
+    QStringList problems;
+    if (mdx.tagCount() == 0)
+        problems << QStringLiteral("the table announces a production index, but the index holds no tags");
+    if (mdx.headerPageCount() > mdx.filePageCount())
+        problems << QStringLiteral("the header counts %1 pages, the file holds %2")
+                        .arg(mdx.headerPageCount())
+                        .arg(mdx.filePageCount());
+    uint32_t live = 0;
+    for (uint32_t r = 1; r <= dbf.recordCount(); ++r)
+        live += dbf.isDeleted(r) ? 0 : 1;
+    const std::vector<MdxFieldRef> refs = dbf.mdxFields();
+    for (int t = 0; t < mdx.tagCount(); ++t) {
+        const QString label = QStringLiteral("tag %1").arg(mdx.tagName(t));
+        if (mdx.keyType(t) == 'C') {
+            try {
+                const MdxKeyExpression expr = MdxKeyExpression::parse(mdx.tagExpression(t), refs);
+                const int width = std::min(expr.naturalLength(), kMaxIndexKeyLength);
+                if (expr.type() == 'C' && width != mdx.keyLength(t))
+                    problems << QStringLiteral("%1: keys of %2 bytes, but its expression %3 gives %4")
+                                    .arg(label)
+                                    .arg(mdx.keyLength(t))
+                                    .arg(mdx.tagExpression(t))
+                                    .arg(width);
+            } catch (const EVedomecError&) {
+                // An expression the store cannot read is judged elsewhere.
+            }
+        }
+        if (!mdx.tagForClause(t).isEmpty() || mdx.tagUnique(t))
+            continue;
+        const uint32_t keys = uint32_t(mdx.entryCount(t));
+        if (keys < live)
+            problems << QStringLiteral("%1 holds %2 keys for %3 rows").arg(label).arg(keys).arg(live);
+        else if (keys > dbf.recordCount())
+            problems << QStringLiteral("%1 holds %2 keys for %3 records").arg(label).arg(keys).arg(dbf.recordCount());
+    }
+    return problems;
 }
 
 } // namespace vedomec::data

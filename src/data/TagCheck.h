@@ -20,4 +20,12 @@ struct TagCheckReport {
 // Expressions and clauses the store cannot evaluate are noted, not judged.
 TagCheckReport checkTagsAgainstTable(const DbfFile& dbf, const MdxFile& mdx);
 
+// What can be told at every opening without walking the trees: the index
+// holds tags although the table announces it, its header does not count
+// more pages than the file has, each character tag's key length is what its
+// expression gives (cut to dBASE's 100), and a tag that must hold every row
+// (no FOR clause, not unique) holds at least the live rows and at most all
+// records.  Returns the contradictions found, empty for a sound index.
+QStringList quickIndexCheck(const DbfFile& dbf, const MdxFile& mdx);
+
 } // namespace vedomec::data

@@ -175,8 +175,14 @@ void TImportDialog::importSelected()
         showError(importing::noSelectionMessage());
         return;
     }
+    // The catalogue keeps the file name in 50 characters of Windows-1250: a
+    // name it cannot hold exactly is refused before anything happens.
+    if (const QString problem = importing::catalogueNameProblem(name); !problem.isEmpty()) {
+        showError(problem);
+        return;
+    }
     const QString testsFolder = fs::locate(TAppPath::Path(), QStringLiteral("Testy"));
-    if (importing::nameTaken(testsFolder, name)) {
+    if (importing::nameTakenByAnother(testsFolder, m_folder, name)) {
         showError(importing::nameTakenMessage());
         return;
     }

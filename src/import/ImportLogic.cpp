@@ -1,15 +1,20 @@
 #include "import/ImportLogic.h"
 
 #include "data/Dbf.h"
-#include "data/Mdx.h"
+#include "data/Locks.h"
 #include "data/Table.h"
+#include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <optional>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vedomec::importing {
 
@@ -18,6 +23,7 @@ using data::TTable;
 namespace {
 
 constexpr int kCatalogueTitleWidth = 50;
+constexpr int kCatalogueNameWidth = 50;
 
 // Closes a table whatever state it was left in by a failed step.
 void closeQuietly(TTable& t) noexcept
@@ -29,7 +35,104 @@ void closeQuietly(TTable& t) noexcept
     }
 }
 
+QByteArray wholeFile(const QString& path, bool* ok)
+{
+    QFile f(path);
+    *ok = f.open(QIODevice::ReadOnly);
+    return *ok ? f.readAll() : QByteArray();
+}
+
+bool sameBytes(const QString& a, const QString& b)
+{
+    if (QFileInfo(a).size() != QFileInfo(b).size())
+        return false;
+    bool okA = false, okB = false;
+    const QByteArray x = wholeFile(a, &okA);
+    const QByteArray y = wholeFile(b, &okB);
+    return okA && okB && x == y;
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    struct stat x {}, y {};
+    return ::stat(QFile::encodeName(a).constData(), &x) == 0 && ::stat(QFile::encodeName(b).constData(), &y) == 0
+        && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// Held on the catalogue's .DBF for the whole of one import, so that two
+// programs sharing the folder never both decide that a kind is new or that
+// a name is free.
+class ImportLock {
+public:
+    explicit ImportLock(const QString& cataloguePath)
+    {
+        m_fd = ::open(QFile::encodeName(cataloguePath).constData(), O_RDWR | O_CLOEXEC);
+        if (m_fd < 0)
+            throw EDatabaseError(QStringLiteral("Cannot open table '%1': %2")
+                                     .arg(cataloguePath, QString::fromLocal8Bit(std::strerror(errno))));
+        try {
+            data::lockWithin(m_fd, data::kImportLockByte, data::LockMode::Exclusive, cataloguePath);
+        } catch (...) {
+            ::close(m_fd);
+            throw;
+        }
+    }
+    ~ImportLock() { ::close(m_fd); }
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+QString tablePath(const TTable& t)
+{
+    QString path = fs::resolve(fs::join(t.DatabaseName(), t.TableName()));
+    if (path.isEmpty() && QFileInfo(t.TableName()).suffix().isEmpty())
+        path = fs::resolve(fs::join(t.DatabaseName(), t.TableName() + QStringLiteral(".DBF")));
+    if (path.isEmpty())
+        throw EDatabaseError(QStringLiteral("Table '%1' not found").arg(fs::join(t.DatabaseName(), t.TableName())));
+    return path;
+}
+
+// Whether a catalogue row already names this file (letter case aside).
+bool inCatalogue(TTable& catalogue, const QString& fileName)
+{
+    catalogue.Close();
+    catalogue.Open();
+    bool found = false;
+    if (!catalogue.IsEmpty()) {
+        for (catalogue.First(); !catalogue.Eof() && !found; catalogue.Next())
+            found = catalogue.FieldAsString(QStringLiteral("NAZEV")).compare(fileName, Qt::CaseInsensitive) == 0;
+    }
+    catalogue.Close();
+    return found;
+}
+
 } // namespace
+
+QString catalogueNameProblem(const QString& fileName)
+{
+    const QString tail = QStringLiteral(" Přejmenujte prosím soubor a zkuste provést import znovu.");
+    for (const uint code : fileName.toUcs4()) {
+        const char32_t c = char32_t(code);
+        const QString one = QString::fromUcs4(&c, 1);
+        if (cp1250ToUnicode(unicodeToCp1250(one)) != one)
+            return QStringLiteral("Název souboru „%1“ obsahuje znak „%2“ (U+%3), který katalog testů neumí uložit.")
+                       .arg(fileName, one, QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'))
+                + tail;
+    }
+    const QByteArray bytes = unicodeToCp1250(fileName);
+    if (bytes.size() > kCatalogueNameWidth)
+        return QStringLiteral("Název souboru „%1“ má %2 znaků, katalog testů jich pojme nejvýš %3.")
+                   .arg(fileName)
+                   .arg(bytes.size())
+                   .arg(kCatalogueNameWidth)
+            + tail;
+    if (cp1250ToUnicode(bytes) != fileName || fileName.endsWith(u' '))
+        return QStringLiteral("Název souboru „%1“ nelze v katalogu testů uložit přesně.").arg(fileName) + tail;
+    return {};
+}
 
 QString noSelectionMessage()
 {
@@ -63,6 +166,15 @@ bool nameTaken(const QString& testsFolder, const QString& fileName)
     return !fs::resolve(fs::join(testsFolder, fileName)).isEmpty();
 }
 
+bool nameTakenByAnother(const QString& testsFolder, const QString& importFolder, const QString& fileName)
+{
+    const QString there = fs::resolve(fs::join(testsFolder, fileName));
+    if (there.isEmpty())
+        return false;
+    const QString source = fs::resolve(fs::join(importFolder, fileName));
+    return source.isEmpty() || !QFileInfo(there).isFile() || !sameBytes(there, source);
+}
+
 ImportedTest readImportedTest(TTable& table, const QString& fileName)
 {
     table.First();
@@ -77,46 +189,20 @@ ImportedTest readImportedTest(TTable& table, const QString& fileName)
 
 bool takeBackRow(const QString& dbfPath, uint32_t recno, const QString& field, const QString& value)
 {
-    using namespace data;
-    std::unique_ptr<DbfFile> dbf = DbfFile::open(dbfPath);
-    if (recno < 1 || recno > dbf->recordCount())
-        return false;
-    const int fi = dbf->fieldIndex(field);
-    if (fi < 0)
-        return false;
-    QByteArray rec(dbf->record(recno), dbf->recordLength());
-    if (rec[0] == '*' || DbfFile::readField(dbf->fields()[size_t(fi)], rec.constData()) != value)
-        return false;
-
-    // The deletion flag first: a deleted row whose keys are still in the
-    // index is an ordinary dBASE state that every reader skips, while a live
-    // row missing from its index is not.
-    QByteArray deleted = rec;
-    deleted[0] = '*';
-    dbf->writeRecord(recno, deleted.constData());
-
-    if (!dbf->hasProductionIndex())
-        return true;
-    const QFileInfo info(dbf->path());
-    const QString mdxPath =
-        fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
-    if (mdxPath.isEmpty())
-        return true;
-    std::unique_ptr<MdxFile> mdx = MdxFile::open(mdxPath, true);
-    const std::vector<MdxFieldRef> refs = dbf->mdxFields();
-    for (int tag = 0; tag < mdx->tagCount(); ++tag) {
-        if (mdx->keyType(tag) != 'C')
-            continue;
-        std::optional<MdxKeyExpression> expr;
-        try {
-            expr = MdxKeyExpression::parse(mdx->tagExpression(tag), refs);
-        } catch (const EDatabaseError&) {
-            continue; // a tag the store cannot evaluate is not kept by it either
-        }
-        const QByteArray key = expr->evaluate(rec.constData(), mdx->keyLength(tag));
-        if (mdx->locate(tag, key, recno).valid())
-            mdx->removeKey(tag, key, recno);
+    TTable t;
+    const QFileInfo info(dbfPath);
+    t.SetDatabaseName(info.path());
+    t.SetTableName(info.fileName());
+    t.Open();
+    try {
+        t.GotoBookmark(data::Bookmark(recno));
+    } catch (const EDatabaseError&) {
+        return false; // gone already, or never there
     }
+    if (!t.FieldNames().contains(field, Qt::CaseInsensitive) || t.FieldAsString(field) != value)
+        return false;
+    t.Delete();
+    t.Close();
     return true;
 }
 
@@ -125,38 +211,44 @@ ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& 
 {
     if (!fs::isPlainFileName(test.fileName))
         throw EVedomecError(QStringLiteral("Neplatný název souboru pro import: %1").arg(test.fileName));
+    if (const QString problem = catalogueNameProblem(test.fileName); !problem.isEmpty())
+        throw EVedomecError(problem);
     const QString source = fs::resolve(fs::join(folders.importFolder, test.fileName));
     if (source.isEmpty() || !fs::isFile(source))
         throw EInOutError(QStringLiteral("Soubor %1 ve složce pro import nebyl nalezen").arg(test.fileName));
-    // The import dialog checked this already; the folder may have changed
-    // while the identification was on screen.
-    if (nameTaken(folders.testsFolder, test.fileName))
+
+    catalogue.Close();
+    kinds.Close();
+    const ImportLock importLock(tablePath(catalogue));
+
+    // The import dialog checked the name already; the folder may have
+    // changed while the identification was on screen.
+    const QString existing = fs::resolve(fs::join(folders.testsFolder, test.fileName));
+    const bool inPlace = !existing.isEmpty() && sameFile(existing, source);
+    const bool leftOver = !inPlace && !existing.isEmpty() && QFileInfo(existing).isFile() && sameBytes(existing, source);
+    if (!existing.isEmpty() && !inPlace && !leftOver)
         throw EVedomecError(nameTakenMessage());
-    const QString target = fs::join(folders.testsFolder, test.fileName);
+    const QString target = inPlace || leftOver ? existing : fs::join(folders.testsFolder, test.fileName);
 
     ImportResult result;
-    QString catalogueFile, kindFile;
-    try {
-        // 1. The catalogue row; the index places it by kind and title.
-        catalogue.Close();
-        catalogue.Open();
-        catalogue.First();
-        catalogue.Insert();
-        catalogue.SetFieldAsString(QStringLiteral("NAZEV"), test.fileName);
-        catalogue.SetFieldAsString(QStringLiteral("DRUH"), test.kind);
-        catalogue.SetFieldAsString(QStringLiteral("JMENO"), test.title.left(kCatalogueTitleWidth));
-        catalogue.SetFieldAsString(QStringLiteral("TEST"), test.type);
-        catalogue.SetFieldAsString(QStringLiteral("HESLO"), test.password);
-        catalogue.SetFieldAsString(QStringLiteral("OTEVRENO"), QString());
-        catalogue.Post();
-        result.catalogueRecNo = uint32_t(catalogue.RecNo());
-        catalogueFile = catalogue.FilePath();
-        catalogue.Close();
+    if ((inPlace || leftOver) && inCatalogue(catalogue, test.fileName)) {
+        if (inPlace)
+            throw EVedomecError(QStringLiteral("%1 is already in the catalogue").arg(test.fileName));
+        // An earlier import registered the test and stopped before it
+        // deleted the import file.
+        result.finishedEarlier = true;
+        result.copiedTo = target;
+        result.sourceRemoved = QFile::remove(source);
+        return result;
+    }
 
-        // 2. The kind row, unless exactly this kind is there.  The index may
+    QString kindFile;
+    bool copied = false;
+    bool catalogued = false;
+    try {
+        // 1. The kind row, unless exactly this kind is there.  The index may
         // fold letter case, so every row the find lands on with the same key
         // is compared.
-        kinds.Close();
         kinds.Open();
         kinds.First();
         bool exact = false;
@@ -182,34 +274,64 @@ ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& 
         }
         kinds.Close();
 
-        // 3. The copy: complete and flushed, or nothing at the target.
-        QString error;
-        const bool copied = copy ? copy(source, target, &error) : fs::copyNew(source, target, &error);
-        if (!copied)
-            throw EInOutError(
-                QStringLiteral("Test se nepodařilo zkopírovat do složky Testy (%1); import byl vrácen zpět")
-                    .arg(error.isEmpty() ? QStringLiteral("neznámá chyba") : error));
+        // 2. The copy: complete and flushed under a name of its own, then
+        // renamed into place, so the tests folder never holds half a test.
+        if (!inPlace && !leftOver) {
+            const QString partial = fs::join(folders.testsFolder, QStringLiteral(".%1.import").arg(test.fileName));
+            QFile::remove(partial); // an earlier attempt's, under the same lock
+            QString error;
+            const bool done = copy ? copy(source, partial, &error) : fs::copyNew(source, partial, &error);
+            if (!done) {
+                QFile::remove(partial);
+                throw EInOutError(
+                    QStringLiteral("Test se nepodařilo zkopírovat do složky Testy (%1); import byl vrácen zpět")
+                        .arg(error.isEmpty() ? QStringLiteral("neznámá chyba") : error));
+            }
+            if (!fs::renameNoReplace(partial, target)) {
+                QFile::remove(partial);
+                throw EVedomecError(nameTakenMessage());
+            }
+            copied = true;
+        }
         result.copiedTo = target;
+
+        // 3. The catalogue row; the index places it by kind and title.  Once
+        // it is stored the test is in the catalogue.
+        catalogue.Open();
+        catalogue.First();
+        catalogue.Insert();
+        catalogue.SetFieldAsString(QStringLiteral("NAZEV"), test.fileName);
+        catalogue.SetFieldAsString(QStringLiteral("DRUH"), test.kind);
+        catalogue.SetFieldAsString(QStringLiteral("JMENO"), test.title.left(kCatalogueTitleWidth));
+        catalogue.SetFieldAsString(QStringLiteral("TEST"), test.type);
+        catalogue.SetFieldAsString(QStringLiteral("HESLO"), test.password);
+        catalogue.SetFieldAsString(QStringLiteral("OTEVRENO"), QString());
+        if (!test.author.isEmpty())
+            catalogue.SetFieldAsString(QStringLiteral("AUTOR"), test.author);
+        catalogue.Post();
+        catalogued = true;
+        result.catalogueRecNo = uint32_t(catalogue.RecNo());
+        catalogue.Close();
     } catch (...) {
         closeQuietly(catalogue);
         closeQuietly(kinds);
-        // Take back what this import added; a failure here must not hide the
-        // original error, which is what the user needs to see.
-        try {
-            if (result.kindRecNo && !kindFile.isEmpty())
-                takeBackRow(kindFile, result.kindRecNo, QStringLiteral("DRUH"), test.kind);
-        } catch (...) {
+        if (!catalogued) {
+            // Take back what this attempt added; a failure here must not
+            // hide the original error, which is what the user needs to see.
+            if (copied)
+                QFile::remove(target);
+            try {
+                if (result.kindRecNo && !kindFile.isEmpty())
+                    takeBackRow(kindFile, result.kindRecNo, QStringLiteral("DRUH"), test.kind);
+            } catch (...) {
+            }
+            throw;
         }
-        try {
-            if (result.catalogueRecNo && !catalogueFile.isEmpty())
-                takeBackRow(catalogueFile, result.catalogueRecNo, QStringLiteral("NAZEV"), test.fileName);
-        } catch (...) {
-        }
-        throw;
     }
 
-    // 4. The copy is safe on disk; only now does the import file go.
-    result.sourceRemoved = QFile::remove(source);
+    // 4. The test is safe in the catalogue; only now does the import file go.
+    if (!inPlace)
+        result.sourceRemoved = QFile::remove(source);
     return result;
 }
 

@@ -3,15 +3,25 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace vedomec::fs {
 namespace {
+
+WriteHook& writeHook()
+{
+    static WriteHook hook;
+    return hook;
+}
+
+bool networkOverride = false;
 
 QString matchEntry(const QString& dir, const QString& name)
 {
@@ -186,6 +196,7 @@ bool copyNew(const QString& from, const QString& to, QString* error)
     }
     char buf[65536];
     QString problem;
+    qint64 written = 0;
     for (;;) {
         const ssize_t n = ::read(in, buf, sizeof buf);
         if (n == 0)
@@ -196,22 +207,16 @@ bool copyNew(const QString& from, const QString& to, QString* error)
             problem = QStringLiteral("Cannot read file %1: %2").arg(from, QString::fromLocal8Bit(std::strerror(errno)));
             break;
         }
-        ssize_t done = 0;
-        while (done < n) {
-            const ssize_t w = ::write(out, buf + done, size_t(n - done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                problem = QStringLiteral("Cannot write file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
-                break;
-            }
-            done += w;
-        }
-        if (!problem.isEmpty())
+        int err = 0;
+        if (!writeAt(out, buf, n, written, &err)) {
+            problem = QStringLiteral("Cannot write file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(err)));
             break;
+        }
+        written += n;
     }
-    if (problem.isEmpty() && ::fsync(out) != 0)
-        problem = QStringLiteral("Cannot write file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
+    int err = 0;
+    if (problem.isEmpty() && !syncData(out, &err))
+        problem = QStringLiteral("Cannot write file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(err)));
     if (::close(out) != 0 && problem.isEmpty())
         problem = QStringLiteral("Cannot write file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
     ::close(in);
@@ -220,6 +225,107 @@ bool copyNew(const QString& from, const QString& to, QString* error)
         return fail(problem);
     }
     return true;
+}
+
+bool writeAt(int fd, const char* data, qint64 size, qint64 offset, int* error)
+{
+    qint64 allowed = size;
+    int injected = 0;
+    if (const WriteHook& hook = writeHook()) {
+        const WriteOutcome o = hook(WriteOp::Write, offset, size);
+        if (o.error) {
+            injected = o.error;
+            allowed = std::clamp<qint64>(o.partial, 0, size);
+        }
+    }
+    qint64 done = 0;
+    while (done < allowed) {
+        const ssize_t w = ::pwrite(fd, data + done, size_t(allowed - done), off_t(offset + done));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            *error = w < 0 ? errno : EIO;
+            return false;
+        }
+        done += w;
+    }
+    if (injected) {
+        *error = injected;
+        return false;
+    }
+    return true;
+}
+
+bool truncateTo(int fd, qint64 size, int* error)
+{
+    if (const WriteHook& hook = writeHook()) {
+        const WriteOutcome o = hook(WriteOp::Truncate, 0, size);
+        if (o.error) {
+            *error = o.error;
+            return false;
+        }
+    }
+    while (::ftruncate(fd, off_t(size)) != 0) {
+        if (errno != EINTR) {
+            *error = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool syncData(int fd, int* error)
+{
+    if (const WriteHook& hook = writeHook()) {
+        const WriteOutcome o = hook(WriteOp::Sync, 0, 0);
+        if (o.error) {
+            *error = o.error;
+            return false;
+        }
+    }
+    while (::fdatasync(fd) != 0) {
+        if (errno != EINTR) {
+            *error = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+void setWriteHook(WriteHook hook)
+{
+    writeHook() = std::move(hook);
+}
+
+bool isNetworkFolder(const QString& folder)
+{
+    if (networkOverride)
+        return true;
+    struct statfs st {};
+    if (::statfs(QFile::encodeName(folder).constData(), &st) != 0)
+        return false;
+    switch (static_cast<unsigned long>(st.f_type)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x01021997:  // 9P
+    case 0x65735546:  // FUSE (sshfs and the like)
+    case 0x00C36400:  // Ceph
+    case 0x73757245:  // Coda
+    case 0x5346414F:  // AFS
+    case 0x0BD00BD0:  // Lustre
+    case 0x01161970:  // GFS2
+    case 0x7461636F:  // OCFS2
+        return true;
+    default:
+        return false;
+    }
+}
+
+void setTreatFoldersAsNetwork(bool on)
+{
+    networkOverride = on;
 }
 
 } // namespace vedomec::fs

@@ -2,6 +2,8 @@
 // closing its window ends the process whatever waits on the screen.  The
 // window checks run on a private Xvfb display and talk to the program the
 // way a window manager and a keyboard do (X events), so they need Xvfb.
+#include "StoreFaults.h"
+#include "TestData.h"
 #include "platform/SingleInstance.h"
 
 #include <QDir>
@@ -66,11 +68,11 @@ public:
             }
         }
     }
-    QProcess* start(const QProcessEnvironment& env)
+    QProcess* start(const QProcessEnvironment& env, const QString& program = programPath())
     {
         procs.push_back(std::make_unique<QProcess>());
         QProcess* p = procs.back().get();
-        p->setProgram(programPath());
+        p->setProgram(program);
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start();
@@ -235,6 +237,29 @@ public:
         xcb_flush(c);
     }
 
+    // A click of the first mouse button at x, y inside the window.
+    void click(xcb_window_t w, int x, int y)
+    {
+        for (uint8_t type : {uint8_t(XCB_BUTTON_PRESS), uint8_t(XCB_BUTTON_RELEASE)}) {
+            xcb_button_press_event_t e;
+            std::memset(&e, 0, sizeof e);
+            e.response_type = type;
+            e.detail = 1;
+            e.time = XCB_CURRENT_TIME;
+            e.root = root;
+            e.event = w;
+            e.child = XCB_WINDOW_NONE;
+            e.event_x = int16_t(x);
+            e.event_y = int16_t(y);
+            e.state = type == XCB_BUTTON_RELEASE ? XCB_BUTTON_MASK_1 : 0;
+            e.same_screen = 1;
+            xcb_send_event(c, 0, w,
+                           type == XCB_BUTTON_PRESS ? XCB_EVENT_MASK_BUTTON_PRESS : XCB_EVENT_MASK_BUTTON_RELEASE,
+                           reinterpret_cast<const char*>(&e));
+        }
+        xcb_flush(c);
+    }
+
     // What a window manager sends when the user clicks the close box.
     void closeBox(xcb_window_t w)
     {
@@ -263,6 +288,9 @@ constexpr xcb_keysym_t kSpace = 0x0020;
 constexpr xcb_keysym_t kLetterT = 0x0074;
 constexpr xcb_keysym_t kEscape = 0xff1b;
 constexpr xcb_keysym_t kLetterO = 0x006f;
+constexpr xcb_keysym_t kReturn = 0xff0d;
+constexpr xcb_keysym_t kDown = 0xff54;
+constexpr xcb_keysym_t kRight = 0xff53;
 
 #endif
 
@@ -457,6 +485,87 @@ private slots:
         QVERIFY2(p->waitForFinished(20000), "the program kept running after its window was closed");
         QCOMPARE(p->exitStatus(), QProcess::NormalExit);
         QCOMPARE(p->exitCode(), 0);
+#endif
+    }
+
+    // Two copies on one data folder, as two machines of a class run them:
+    // the test one pupil has open is refused to the other with a balloon,
+    // and becomes free when the first copy is gone, even killed.
+    void oneTestTakenByOneCopy()
+    {
+#ifndef VEDOMEC_HAVE_XCB
+        QSKIP("built without the X client library");
+#else
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            QSKIP("Xvfb is not installed");
+        // The program beside its own data folder, with one test in it.
+        testdata::AppFolder folder;
+        testdata::TestFile test = testdata::simpleTest("A", 3);
+        test.druh = QStringLiteral("Zeměpis");
+        test.nazev = QStringLiteral("Mapa");
+        folder.addTest(QStringLiteral("mapa.dbf"), test);
+        const QString program = folder.path() + QStringLiteral("vedomec");
+        QVERIFY(QFile::copy(programPath(), program));
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray tableBytes = testdata::bytesOf(folder.testy() + "mapa.dbf");
+
+        XServer x1, x2;
+        QVERIFY2(x1.start() && x2.start(), "Xvfb did not start");
+        const QString title = QStringLiteral("Vedomec 2001");
+        const QString caption = QStringLiteral("Otevřít databázi");
+        Copies copies;
+        QProcess* first = copies.start(desktopEnv(QStringLiteral("xcb"), {QStringLiteral("DISPLAY=") + x1.display}), program);
+        QProcess* second = copies.start(desktopEnv(QStringLiteral("xcb"), {QStringLiteral("DISPLAY=") + x2.display}), program);
+
+        // Ctrl+O, the only test chosen by keys in the tree, Enter.
+        const auto openTheTest = [&](XServer& x) -> xcb_window_t {
+            xcb_window_t main = XCB_WINDOW_NONE;
+            if (!waitUntil([&] { return (main = x.find(title)) != XCB_WINDOW_NONE; }))
+                return XCB_WINDOW_NONE;
+            x.key(main, kLetterO, XCB_MOD_MASK_CONTROL);
+            xcb_window_t dialog = XCB_WINDOW_NONE;
+            if (!waitUntil([&] { return (dialog = x.find(caption)) != XCB_WINDOW_NONE; }))
+                return XCB_WINDOW_NONE;
+            QTest::qWait(300);
+            x.click(dialog, 170, 190); // into the tree, below its rows
+            for (xcb_keysym_t k : {kDown, kRight, kDown, kReturn}) {
+                QTest::qWait(100);
+                x.key(dialog, k);
+            }
+            return dialog;
+        };
+
+        QVERIFY(openTheTest(x1) != XCB_WINDOW_NONE);
+        QVERIFY2(waitUntil([&] { return x1.find(caption) == XCB_WINDOW_NONE; }), "the first copy did not open the test");
+        QVERIFY(waitUntil([&] { return x2.find(title) != XCB_WINDOW_NONE; }));
+        const xcb_window_t main2 = x2.find(title);
+        const int windowsBefore = int(x2.windows().size());
+        const xcb_window_t dialog = openTheTest(x2);
+        QVERIFY(dialog != XCB_WINDOW_NONE);
+        // The balloon comes over the dialog, which stays.
+        QVERIFY2(waitUntil([&] { return int(x2.windows().size()) > windowsBefore + 1; }), "no balloon in the second copy");
+        QTest::qWait(500);
+        QVERIFY(x2.find(caption) != XCB_WINDOW_NONE);
+        QCOMPARE(testdata::bytesOf(folder.testy() + "mapa.dbf"), tableBytes);
+
+        // The first copy goes the hard way; the same choice then opens.
+        first->kill();
+        QVERIFY(first->waitForFinished(10000));
+        for (const XServer::Window& w : x2.windows()) {
+            if (w.id == dialog || w.id == main2)
+                continue;
+            const QSize balloon = x2.size(w.id);
+            x2.click(w.id, balloon.width() / 2, balloon.height() - 19); // its OK button
+        }
+        QVERIFY2(waitUntil([&] { return int(x2.windows().size()) == windowsBefore + 1; }), "the balloon stayed");
+        x2.key(dialog, kReturn);
+        QVERIFY2(waitUntil([&] { return x2.find(caption) == XCB_WINDOW_NONE; }), "the second copy did not open the test");
+        x2.closeBox(main2);
+        QVERIFY(second->waitForFinished(20000));
+        QCOMPARE(second->exitCode(), 0);
+        // Nothing of the two sessions stays behind in the folder.
+        QCOMPARE(QDir(folder.testy()).entryList(QDir::Files), QStringList{"mapa.dbf"});
+        QCOMPARE(testdata::readColumn(folder.testy() + "mapa.dbf", "ODPOVED"), (QStringList{"", "", ""}));
 #endif
     }
 };

@@ -6,7 +6,9 @@
 #include "controls/DBControls.h"
 #include "controls/Edit97.h"
 #include "controls/ToolbarButton97.h"
+#include "data/Locks.h"
 #include "data/Table.h"
+#include "StoreFaults.h"
 #include "results/TimeCounter.h"
 
 #include <optional>
@@ -377,6 +379,45 @@ private slots:
         QVERIFY(s.f.dm->Table4->Active());
         // The choice stays for another try.
         QCOMPARE(s.f.open->DBEdit1->Text(), nazev);
+    }
+
+    // A test another copy of the program has open is refused with a
+    // balloon; once that copy lets go, it opens, and this copy holds it until
+    // the test ends.
+    void testOpenElsewhereIsRefused()
+    {
+        Session s([](AppFolder& a) {
+            writeQuestionTable(a.testy() + "mapa.dbf", named("A", 2, "Zeměpis", "Mapa"));
+            a.addCatalogueRow({"mapa.dbf", "Zeměpis", "Mapa", "A", "", "", ""});
+        });
+        const auto holdElsewhere = [&](data::TTable& t) {
+            t.SetDatabaseName(s.f.folder.testy());
+            t.SetTableName("mapa.dbf");
+            t.SetFieldDefs(data::layoutA());
+            t.SetHeld(true);
+            t.Open();
+        };
+        const QByteArray bytes = bytesOf(s.f.folder.testy() + "mapa.dbf");
+        auto elsewhere = std::make_unique<data::TTable>();
+        holdElsewhere(*elsewhere);
+        s.show();
+        s.choose("Zeměpis", "Mapa");
+        s.pressOpen();
+        s.expectRefusal("Tento test má právě otevřený někdo jiný. Vyberte si prosím jiný test.", int(mtInformation),
+                        "Info.wav");
+        QVERIFY(!s.f.dm->Table1->Active());
+        QCOMPARE(bytesOf(s.f.folder.testy() + "mapa.dbf"), bytes);
+
+        elsewhere.reset();
+        s.pressOpen();
+        QVERIFY(!s.f.open->isVisible());
+        QVERIFY(s.f.main->TestA->isVisibleTo(s.f.main));
+        data::TTable other;
+        QVERIFY_THROWS_EXCEPTION(data::ETableInUse, holdElsewhere(other));
+        s.f.answer({mrYes});
+        s.f.main->ToolbarButton972Click(); // "Ukončit test"
+        holdElsewhere(other);
+        QVERIFY(other.Active());
     }
 
     void markLowerCaseDoesNotBlock()

@@ -395,6 +395,42 @@ private slots:
         QVERIFY(app.errors.isEmpty());
     }
 
+    // A file name the catalogue cannot hold exactly is refused in Czech with
+    // the import's error cue; the file stays where it is and nothing else
+    // changes.
+    void nameTheCatalogueCannotHoldIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("too long") << QString(60, QChar(u'a')) + ".dbf"
+                                  << "Název souboru „" + QString(60, QChar(u'a')) + ".dbf“ má 64 znaků, katalog testů jich "
+                                     "pojme nejvýš 50. Přejmenujte prosím soubor a zkuste provést import znovu.";
+        QTest::newRow("outside Windows-1250") << QStringLiteral("Ѫ.dbf")
+                                              << QStringLiteral("Název souboru „Ѫ.dbf“ obsahuje znak „Ѫ“ (U+046A), který "
+                                                                "katalog testů neumí uložit. Přejmenujte prosím soubor a "
+                                                                "zkuste provést import znovu.");
+    }
+    void nameTheCatalogueCannotHoldIsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, says);
+        AppFixture app([&](AppFolder& f) { f.addImport(name, simpleTest("A", 2)); });
+        app.showMain();
+        const QByteArray bytes = fileBytes(app.folder.import() + name);
+        showAndSelect(app, name);
+        QTest::mouseClick(child<QPushButton>(app.import, "Button1"), Qt::LeftButton);
+        QCOMPARE(app.messageTexts(), QStringList{says});
+        QCOMPARE(app.messages.back().type, int(mtError));
+        QCOMPARE(app.cues().last(), QStringLiteral("Chyba.wav"));
+        QVERIFY(app.import->isVisible());
+        QVERIFY(!app.ident->isVisible());
+        QCOMPARE(QDir(app.folder.import()).entryList(QDir::Files), QStringList{name});
+        QCOMPARE(fileBytes(app.folder.import() + name), bytes);
+        QVERIFY(QDir(app.folder.testy()).entryList(QDir::Files).isEmpty());
+        QVERIFY(catalogueRows(app).isEmpty());
+        QVERIFY(app.errors.isEmpty());
+    }
+
     // "Zpět", Esc and the close box after the hand-over change nothing, and
     // the import can be started again.
     // A 100-character title, author and address are shortened at their end

@@ -1,5 +1,6 @@
 // The import transaction read back from disk: catalogue and kind table walked
 // by their tags, index checks, the files in both folders.
+#include "StoreFaults.h"
 #include "TestData.h"
 
 #include "data/Data.h"
@@ -96,6 +97,29 @@ void verifyIndexSound(const QString& mdxPath)
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
 }
 
+// What an import can change, as the user sees it: the catalogue and the kind
+// table through their indexes, and the files of both folders.
+struct ImportState {
+    QStringList catalogue, kinds;
+    QMap<QString, QByteArray> tests, imports;
+    bool operator==(const ImportState& o) const
+    {
+        return catalogue == o.catalogue && kinds == o.kinds && tests == o.tests && imports == o.imports;
+    }
+};
+
+ImportState stateOf(const AppFolder& app)
+{
+    Store s(app);
+    ImportState st;
+    st.catalogue = walk(s.catalogue, {"DRUH", "JMENO", "NAZEV", "TEST", "HESLO", "OTEVRENO"});
+    st.kinds = walk(s.kinds, {"DRUH"});
+    st.tests = testdata::folderBytes(app.testy());
+    st.tests.remove("Import");
+    st.imports = testdata::folderBytes(app.import());
+    return st;
+}
+
 } // namespace
 
 class TestImportLogic : public QObject {
@@ -131,6 +155,14 @@ private slots:
         // Refused names leave the import folder untouched.
         QVERIFY(QFile::exists(app.import() + "ZEMEPIS.DBF"));
         QVERIFY(QFile::exists(app.import() + "NV99.dbf"));
+        // A copy with the very bytes of the import file is what an import
+        // that stopped half way left: importing again may go on.
+        app.addTest("jiny.dbf", testdata::simpleTest("B", 3));
+        app.addImport("JINY.dbf", testdata::simpleTest("A", 2));
+        QVERIFY(nameTakenByAnother(app.testy(), app.import(), "JINY.dbf"));
+        QVERIFY(QFile::copy(app.import() + "NV99.dbf", app.testy() + "nv99.dbf"));
+        QVERIFY(nameTaken(app.testy(), "NV99.dbf"));
+        QVERIFY(!nameTakenByAnother(app.testy(), app.import(), "NV99.dbf"));
     }
 
     // Several imports: kinds differing in case, a long title, the same test
@@ -338,6 +370,141 @@ private slots:
         Store s(app);
         QCOMPARE(walk(s.kinds, {"DRUH"}), QStringList{"Jedna"});
         verifyIndexSound(app.path() + "Data/TestD.MDX");
+    }
+
+    // A name the catalogue's NAZEV cannot hold exactly is refused before
+    // anything changes; a name of exactly 50 characters is taken.
+    void namesTheCatalogueCannotHold_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("51 characters") << QString(47, QChar(u'ž')) + ".dbf" << "má 51 znaků";
+        QTest::newRow("a letter outside Windows-1250") << QStringLiteral("Жук.dbf") << "U+0416";
+        QTest::newRow("beyond the Basic Multilingual Plane") << QStringLiteral("Úsměv \U0001F600.dbf") << "U+1F600";
+        QTest::newRow("a decomposed letter") << QStringLiteral("Pr\u030Círoda.dbf") << "U+030C";
+        QTest::newRow("a blank at the end") << QStringLiteral("Test.dbf ") << "uložit přesně";
+    }
+    void namesTheCatalogueCannotHold()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, says);
+        AppFolder app;
+        app.addImport(name, testdata::simpleTest("A", 2));
+        app.addImport(QString(46, QChar(u'ř')) + ".dbf", testdata::simpleTest("B", 2));
+        const ImportState before = stateOf(app);
+        Store s(app);
+        const ImportedTest it = prepare(app, name);
+        QCOMPARE(catalogueNameProblem(name).isEmpty(), false);
+        try {
+            acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+            QFAIL("the name was taken");
+        } catch (const EVedomecError& e) {
+            QVERIFY2(e.message().contains(says) && e.message().contains(name), qPrintable(e.message()));
+            QVERIFY2(e.message().endsWith("zkuste provést import znovu."), qPrintable(e.message()));
+        }
+        QVERIFY(stateOf(app) == before);
+
+        const QString fifty = QString(46, QChar(u'ř')) + ".dbf";
+        QVERIFY(catalogueNameProblem(fifty).isEmpty());
+        acceptImport(s.catalogue, s.kinds, prepare(app, fifty), foldersOf(app));
+        Store after(app);
+        QCOMPARE(walk(after.catalogue, {"NAZEV"}), QStringList{fifty});
+        QVERIFY(QFile::exists(app.testy() + fifty));
+    }
+
+    // Every write of an import fails in turn (the disk fails once, or is
+    // full at that moment): the user sees nothing changed, and importing
+    // again completes the import.
+    void everyWriteOfAnImportMayFail()
+    {
+        TestFile t = testdata::simpleTest("C", 3);
+        t.druh = "Nový druh";
+        for (testdata::WriteFaults::Kind kind : {testdata::WriteFaults::Kind::Io, testdata::WriteFaults::Kind::FullDisk}) {
+            for (int n = 1;; ++n) {
+                const QString at = QStringLiteral("%1 at operation %2").arg(kind == testdata::WriteFaults::Kind::Io ? "EIO" : "ENOSPC").arg(n);
+                AppFolder app;
+                app.addTest("Stary.dbf", testdata::simpleTest("A", 2));
+                app.addKind("Zeměpis");
+                app.addImport("Novy.dbf", t);
+                const ImportState before = stateOf(app);
+                const QByteArray bytes = testdata::bytesOf(app.import() + "Novy.dbf");
+                const ImportedTest it = prepare(app, "Novy.dbf");
+                Store s(app);
+                s.catalogue.SetSyncWrites(true);
+                s.kinds.SetSyncWrites(true);
+                bool failed = false, triggered = false;
+                {
+                    testdata::WriteFaults faults(n, kind);
+                    try {
+                        acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                    } catch (const EVedomecError&) {
+                        failed = true;
+                    }
+                    triggered = faults.triggered();
+                }
+                QVERIFY2(!s.catalogue.Active() && !s.kinds.Active(), qPrintable(at));
+                if (failed) {
+                    QVERIFY2(stateOf(app) == before, qPrintable(at));
+                    acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                }
+                const ImportState after = stateOf(app);
+                QVERIFY2(after.catalogue.size() == 2 && after.catalogue.contains("Nový druh|Hlavní města|Novy.dbf|C||"),
+                         qPrintable(at + ": " + after.catalogue.join(", ")));
+                QVERIFY2(after.kinds == (QStringList{"Nový druh", "Zeměpis"}), qPrintable(at));
+                QVERIFY2(after.tests.value("Novy.dbf") == bytes && after.tests.size() == 2, qPrintable(at));
+                QVERIFY2(after.imports.isEmpty(), qPrintable(at));
+                verifyIndexSound(app.path() + "Data/Testy.MDX");
+                verifyIndexSound(app.path() + "Data/TestD.MDX");
+                if (!triggered)
+                    break;
+            }
+        }
+    }
+
+    // The program dies at any write of an import; importing the same file
+    // again completes it, with one catalogue row, one kind row and the test
+    // once in Testy.
+    void importKilledAnywhereIsCompletedByARetry()
+    {
+        TestFile t = testdata::simpleTest("B", 4);
+        t.druh = "Nový druh";
+        for (bool partly : {false, true}) {
+            for (int n = 1;; ++n) {
+                const QString at = QStringLiteral("killed at operation %1%2").arg(n).arg(partly ? ", half written" : "");
+                AppFolder app;
+                app.addImport("Novy.dbf", t);
+                const QByteArray bytes = testdata::bytesOf(app.import() + "Novy.dbf");
+                const ImportedTest it = prepare(app, "Novy.dbf");
+                const int status = testdata::inChild([&] {
+                    Store s(app);
+                    s.catalogue.SetSyncWrites(true);
+                    s.kinds.SetSyncWrites(true);
+                    testdata::DeathAtWrite death(n, partly);
+                    try {
+                        acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                    } catch (...) {
+                    }
+                    death.finish();
+                });
+                QVERIFY2(status == 0 || status == -SIGKILL, qPrintable(at));
+                if (status != 0) {
+                    Store s(app);
+                    const ImportResult r = acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                    QVERIFY2(r.sourceRemoved, qPrintable(at));
+                }
+                const ImportState after = stateOf(app);
+                QVERIFY2(after.catalogue == QStringList{"Nový druh|Hlavní města|Novy.dbf|B||"},
+                         qPrintable(at + ": " + after.catalogue.join(", ")));
+                QVERIFY2(after.kinds == QStringList{"Nový druh"}, qPrintable(at + ": " + after.kinds.join(", ")));
+                QVERIFY2(after.tests.keys() == QStringList{"Novy.dbf"} && after.tests.value("Novy.dbf") == bytes,
+                         qPrintable(at + ": " + after.tests.keys().join(", ")));
+                QVERIFY2(after.imports.isEmpty(), qPrintable(at));
+                verifyIndexSound(app.path() + "Data/Testy.MDX");
+                verifyIndexSound(app.path() + "Data/TestD.MDX");
+                if (status == 0)
+                    break;
+            }
+        }
     }
 };
 

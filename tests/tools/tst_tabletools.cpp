@@ -2,6 +2,7 @@
 // disk: question tables read back through the table cursor with the
 // program's declared layouts, a catalogue the index check accepts, and no
 // stray or half-written file after a refusal.
+#include "StoreFaults.h"
 #include "TableTools.h"
 #include "TestSource.h"
 #include "../data/ForeignIndexFixture.h"
@@ -379,6 +380,131 @@ private slots:
 
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("dump"), dir.filePath(QStringLiteral("none.dbf"))}).code, 1);
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("frobnicate")}).code, 2);
+    }
+
+    // `check` finds what the quick look at an index shows and a change that
+    // stopped half way; `reindex` makes the index anew from the table so that
+    // check accepts it, keeping the old file; opening the table undoes the
+    // unfinished change.
+    void checkAndReindexOnTheCommandLine()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("Data"));
+        QVERIFY(QDir().mkpath(data));
+        createCatalogue(data);
+        writeQuestionTable(parseTestSource(SourceC), dir.filePath(QStringLiteral("c.dbf")));
+        writeQuestionTable(parseTestSource(SourceB), dir.filePath(QStringLiteral("b.dbf")));
+        addTestToCatalogue(data, dir.filePath(QStringLiteral("c.dbf")));
+        addTestToCatalogue(data, dir.filePath(QStringLiteral("b.dbf")));
+        const QString catalogue = QDir(data).filePath(QStringLiteral("Testy.DBF"));
+        const QString index = QDir(data).filePath(QStringLiteral("Testy.MDX"));
+        const QByteArray table = dbftest::readFile(catalogue);
+        const QByteArray sound = dbftest::readFile(index);
+
+        struct Damage {
+            std::function<void(QByteArray&)> patch;
+            QString says;
+        };
+        const Damage damages[] = {
+            {[](QByteArray& b) { dbftest::put32(b, 32, quint32(b.size() / 512 + 40)); }, "the header counts"},
+            {[](QByteArray& b) { dbftest::put16(b, 28, 0); }, "holds no tags"},
+            {[](QByteArray& b) { std::memcpy(b.data() + dbftest::get32(b, 544) * 512 + 24, "DRUH\0", 5); },
+             "keys of 100 bytes, but its expression DRUH gives 50"},
+        };
+        int rebuilt = 0;
+        for (const Damage& d : damages) {
+            QByteArray bytes = sound;
+            d.patch(bytes);
+            QFile::remove(index);
+            QVERIFY(dbftest::writeFile(index, bytes));
+            Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.out.contains(d.says), qPrintable(r.out));
+            r = runTool("vedomec-table", {QStringLiteral("reindex"), catalogue});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            ++rebuilt;
+            const QString kept = QStringLiteral("Testy.MDX.old") + (rebuilt > 1 ? QString::number(rebuilt) : QString());
+            QVERIFY2(r.out.contains(kept), qPrintable(r.out));
+            QCOMPARE(dbftest::readFile(QDir(data).filePath(kept)), bytes);
+            r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+            QVERIFY2(r.code == 0, qPrintable(r.out));
+            QVERIFY(runTool("vedomec-table", {QStringLiteral("tags"), catalogue}).out.startsWith(QStringLiteral("DRUHJMENO\tDRUH+JMENO")));
+            QCOMPARE(dbftest::readFile(catalogue), table);
+        }
+
+        // A program killed in the middle of an insert.
+        const int status = testdata::inChild([&] {
+            TTable t;
+            t.SetDatabaseName(data);
+            t.SetTableName(QStringLiteral("Testy.DBF"));
+            t.SetFieldDefs(catalogueLayout());
+            t.Open();
+            testdata::DeathAtWrite death(3, true);
+            t.Insert();
+            t.SetFieldAsString(QStringLiteral("DRUH"), QStringLiteral("Dějepis"));
+            t.Post();
+        });
+        QCOMPARE(status, -SIGKILL);
+        Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.out.contains(QStringLiteral("records an unfinished change")), qPrintable(r.out + r.err));
+        r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
+        QCOMPARE(r.out.count(u'\n'), 2);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).code, 0);
+        QCOMPARE(dbftest::readFile(catalogue), table);
+        QVERIFY(!QFile::exists(catalogue + QStringLiteral("-journal")));
+    }
+
+    // add-test is the program's import: a name the catalogue cannot hold is
+    // refused before anything changes, and after a crash at any point
+    // running it again completes the registration.
+    void addTestRefusesAndCompletes()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("Data"));
+        QVERIFY(QDir().mkpath(data));
+        createCatalogue(data);
+        const QString longName = dir.filePath(QString(51, QChar(u'x')) + QStringLiteral(".dbf"));
+        writeQuestionTable(parseTestSource(SourceB), longName);
+        const QByteArray empty = dbftest::readFile(QDir(data).filePath(QStringLiteral("Testy.DBF")));
+        Run r = runTool("vedomec-table", {QStringLiteral("add-test"), data, longName});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("má 55 znaků")), qPrintable(r.err));
+        QCOMPARE(dbftest::readFile(QDir(data).filePath(QStringLiteral("Testy.DBF"))), empty);
+
+        const QString test = dir.filePath(QStringLiteral("b.dbf"));
+        writeQuestionTable(parseTestSource(SourceB), test);
+        const QString work = dir.filePath(QStringLiteral("work"));
+        for (int n = 1;; ++n) {
+            testdata::emptyFolder(work);
+            testdata::copyFolder(data, work);
+            const int status = testdata::inChild([&] {
+                testdata::DeathAtWrite death(n, n % 2 == 0);
+                addTestToCatalogue(work, test);
+                death.finish();
+            });
+            QVERIFY(status == 0 || status == -SIGKILL);
+            if (status != 0) {
+                // Either the registration is completed now, or the crash came
+                // after it was whole and the table says so.
+                try {
+                    QCOMPARE(addTestToCatalogue(work, test).fileName, QStringLiteral("b.dbf"));
+                } catch (const EVedomecError& e) {
+                    QCOMPARE(e.message(), QStringLiteral("b.dbf is already in the catalogue"));
+                }
+            }
+            TTable cat;
+            openTable(cat, work, QStringLiteral("Testy.DBF"), catalogueLayout(), QStringLiteral("DRUHJMENO"));
+            QCOMPARE(cat.RecordCount(), 1);
+            cat.Close();
+            TTable kinds;
+            openTable(kinds, work, QStringLiteral("TestD.DBF"), kindLayout(), QStringLiteral("DRUH"));
+            QCOMPARE(kinds.RecordCount(), 1);
+            kinds.Close();
+            QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), QDir(work).filePath(QStringLiteral("Testy.DBF"))}).code, 0);
+            if (status == 0)
+                break;
+        }
     }
 
     // What an administrator sees of indexes other dBASE programs wrote: one

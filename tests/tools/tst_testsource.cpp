@@ -129,6 +129,9 @@ private slots:
         QTest::newRow("not UTF-8") << header("B") + "Otázka: Je to \xE8\x65sky?\nSprávně: ANO\n" << 5 << QStringLiteral("UTF-8");
         QTest::newRow("letter outside Windows-1250") << header("C") + "Otázka: Jak se řekne жук?\nSprávně: brouk\n" << 5
                                                      << QStringLiteral("U+0436");
+        // A character beyond the Basic Multilingual Plane is named whole.
+        QTest::newRow("emoji") << header("C") + "Otázka: Usměj se \xF0\x9F\x98\x80?\nSprávně: ano\n" << 5
+                               << QStringLiteral("„\U0001F600“ (U+1F600)");
         QTest::newRow("block without Otázka") << sourceA("Otázka: Kolik?\n" + okA + "Správně: A\n\na) navíc\n") << 19
                                               << QStringLiteral("„Otázka:“");
         QTest::newRow("empty fill-in answer") << header("C") + "Otázka: Hlavní město?\nSprávně:\n" << 6 << QStringLiteral("prázdná");
