@@ -7,6 +7,7 @@
 //     guide open (its request box blinks its cursor).
 //
 //   bench_help [runs] [idle-seconds]
+#include "Figures.h"
 #include "AppFixture.h"
 
 #include "app/Startup.h"
@@ -30,23 +31,8 @@ using namespace vedomec::testdata;
 
 namespace {
 
-struct Figures {
-    double median = 0, mean = 0, max = 0;
-};
-
-Figures summarise(std::vector<double> v)
-{
-    Figures f;
-    if (v.empty())
-        return f;
-    std::sort(v.begin(), v.end());
-    f.median = v[v.size() / 2];
-    for (double x : v)
-        f.mean += x;
-    f.mean /= double(v.size());
-    f.max = v.back();
-    return f;
-}
+using bench::Figures;
+using bench::summarise;
 
 // Runs the event loop until the condition holds (at most `ms`).
 template <class F>

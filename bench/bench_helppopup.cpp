@@ -2,6 +2,7 @@
 // Measured for the largest help item of the dialogs; the goal is under 20 ms.
 //
 //   bench_helppopup [runs]
+#include "Figures.h"
 #include "app/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "assistant/Rtf.h"
@@ -20,23 +21,8 @@ using namespace vedomec;
 
 namespace {
 
-struct Figures {
-    double median = 0, mean = 0, max = 0;
-};
-
-Figures summarise(std::vector<double> v)
-{
-    Figures f;
-    if (v.empty())
-        return f;
-    std::sort(v.begin(), v.end());
-    f.median = v[v.size() / 2];
-    for (double x : v)
-        f.mean += x;
-    f.mean /= double(v.size());
-    f.max = v.back();
-    return f;
-}
+using bench::Figures;
+using bench::summarise;
 
 } // namespace
 

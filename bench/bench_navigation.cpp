@@ -6,6 +6,7 @@
 //
 // Each test is opened through the open-test dialog, as the user opens it;
 // a box is checked before every step, so every step writes its row.
+#include "Figures.h"
 #include "AppFixture.h"
 
 #include "catalogue/Otevrit.h"
@@ -26,24 +27,8 @@ using namespace vedomec::testdata;
 
 namespace {
 
-struct Figures {
-    double medianUs = 0, meanUs = 0, maxUs = 0;
-};
-
-Figures summarise(std::vector<double> us)
-{
-    Figures f;
-    if (us.empty())
-        return f;
-    std::sort(us.begin(), us.end());
-    f.medianUs = us[us.size() / 2];
-    double sum = 0;
-    for (double v : us)
-        sum += v;
-    f.meanUs = sum / double(us.size());
-    f.maxUs = us.back();
-    return f;
-}
+using bench::Figures;
+using bench::summarise;
 
 bool openTest(AppFixture& f, const TestFile& t)
 {
@@ -131,8 +116,8 @@ Run measure(int questions, int steps)
 
 void print(const char* what, const Figures& a, const Figures& b)
 {
-    std::printf("  %-28s %9.1f %9.1f %9.1f   %9.1f %9.1f %9.1f   %5.2f\n", what, a.medianUs, a.meanUs, a.maxUs,
-                b.medianUs, b.meanUs, b.maxUs, a.medianUs > 0 ? b.medianUs / a.medianUs : 0.0);
+    std::printf("  %-28s %9.1f %9.1f %9.1f   %9.1f %9.1f %9.1f   %5.2f\n", what, a.median, a.mean, a.max,
+                b.median, b.mean, b.max, a.median > 0 ? b.median / a.median : 0.0);
 }
 
 } // namespace
