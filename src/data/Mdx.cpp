@@ -58,6 +58,16 @@ constexpr int kTagEntrySize = 32;
 constexpr int kTagTableEntries = 48;
 constexpr int kMaxTags = 47;
 constexpr int kMaxKeyLength = kMaxIndexKeyLength;
+
+// A zero-ended text of at most `room` bytes in a header, blanks trimmed.
+QString headerText(const unsigned char* at, int room)
+{
+    const char* p = reinterpret_cast<const char*>(at);
+    int len = 0;
+    while (len < room && p[len] != 0)
+        ++len;
+    return cp1250ToUnicode(p, len).trimmed();
+}
 constexpr int kMaxDepth = 32;
 constexpr int kCreatePagesPerBlock = 2;    // the dBASE IV default block of 1024 bytes
 constexpr int kExpressionOffset = 24;
@@ -306,12 +316,7 @@ void MdxFile::Impl::loadTag(int t, const unsigned char* data, uint32_t filePages
 {
     const unsigned char* entry = data + kTagTableOffset + t * kTagEntrySize;
     TagInfo ti;
-    {
-        int len = 0;
-        while (len < 11 && entry[4 + len] != 0)
-            ++len;
-        ti.name = cp1250ToUnicode(reinterpret_cast<const char*>(entry + 4), len).trimmed();
-    }
+    ti.name = headerText(entry + 4, 11);
     const QString tagLabel = QStringLiteral("tag %1").arg(t + 1);
     const auto claim = [&](uint32_t page, const QString& what) {
         if (page < kFirstTagPage || uint64_t(page) + uint64_t(pagesPerBlock) > filePages)
@@ -338,13 +343,7 @@ void MdxFile::Impl::loadTag(int t, const unsigned char* data, uint32_t filePages
         damaged(QStringLiteral("%1 has a wrong key item length %2").arg(tagLabel).arg(ti.itemLen));
     if (ti.maxKeys < 2 || 8 + ti.maxKeys * ti.itemLen + 4 > blockBytes)
         damaged(QStringLiteral("%1 claims %2 keys per block, which do not fit").arg(tagLabel).arg(ti.maxKeys));
-    const auto text = [th](int offset, int room) {
-        const char* p = reinterpret_cast<const char*>(th + offset);
-        int len = 0;
-        while (len < room && p[len] != 0)
-            ++len;
-        return cp1250ToUnicode(p, len).trimmed();
-    };
+    const auto text = [th](int offset, int room) { return headerText(th + offset, room); };
     ti.expression = text(kExpressionOffset, std::min(kExpressionMax, blockBytes - kExpressionOffset));
     if (ti.expression.isEmpty())
         damaged(QStringLiteral("%1 has no key expression").arg(tagLabel));
@@ -876,18 +875,9 @@ std::vector<MdxTagSpec> MdxFile::readTagSpecs(const QString& path)
         if (headerPage < kFirstTagPage || uint64_t(headerPage) + uint64_t(pagesPerBlock) > filePages)
             throw damaged(QStringLiteral("the header of tag %1 lies outside the file").arg(t + 1));
         const unsigned char* th = data + size_t(headerPage) * kPageSize;
-        const auto text = [th](int offset, int room) {
-            const char* p = reinterpret_cast<const char*>(th + offset);
-            int len = 0;
-            while (len < room && p[len] != 0)
-                ++len;
-            return cp1250ToUnicode(p, len).trimmed();
-        };
-        int nameLength = 0;
-        while (nameLength < 11 && entry[4 + nameLength] != 0)
-            ++nameLength;
+        const auto text = [th](int offset, int room) { return headerText(th + offset, room); };
         MdxTagSpec spec;
-        spec.name = cp1250ToUnicode(reinterpret_cast<const char*>(entry + 4), nameLength).trimmed();
+        spec.name = headerText(entry + 4, 11);
         spec.expression = text(kExpressionOffset, std::min(kExpressionMax, blockBytes - kExpressionOffset));
         if (th[kForFlagOffset] != 0 && blockBytes > kForOffset)
             spec.forClause = text(kForOffset, std::min(kExpressionMax, blockBytes - kForOffset));
