@@ -15,8 +15,11 @@ using namespace vedomec::data;
 
 namespace {
 
-QString appFolder() { return qEnvironmentVariable("VEDOMEC_BIN_DIR"); }
+// The pristine sample the build lays out and installs: the copy next to the
+// program is the one a developer runs and imports into.
+QString appFolder() { return qEnvironmentVariable("VEDOMEC_SAMPLE_DIR"); }
 QString at(const QString& relative) { return QDir(appFolder()).filePath(relative); }
+QString tool(const char* name) { return QDir(qEnvironmentVariable("VEDOMEC_BIN_DIR")).filePath(QLatin1String(name)); }
 
 quint32 le32(const QByteArray& b, int at) { return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 | quint32(uchar(b[at + 2])) << 16 | quint32(uchar(b[at + 3])) << 24; }
 quint16 le16(const QByteArray& b, int at) { return quint16(uchar(b[at]) | uchar(b[at + 1]) << 8); }
@@ -39,7 +42,7 @@ QList<FieldDef> layoutOf(const QString& type)
 class SampleFolder : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(!appFolder().isEmpty(), "VEDOMEC_BIN_DIR is not set"); }
+    void initTestCase() { QVERIFY2(!appFolder().isEmpty(), "VEDOMEC_SAMPLE_DIR is not set"); }
 
     void allFilesAreThere()
     {
@@ -121,7 +124,7 @@ private slots:
     {
         for (const char* table : {"Data/Testy.DBF", "Data/TestD.DBF"}) {
             QProcess p;
-            p.start(at(QStringLiteral("vedomec-table")), {QStringLiteral("check"), at(QLatin1String(table))});
+            p.start(tool("vedomec-table"), {QStringLiteral("check"), at(QLatin1String(table))});
             QVERIFY(p.waitForFinished(60000));
             QVERIFY2(p.exitCode() == 0, p.readAllStandardOutput().constData());
         }
@@ -160,9 +163,9 @@ private slots:
         auto build = [&](const QString& catalogue) {
             QProcess p;
             p.start(qEnvironmentVariable("VEDOMEC_CMAKE", QStringLiteral("cmake")),
-                    {QStringLiteral("-DMKTEST=") + at(QStringLiteral("vedomec-mktest")),
-                     QStringLiteral("-DTABLE=") + at(QStringLiteral("vedomec-table")),
-                     QStringLiteral("-DMKSOUNDS=") + at(QStringLiteral("vedomec-mksounds")),
+                    {QStringLiteral("-DMKTEST=") + tool("vedomec-mktest"),
+                     QStringLiteral("-DTABLE=") + tool("vedomec-table"),
+                     QStringLiteral("-DMKSOUNDS=") + tool("vedomec-mksounds"),
                      QStringLiteral("-DSOURCE_DIR=") + source + QStringLiteral("/sample"),
                      QStringLiteral("-DOUT_DIR=") + out.path(), QStringLiteral("-DCATALOGUE=") + catalogue,
                      QStringLiteral("-DIMPORT=SlovniDruhy"), QStringLiteral("-P"),
