@@ -56,6 +56,33 @@ QString mdxPathOf(const QString& dbfPath)
     return fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
 }
 
+// The table (and its index, when asked for) as they are between two changes:
+// read under the shared lock, so a change another program is making right
+// now is neither shown half done nor taken for damage.
+struct Snapshot {
+    std::unique_ptr<DbfFile> dbf;
+    std::unique_ptr<MdxFile> mdx; // when asked for and the table has one
+};
+
+Snapshot readSnapshot(const QString& path, bool withIndex = false)
+{
+    std::unique_ptr<TableFile> file = TableFile::open(path, false, TableFile::Kind::Table);
+    const LockGuard lock(file->fd(), kChangeLockByte, LockMode::Shared, path);
+    if (TableJournal::unfinishedChangeRecorded(path))
+        err << path << ": note: " << TableJournal::pathFor(path)
+            << " records an unfinished change; the program undoes or keeps it when it next opens the table\n";
+    file->load(qint64(2) * 1024 * 1024 * 1024);
+    Snapshot s;
+    s.dbf = DbfFile::fromFile(std::move(file));
+    if (withIndex && s.dbf->hasProductionIndex()) {
+        const QString mdxPath = mdxPathOf(path);
+        if (mdxPath.isEmpty())
+            throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
+        s.mdx = MdxFile::open(mdxPath, false);
+    }
+    return s;
+}
+
 void openAll(TTable& t, const QString& path, const QString& tag = QString())
 {
     const QFileInfo info(path);
@@ -89,7 +116,7 @@ int cmdDump(const QStringList& a)
 {
     if (a.size() != 1)
         throw UsageError();
-    const auto dbf = DbfFile::open(existingFile(a[0]));
+    const auto dbf = readSnapshot(existingFile(a[0])).dbf;
     out << "file: " << dbf->path() << "\n";
     out << "version: 0x" << QString::number(dbf->version(), 16).rightJustified(2, u'0')
         << "  language driver: 0x" << QString::number(dbf->languageDriver(), 16).rightJustified(2, u'0')
@@ -114,16 +141,12 @@ int cmdTags(const QStringList& a)
 {
     if (a.size() != 1)
         throw UsageError();
-    const QString path = existingFile(a[0]);
-    const auto dbf = DbfFile::open(path);
-    if (!dbf->hasProductionIndex()) {
+    const Snapshot snapshot = readSnapshot(existingFile(a[0]), true);
+    if (!snapshot.mdx) {
         out << "no production index\n";
         return 0;
     }
-    const QString mdxPath = mdxPathOf(path);
-    if (mdxPath.isEmpty())
-        throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
-    const auto mdx = MdxFile::open(mdxPath, false);
+    const MdxFile* mdx = snapshot.mdx.get();
     for (int t = 0; t < mdx->tagCount(); ++t) {
         out << mdx->tagName(t) << "\t" << mdx->tagExpression(t) << "\tkey " << QChar::fromLatin1(mdx->keyType(t))
             << " " << mdx->keyLength(t);
@@ -145,7 +168,7 @@ int cmdWalk(const QStringList& a)
     const QString path = existingFile(a[0]);
     TTable t;
     openAll(t, path, a[1]);
-    const auto dbf = DbfFile::open(path);
+    const auto dbf = readSnapshot(path).dbf;
     // A tag may hold no rows of a table that has some (a FOR clause): the
     // cursor's end flag, not the table's row count, says when to stop.
     for (t.First(); !t.Eof(); t.Next())
@@ -160,7 +183,7 @@ int cmdSeek(const QStringList& a)
     const QString path = existingFile(a[0]);
     TTable t;
     openAll(t, path, a[1]);
-    const auto dbf = DbfFile::open(path);
+    const auto dbf = readSnapshot(path).dbf;
     if (!t.FindKey(a.mid(2))) {
         out << "not found\n";
         return 1;
@@ -250,18 +273,18 @@ int cmdInsert(const QStringList& a)
         throw UsageError();
     const QString path = existingFile(a[0]);
     QList<QPair<QString, QString>> values;
-    const auto dbf = DbfFile::open(path);
     for (const QString& arg : a.mid(1)) {
         const qsizetype eq = arg.indexOf(u'=');
         if (eq <= 0)
             throw EVedomecError(QStringLiteral("'%1': expected FIELD=VALUE").arg(arg));
-        const QString name = arg.left(eq);
-        if (dbf->fieldIndex(name) < 0)
-            throw EVedomecError(QStringLiteral("Field '%1' not found").arg(name));
-        values.append({name, arg.mid(eq + 1)});
+        values.append({arg.left(eq), arg.mid(eq + 1)});
     }
     TTable t;
     openAll(t, path);
+    const QStringList fields = t.FieldNames();
+    for (const auto& [name, value] : values)
+        if (!fields.contains(name, Qt::CaseInsensitive))
+            throw EVedomecError(QStringLiteral("Field '%1' not found").arg(name));
     t.Insert();
     try {
         for (const auto& [name, value] : values)

@@ -9,6 +9,7 @@
 
 #include "data/Data.h"
 #include "data/Dbf.h"
+#include "data/Locks.h"
 #include "data/Table.h"
 #include "platform/Errors.h"
 
@@ -380,6 +381,57 @@ private slots:
 
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("dump"), dir.filePath(QStringLiteral("none.dbf"))}).code, 1);
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("frobnicate")}).code, 2);
+    }
+
+    // Another program in the middle of a change holds the change lock and
+    // may have written the header's new record count before the record: every
+    // command waits for the change to end and reads the finished table,
+    // instead of calling it damaged or showing half of it.
+    void commandsWaitForAChangeUnderWay()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("catalogue"), dir.path()}).code, 0);
+        const QString catalogue = dir.filePath(QStringLiteral("Testy.DBF"));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("insert"), catalogue, QStringLiteral("NAZEV=a.dbf"),
+                                           QStringLiteral("DRUH=Zeměpis"), QStringLiteral("JMENO=Hory"), QStringLiteral("TEST=A")})
+                     .code,
+                 0);
+        const QList<QStringList> commands = {
+            {QStringLiteral("dump"), catalogue},
+            {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")},
+            {QStringLiteral("seek"), catalogue, QStringLiteral("DRUHJMENO"), QStringLiteral("Zeměpis"), QStringLiteral("Hory")},
+            {QStringLiteral("tags"), catalogue},
+            {QStringLiteral("check"), catalogue},
+            {QStringLiteral("insert"), catalogue, QStringLiteral("NAZEV=b.dbf"), QStringLiteral("DRUH=Zeměpis"),
+             QStringLiteral("JMENO=Řeky"), QStringLiteral("TEST=A")},
+        };
+        for (const QStringList& args : commands) {
+            QFile f(catalogue);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const QByteArray before = f.readAll();
+            {
+                LockGuard change(f.handle(), kChangeLockByte, LockMode::Exclusive, catalogue);
+                QByteArray torn = before;
+                torn[4] = char(torn[4] + 1); // one record more than the file holds
+                QVERIFY(f.seek(0));
+                QCOMPARE(f.write(torn.left(32)), qint64(32));
+                QVERIFY(f.flush());
+
+                QProcess p;
+                p.start(toolPath("vedomec-table"), args);
+                QVERIFY(p.waitForStarted());
+                QVERIFY2(!p.waitForFinished(400), qPrintable(args.first() + u' ' + QString::fromUtf8(p.readAll())));
+                QVERIFY(f.seek(0));
+                QCOMPARE(f.write(before.left(32)), qint64(32));
+                QVERIFY(f.flush());
+                change.release();
+                QVERIFY(p.waitForFinished(10000));
+                QVERIFY2(p.exitCode() == 0, qPrintable(args.first() + u' ' + QString::fromUtf8(p.readAllStandardError())));
+            }
+            f.close();
+        }
+        const Run r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
+        QCOMPARE(r.out.count(u'\n'), 2);
     }
 
     // `check` finds what the quick look at an index shows and a change that
