@@ -216,10 +216,22 @@ public:
         return code;
     }
 
+    xcb_window_t focus()
+    {
+        xcb_get_input_focus_reply_t* r = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+        const xcb_window_t f = r ? r->focus : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(r);
+        return f;
+    }
+
     // A key pressed and released, delivered to the window as the keyboard
-    // would deliver it.
+    // would deliver it.  A keyboard types into the window that has the focus
+    // and the program reads its keys so: a window that has just appeared may
+    // not have been given the focus yet on a busy machine, so the key waits
+    // for it.
     void key(xcb_window_t w, xcb_keysym_t sym, uint16_t state = 0)
     {
+        waitUntil([&] { return focus() == w; }, 10000);
         for (uint8_t type : {uint8_t(XCB_KEY_PRESS), uint8_t(XCB_KEY_RELEASE)}) {
             xcb_key_press_event_t e;
             std::memset(&e, 0, sizeof e);
