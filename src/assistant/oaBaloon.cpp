@@ -20,6 +20,21 @@
 
 namespace vedomec {
 
+namespace {
+
+// Stores value in field and says whether it differed, so a setter notifies
+// only a real change.
+template <class T>
+bool store(T& field, const T& value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
 QColor colorFromTColor(quint32 tcolor)
 {
     return QColor(int(tcolor & 0xFF), int((tcolor >> 8) & 0xFF), int((tcolor >> 16) & 0xFF));
@@ -41,18 +56,14 @@ TBalloonOptions::TBalloonOptions(QObject* parent)
 
 void TBalloonOptions::setColor(const QColor& c)
 {
-    if (c == m_color)
-        return;
-    m_color = c;
-    emit changed();
+    if (store(m_color, c))
+        emit changed();
 }
 
 void TBalloonOptions::setBorderColor(const QColor& c)
 {
-    if (c == m_borderColor)
-        return;
-    m_borderColor = c;
-    emit changed();
+    if (store(m_borderColor, c))
+        emit changed();
 }
 
 void TBalloonOptions::setFont(const QFont& f)
@@ -64,10 +75,8 @@ void TBalloonOptions::setFont(const QFont& f)
 
 void TMsgDlgOptions::setTitle(const QString& t)
 {
-    if (t == m_title)
-        return;
-    m_title = t;
-    emit changed();
+    if (store(m_title, t))
+        emit changed();
 }
 
 void TMsgDlgOptions::setCustomIcon(const QIcon& icon)
@@ -79,10 +88,8 @@ void TMsgDlgOptions::setCustomIcon(const QIcon& icon)
 void TTipsDlgOptions::setVisibleButtons(TTipsDlgBtns buttons)
 {
     buttons &= AllButtons;
-    if (buttons == m_buttons)
-        return;
-    m_buttons = buttons;
-    emit changed();
+    if (store(m_buttons, buttons))
+        emit changed();
 }
 
 void TTipsDlgOptions::setTips(const QStringList& tips)
@@ -100,27 +107,21 @@ void TTipsDlgOptions::setTipIndex(int index)
 {
     const int count = int(m_tips.size());
     index = count == 0 ? -1 : std::clamp(index, 0, count - 1);
-    if (index == m_tipIndex)
-        return;
-    m_tipIndex = index;
-    emit changed();
+    if (store(m_tipIndex, index))
+        emit changed();
 }
 
 void TGuideDlgOptions::setVisibleButtons(TGuideDlgCmdBtns buttons)
 {
     buttons &= CommandButtons;
-    if (buttons == m_buttons)
-        return;
-    m_buttons = buttons;
-    emit changed();
+    if (store(m_buttons, buttons))
+        emit changed();
 }
 
 void TGuideDlgOptions::setRequestBox(bool on)
 {
-    if (on == m_requestBox)
-        return;
-    m_requestBox = on;
-    emit changed();
+    if (store(m_requestBox, on))
+        emit changed();
 }
 
 void TGuideDlgOptions::setTopics(const QStringList& topics)
@@ -164,26 +165,20 @@ void TGuideDlgOptions::topicsChanged()
 
 void TGuideDlgOptions::setTitle(const QString& t)
 {
-    if (t == m_title)
-        return;
-    m_title = t;
-    emit changed();
+    if (store(m_title, t))
+        emit changed();
 }
 
 void TGuideDlgOptions::setRequest(const QString& r)
 {
-    if (r == m_request)
-        return;
-    m_request = r;
-    emit changed();
+    if (store(m_request, r))
+        emit changed();
 }
 
 void TGuideDlgOptions::setDescription(const QString& d)
 {
-    if (d == m_description)
-        return;
-    m_description = d;
-    emit changed();
+    if (store(m_description, d))
+        emit changed();
 }
 
 namespace {
