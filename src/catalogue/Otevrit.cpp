@@ -107,6 +107,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
                        static_cast<QWidget*>(Button2)})
         w->installEventFilter(this);
     TreeView1->viewport()->installEventFilter(this);
+    setUpAccessibility();
 
     OtevritDialog = this;
 }

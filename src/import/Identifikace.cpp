@@ -132,6 +132,7 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     connect(Button2, &QPushButton::clicked, this, &TIdentifikaceDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TIdentifikaceDialog::CaptionButton2Click);
     HelpBook1 = CreateDialogHelp(this, IdentifikaceHelpTexts());
+    setUpAccessibility();
 
     IdentifikaceDialog = this;
 }

@@ -253,6 +253,7 @@ TVysledekDialog::TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm)
     connect(Tl1, &QPushButton::clicked, this, [this] { guarded([this] { Tl1Click(); }); });
     // Esc closes the form from everywhere but "Ukázat".
     Tl1->installEventFilter(this);
+    setUpAccessibility();
 
     if (m_main && m_main->Panel4)
         BuildResultsPanel(m_main->Panel4);
