@@ -1,7 +1,7 @@
 #include "app/Hlavni.h"
 #include "controls/Fonts.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Dialogs.h"
 #include "assistant/oaAssist.h"
 #include "controls/DBControls.h"

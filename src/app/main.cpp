@@ -1,4 +1,4 @@
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
 #include "app/Settings.h"
 #include "app/Startup.h"

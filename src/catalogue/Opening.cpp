@@ -1,6 +1,6 @@
 // The open action of the open-test dialog: checks the chosen catalogue row,
 // opens its question table and turns the main window into a running test.
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "catalogue/AllowedTime.h"

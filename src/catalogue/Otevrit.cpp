@@ -1,7 +1,7 @@
 #include "catalogue/Otevrit.h"
 #include "controls/Fonts.h"
 
-#include "app/DialogHelp.h"
+#include "assistant/DialogHelp.h"
 #include "app/Hlavni.h"
 #include "assistant/HelpBook.h"
 #include "catalogue/TreeFill.h"

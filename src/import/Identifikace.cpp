@@ -1,8 +1,8 @@
 #include "import/Identifikace.h"
 #include "controls/Fonts.h"
 
-#include "app/AppPath.h"
-#include "app/DialogHelp.h"
+#include "platform/AppPath.h"
+#include "assistant/DialogHelp.h"
 #include "app/Hlavni.h"
 #include "assistant/HelpBook.h"
 #include "catalogue/AllowedTime.h"

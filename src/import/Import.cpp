@@ -1,7 +1,7 @@
 #include "import/Import.h"
 
-#include "app/AppPath.h"
-#include "app/DialogHelp.h"
+#include "platform/AppPath.h"
+#include "assistant/DialogHelp.h"
 #include "app/Hlavni.h"
 #include "assistant/HelpBook.h"
 #include "assistant/oaAssist.h"

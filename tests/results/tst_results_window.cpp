@@ -2,7 +2,7 @@
 // the main window as the user drives them.
 #include "TestData.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
