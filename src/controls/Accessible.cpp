@@ -363,10 +363,8 @@ public:
         return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
     }
 
-    QStringList actionNames() const override
-    {
-        return action()->isEnabled() ? QStringList {pressAction()} : QStringList {};
-    }
+    // Listed also while disabled: its shortcut is read with it.
+    QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& name) override
     {
         if (name != pressAction() || !action()->isEnabled())
