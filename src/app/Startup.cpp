@@ -9,6 +9,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
+#include "session/WorkFolder.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -33,6 +34,9 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
         TAppPath::setOverride(folder.folder);
 
     setDefaultSoundPlayer(qtSoundPlayer());
+    // Working copies of tests that a killed or crashed copy of this user
+    // left behind go before anybody could mistake them for his own.
+    session::TWorkFolder::clearOrphans();
 
     // 2. The splash, painted at once.
     auto* splash = new TSplashDialog;
