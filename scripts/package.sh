@@ -94,6 +94,7 @@ done
 exec_line=$(menu_command "$root")
 mkdir -p "$work/home" "$work/runtime"; chmod 700 "$work/runtime"
 folder=$(env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+           XDG_CONFIG_DIRS="$work/no-etc-xdg" \
            QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 timeout 120 sh -c "$exec_line") \
   || fail "the unpacked program did not come up"
 [ "$folder" = "$work/home/.local/share/vedomec/" ] || fail "the unpacked program ran on '$folder'"

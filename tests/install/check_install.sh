@@ -83,8 +83,11 @@ start() { # HOME, then extra environment, then -- and options; prints the applic
   while (($#)) && [ "$1" != "--" ]; do vars+=("$1"); shift; done
   (($#)) && shift
   mkdir -p "$home" "$work/runtime"; chmod 700 "$work/runtime"
-  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
-      VEDOMEC_STARTUP_CHECK=1 "${vars[@]}" timeout 120 "$prefix/bin/$exec_line" "$@" 2>"$work/stderr"
+  # The machine's own /etc/xdg is not this test's: a class's folder named
+  # there must not take the place of the folders tried here.
+  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_DIRS="$work/no-etc-xdg" \
+      QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 "${vars[@]}" \
+      timeout 120 "$prefix/bin/$exec_line" "$@" 2>"$work/stderr"
 }
 check_quiet() {
   if grep -q '^vedomec:' "$work/stderr"; then cat "$work/stderr" >&2; fail "$1: the program reported an error"; fi
