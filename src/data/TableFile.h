@@ -200,4 +200,10 @@ void abandonChange(TableFile* dbf, TableFile* mdx);
 // write; the journal then stays as it was.
 bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync);
 
+namespace detail {
+// Reads `size` bytes at `offset`, going on after short reads; *got is less
+// than `size` only at the end of the file.  False when the read fails.
+bool readFully(int fd, char* data, qint64 size, qint64 offset, qint64* got);
+} // namespace detail
+
 } // namespace vedomec::data
