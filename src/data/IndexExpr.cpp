@@ -1,5 +1,6 @@
 #include "data/IndexExpr.h"
 
+#include "data/CodePage.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 
@@ -10,38 +11,50 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace vedomec::data {
 
 namespace {
 
-// UPPER() over Windows-1250 bytes: every letter whose capital the code page
-// holds as a single byte (č -> Č, ř -> Ř, ...); everything else unchanged.
-const std::array<unsigned char, 256>& upperTable()
+using UpperTable = std::array<unsigned char, 256>;
+
+// UPPER() over the bytes of a table's code page (Windows-1250 for nullptr):
+// every letter whose capital the code page holds as a single byte (č -> Č,
+// ř -> Ř, ...); everything else unchanged.  Made once per code page.
+const UpperTable* upperTable(const CodePage* page)
 {
-    static const std::array<unsigned char, 256> table = [] {
-        std::array<unsigned char, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            t[b] = static_cast<unsigned char>(b);
-            const char c = static_cast<char>(b);
-            const QString text = cp1250ToUnicode(&c, 1);
-            if (text.size() != 1 || text.at(0) == QChar(0xFFFD))
-                continue;
-            const QString up = text.toUpper();
-            if (up == text)
-                continue;
-            const QByteArray enc = unicodeToCp1250(up);
-            if (enc.size() == 1 && enc.at(0) != '?')
-                t[b] = static_cast<unsigned char>(enc.at(0));
-        }
-        return t;
-    }();
-    return table;
+    static std::mutex mutex;
+    static std::map<const CodePage*, UpperTable> tables;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto found = tables.find(page);
+    if (found != tables.end())
+        return &found->second;
+    UpperTable t{};
+    for (int b = 0; b < 256; ++b) {
+        t[b] = static_cast<unsigned char>(b);
+        const char c = static_cast<char>(b);
+        const QString text = decodeText(page, &c, 1);
+        if (text.size() != 1 || text.at(0) == QChar(0xFFFD))
+            continue;
+        const QString up = text.toUpper();
+        if (up == text)
+            continue;
+        const QByteArray enc = encodeText(page, up);
+        if (enc.size() == 1 && enc.at(0) != '?')
+            t[b] = static_cast<unsigned char>(enc.at(0));
+    }
+    return &tables.emplace(page, t).first->second;
 }
 
-void upperInPlace(char* p, qsizetype n)
+const CodePage* codePageOf(const std::vector<MdxFieldRef>& fields)
 {
-    const auto& table = upperTable();
+    return fields.empty() ? nullptr : fields.front().codePage;
+}
+
+void upperInPlace(const UpperTable& table, char* p, qsizetype n)
+{
     for (qsizetype i = 0; i < n; ++i)
         p[i] = static_cast<char>(table[static_cast<unsigned char>(p[i])]);
 }
@@ -113,6 +126,7 @@ MdxKeyExpression MdxKeyExpression::parse(const QString& expression, const std::v
         throw EDatabaseError(QStringLiteral("Index expression '%1' is not supported").arg(expression));
     };
     MdxKeyExpression result;
+    result.m_upper = upperTable(codePageOf(fields));
     const QString text = expression.trimmed();
     const auto parts = splitPlus(text);
     if (!parts || parts->isEmpty())
@@ -187,7 +201,7 @@ QByteArray MdxKeyExpression::evaluate(const char* record, int keyLength) const
         const int n = std::min(part.length, int(key.size()) - pos);
         std::memcpy(key.data() + pos, record + part.offset, size_t(n));
         if (part.upper)
-            upperInPlace(key.data() + pos, n);
+            upperInPlace(*m_upper, key.data() + pos, n);
         pos += n;
     }
     return key;
@@ -237,6 +251,7 @@ struct MdxForClause::Node {
     MdxFieldRef field;
     QString op;
     std::shared_ptr<const Node> a, b;
+    const std::array<unsigned char, 256>* upper = nullptr; // UPPER() in the table's code page
 };
 
 namespace {
@@ -313,7 +328,7 @@ Value eval(const ForNode& n, const char* record)
     case ForNode::Add: v.number = eval(*n.a, record).number + eval(*n.b, record).number; break;
     case ForNode::Upper:
         v.text = eval(*n.a, record).text;
-        upperInPlace(v.text.data(), v.text.size());
+        upperInPlace(*n.upper, v.text.data(), v.text.size());
         break;
     case ForNode::RTrim: v.text = rtrimmed(eval(*n.a, record).text); break;
     case ForNode::LTrim: v.text = ltrimmed(eval(*n.a, record).text); break;
@@ -445,7 +460,7 @@ private:
             if (end < 0)
                 fail();
             m_tok.kind = Tok::Text;
-            m_tok.bytes = unicodeToCp1250(s.mid(m_pos + 1, end - m_pos - 1));
+            m_tok.bytes = encodeText(codePageOf(m_fields), s.mid(m_pos + 1, end - m_pos - 1));
             m_pos = end + 1;
             return;
         }
@@ -491,6 +506,8 @@ private:
         n.kind = kind;
         n.type = type;
         n.a = std::move(a);
+        if (kind == ForNode::Upper)
+            n.upper = upperTable(codePageOf(m_fields));
         return make(std::move(n));
     }
     NodePtr binary(ForNode::Kind kind, char type, NodePtr a, NodePtr b, const QString& op = QString())

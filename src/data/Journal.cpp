@@ -7,9 +7,12 @@
 #include "platform/FileSystem.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <optional>
 #include <vector>
 #include <cerrno>
 #include <cstring>
@@ -402,18 +405,23 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
 {
     TableFile* const files[2] = {dbf, mdx};
     int ranges = 0;
+    bool resized = false;
     TableFile* only = nullptr;
-    for (TableFile* f : files)
-        if (f && f->recording() && !f->changedRanges().empty()) {
+    for (TableFile* f : files) {
+        if (!f || !f->recording())
+            continue;
+        if (!f->changedRanges().empty()) {
             ranges += int(f->changedRanges().size());
             only = f;
         }
-    if (ranges == 0) {
+        resized = resized || f->size() != f->sizeBefore();
+    }
+    if (ranges == 0 && !resized) {
         abandonChange(dbf, mdx);
         return;
     }
 
-    if (ranges == 1 && !options.sync && options.allowDirect) {
+    if (ranges == 1 && !resized && !options.sync && options.allowDirect) {
         const auto [from, to] = *only->changedRanges().begin();
         const qint64 page = memoryPage();
         if (to <= only->sizeBefore() && only->size() == only->sizeBefore() && from / page == (to - 1) / page) {
@@ -463,7 +471,10 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
                 failed = f;
                 break;
             }
-        if (!failed && options.sync && !f->changedRanges().empty() && !fs::syncData(f->fd(), &error))
+        const bool changed = !f->changedRanges().empty() || f->size() != f->sizeBefore();
+        if (!failed && f->size() < f->sizeBefore() && !truncateIfNeeded(f, f->size(), &error))
+            failed = f;
+        if (!failed && options.sync && changed && !fs::syncData(f->fd(), &error))
             failed = f;
         if (failed)
             break;
@@ -500,41 +511,54 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
                                   : message + QStringLiteral("; the change is undone when the table is next opened"));
 }
 
-bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync)
+namespace {
+
+struct Entry {
+    int file;
+    quint32 kind;
+    qint64 offset;
+    qint64 size;
+    quint64 sum;
+    const char* bytes;
+};
+
+// A journal's change record, read from its bytes.
+struct Record {
+    bool abandoned = false;
+    quint64 before[2] = {kNoFile, kNoFile};
+    quint64 after[2] = {kNoFile, kNoFile};
+    QByteArray entryBytes; // the entries below point into it
+    std::vector<Entry> entries;
+};
+
+// The record of a journal whose state marks an unfinished change; nullopt
+// when the record was never written whole, so describes no change that
+// began.  Throws EDatabaseError when it is damaged beyond that, or names a
+// file that is missing (`present`).
+std::optional<Record> parseRecord(const QString& journalPath, const QByteArray& header,
+                                  const std::function<QByteArray(qint64, qint64)>& readAt, const bool present[2])
 {
-    TableFile* const files[2] = {dbf, mdx};
-    const QByteArray header = journal.readAt(0, kRecordStart);
-    if (header.size() < kRecordStart || get32(header.constData() + kStateAt) == 0) {
-        return false;
-    }
+    if (header.size() < kRecordStart)
+        return std::nullopt;
     const char* h = header.constData();
     const qint64 length = qint64(get64(h + kLengthAt));
-    // A record that was never written whole describes no change that began.
     if (std::memcmp(h, kMagic, 8) != 0 || get64(h + kHeaderSumAt) != headerChecksum(h) || get32(h + kFilesAt) != 2
-        || length < 0 || length > kMaxRecord) {
-        journal.markIdle();
-        return false;
+        || length < 0 || length > kMaxRecord)
+        return std::nullopt;
+    Record r;
+    r.entryBytes = readAt(kRecordStart, length);
+    if (r.entryBytes.size() != length || rangeChecksum(r.entryBytes.constData(), length) != get64(h + kEntriesSumAt))
+        return std::nullopt;
+    r.abandoned = get32(h + kStateAt) == kAbandoned;
+    for (int i = 0; i < 2; ++i) {
+        r.before[i] = get64(h + kBeforeAt + 8 * i);
+        r.after[i] = get64(h + kAfterAt + 8 * i);
     }
-    const QByteArray entries = journal.readAt(kRecordStart, length);
-    if (entries.size() != length || rangeChecksum(entries.constData(), length) != get64(h + kEntriesSumAt)) {
-        journal.markIdle();
-        return false;
-    }
-
-    struct Entry {
-        int file;
-        quint32 kind;
-        qint64 offset;
-        qint64 size;
-        quint64 sum;
-        const char* bytes;
-    };
-    std::vector<Entry> list;
-    const QString damaged = QStringLiteral("The journal %1 is not valid").arg(journal.path());
+    const QString damaged = QStringLiteral("The journal %1 is not valid").arg(journalPath);
     for (qint64 at = 0; at < length;) {
         if (length - at < kEntryHead)
             throw EDatabaseError(damaged);
-        const char* e = entries.constData() + at;
+        const char* e = r.entryBytes.constData() + at;
         Entry en{int(get32(e)), get32(e + 4), qint64(get64(e + 8)), qint64(get64(e + 16)), get64(e + 24), e + kEntryHead};
         if (en.file < 0 || en.file > 1 || en.offset < 0 || en.size < 0 || en.size > kMaxRecord || en.offset > kMaxRecord * 4)
             throw EDatabaseError(damaged);
@@ -547,32 +571,55 @@ bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool s
         } else if (en.kind != kNewBytes) {
             throw EDatabaseError(damaged);
         }
-        if (!files[en.file])
-            throw EDatabaseError(QStringLiteral("The journal %1 records a change of a file that is missing").arg(journal.path()));
-        list.push_back(en);
+        if (!present[en.file])
+            throw EDatabaseError(QStringLiteral("The journal %1 records a change of a file that is missing").arg(journalPath));
+        r.entries.push_back(en);
     }
+    return r;
+}
 
-    bool complete = true;
-    for (int i = 0; i < 2 && complete; ++i) {
-        const quint64 after = get64(h + kAfterAt + 8 * i);
-        if (files[i] && after != kNoFile) {
-            struct stat st {};
-            complete = ::fstat(files[i]->fd(), &st) == 0 && quint64(st.st_size) == after;
-        }
-    }
-    for (const Entry& en : list) {
-        if (!complete)
-            break;
-        if (en.kind != kNewBytes)
-            continue;
-        QByteArray now(qsizetype(en.size), Qt::Uninitialized);
-        qint64 got = 0;
-        complete = readFully(files[en.file]->fd(), now.data(), en.size, en.offset, &got) && got == en.size
-            && rangeChecksum(now.constData(), en.size) == en.sum;
-    }
-    if (complete && get32(h + kStateAt) != kAbandoned) {
+// Whether every file has the size the change gave it and every range its
+// new bytes, as `sizeOf` and `read` find them.
+bool changeComplete(const Record& r, const std::function<qint64(int)>& sizeOf,
+                    const std::function<bool(int, qint64, qint64, QByteArray*)>& read)
+{
+    for (int i = 0; i < 2; ++i)
+        if (r.after[i] != kNoFile && sizeOf(i) >= 0 && quint64(sizeOf(i)) != r.after[i])
+            return false;
+    QByteArray now;
+    for (const Entry& en : r.entries)
+        if (en.kind == kNewBytes && (!read(en.file, en.offset, en.size, &now) || rangeChecksum(now.constData(), en.size) != en.sum))
+            return false;
+    return true;
+}
+
+} // namespace
+
+Recovery recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync)
+{
+    TableFile* const files[2] = {dbf, mdx};
+    const QByteArray header = journal.readAt(0, kRecordStart);
+    if (header.size() < kRecordStart || get32(header.constData() + kStateAt) == 0)
+        return Recovery::None;
+    const bool present[2] = {dbf != nullptr, mdx != nullptr};
+    const std::optional<Record> record =
+        parseRecord(journal.path(), header, [&](qint64 at, qint64 size) { return journal.readAt(at, size); }, present);
+    if (!record) {
         journal.markIdle();
-        return false;
+        return Recovery::NotBegun;
+    }
+    const auto sizeOf = [&](int i) -> qint64 {
+        struct stat st {};
+        return files[i] && ::fstat(files[i]->fd(), &st) == 0 ? qint64(st.st_size) : -2;
+    };
+    const auto read = [&](int i, qint64 offset, qint64 size, QByteArray* out) {
+        out->resize(qsizetype(size));
+        qint64 got = 0;
+        return readFully(files[i]->fd(), out->data(), size, offset, &got) && got == size;
+    };
+    if (!record->abandoned && changeComplete(*record, sizeOf, read)) {
+        journal.markIdle();
+        return Recovery::Kept;
     }
 
     for (TableFile* f : files)
@@ -581,18 +628,131 @@ bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool s
                 QStringLiteral("Table '%1' holds an unfinished change that only a program allowed to write it can undo")
                     .arg(f->path()));
     int error = 0;
-    for (const Entry& en : list)
+    for (const Entry& en : record->entries)
         if (en.kind == kOriginal && !fs::writeAt(files[en.file]->fd(), en.bytes, en.size, en.offset, &error))
             throw EDatabaseError(files[en.file]->writeError(error));
     for (int i = 0; i < 2; ++i) {
-        const quint64 before = get64(h + kBeforeAt + 8 * i);
-        if (!files[i] || before == kNoFile)
+        if (!files[i] || record->before[i] == kNoFile)
             continue;
-        if (!truncateIfNeeded(files[i], qint64(before), &error) || (sync && !fs::syncData(files[i]->fd(), &error)))
+        if (!truncateIfNeeded(files[i], qint64(record->before[i]), &error)
+            || (sync && !fs::syncData(files[i]->fd(), &error)))
             throw EDatabaseError(files[i]->writeError(error));
     }
     journal.markIdle();
-    return true;
+    return Recovery::Undone;
+}
+
+Recovery recoverChangeInImages(const QString& tablePath, TableFile* dbf, TableFile* mdx)
+{
+    QFile file(TableJournal::pathFor(tablePath));
+    if (!file.open(QIODevice::ReadOnly))
+        return Recovery::None;
+    const QByteArray header = file.read(kRecordStart);
+    if (header.size() < kStateAt + 4 || std::memcmp(header.constData(), kMagic, 8) != 0
+        || get32(header.constData() + kStateAt) == 0)
+        return Recovery::None;
+    TableFile* const files[2] = {dbf, mdx};
+    const bool present[2] = {dbf != nullptr, mdx != nullptr};
+    const std::optional<Record> record = parseRecord(file.fileName(), header,
+                                                     [&](qint64 at, qint64 size) {
+                                                         return file.seek(at) ? file.read(size) : QByteArray();
+                                                     },
+                                                     present);
+    if (!record)
+        return Recovery::NotBegun;
+    const auto sizeOf = [&](int i) -> qint64 { return files[i] ? files[i]->size() : -2; };
+    const auto read = [&](int i, qint64 offset, qint64 size, QByteArray* out) {
+        if (offset + size > files[i]->size())
+            return false;
+        *out = files[i]->bytes().mid(qsizetype(offset), qsizetype(size));
+        return true;
+    };
+    if (!record->abandoned && changeComplete(*record, sizeOf, read))
+        return Recovery::Kept;
+    QByteArray images[2];
+    for (int i = 0; i < 2; ++i)
+        if (files[i])
+            images[i] = files[i]->bytes();
+    for (const Entry& en : record->entries) {
+        if (en.kind != kOriginal)
+            continue;
+        QByteArray& image = images[en.file];
+        if (image.size() < en.offset + en.size)
+            image.resize(qsizetype(en.offset + en.size), '\0');
+        std::memcpy(image.data() + en.offset, en.bytes, size_t(en.size));
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!files[i])
+            continue;
+        if (record->before[i] != kNoFile)
+            images[i].resize(qsizetype(record->before[i]), '\0');
+        files[i]->setImage(std::move(images[i]));
+    }
+    return Recovery::Undone;
+}
+
+TableSnapshot readTableSnapshot(const QString& dbfPath, const QString& mdxPath)
+{
+    TableSnapshot s;
+    s.dbf = TableFile::open(dbfPath, true, TableFile::Kind::Table);
+    LockGuard lock(s.dbf->fd(), kChangeLockByte, LockMode::Shared, dbfPath);
+    if (!mdxPath.isEmpty())
+        s.mdx = TableFile::open(mdxPath, s.dbf->writable(), TableFile::Kind::Index);
+    const auto load = [&] {
+        s.dbf->load(qint64(2) * 1024 * 1024 * 1024);
+        if (s.mdx)
+            s.mdx->load(qint64(1) << 30);
+    };
+    if (!TableJournal::unfinishedChangeRecorded(dbfPath)) {
+        load();
+        return s;
+    }
+    if (s.dbf->writable() && (!s.mdx || s.mdx->writable())) {
+        // As the program would at its next opening: under the change lock,
+        // on the files themselves.
+        lock.release();
+        lock.take(s.dbf->fd(), kChangeLockByte, LockMode::Exclusive, dbfPath);
+        std::unique_ptr<TableJournal> journal = TableJournal::open(dbfPath, fs::isNetworkFolder(QFileInfo(dbfPath).path()));
+        if (journal) {
+            try {
+                journal->prepare();
+                if (journal->pending())
+                    s.recovery = recoverChange(*journal, s.dbf.get(), s.mdx.get(), true);
+            } catch (...) {
+                journal->closeAndRemoveIfUnused();
+                throw;
+            }
+            journal->closeAndRemoveIfUnused();
+        }
+        load();
+        return s;
+    }
+    // Nobody here may write the files: the change is undone in memory, and
+    // the images stand apart from the files that still hold it.
+    load();
+    s.recovery = recoverChangeInImages(dbfPath, s.dbf.get(), s.mdx.get());
+    if (s.recovery == Recovery::Undone) {
+        s.dbf = TableFile::fromBytes(s.dbf->bytes(), dbfPath, TableFile::Kind::Table);
+        if (s.mdx)
+            s.mdx = TableFile::fromBytes(s.mdx->bytes(), mdxPath, TableFile::Kind::Index);
+    }
+    return s;
+}
+
+QString recoveryText(Recovery recovery, const QString& tablePath)
+{
+    const QString journal = TableJournal::pathFor(tablePath);
+    switch (recovery) {
+    case Recovery::None:
+        break;
+    case Recovery::NotBegun:
+        return QStringLiteral("%1 recorded a change that had not reached the table; nothing was left to undo").arg(journal);
+    case Recovery::Kept:
+        return QStringLiteral("%1 recorded an unfinished change that had reached the table whole; it is kept").arg(journal);
+    case Recovery::Undone:
+        return QStringLiteral("%1 recorded an unfinished change; it is undone").arg(journal);
+    }
+    return QString();
 }
 
 } // namespace vedomec::data

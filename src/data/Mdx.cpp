@@ -278,6 +278,11 @@ bool MdxFile::tagUnique(int tag) const
     return tag >= 0 && tag < tagCount() && d->tags[size_t(tag)].unique;
 }
 
+bool MdxFile::tagUniqueBitOnly(int tag) const
+{
+    return tag >= 0 && tag < tagCount() && d->tags[size_t(tag)].uniqueBitOnly;
+}
+
 bool MdxFile::tagDescending(int tag) const
 {
     return tag >= 0 && tag < tagCount() && d->tags[size_t(tag)].descending;

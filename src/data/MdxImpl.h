@@ -131,6 +131,7 @@ struct TagInfo {
     QString expression;
     QString forClause;
     bool unique = false;
+    bool uniqueBitOnly = false; // the key format says unique, the unique flag does not
     bool descending = false;
     uint32_t headerPage = 0;
     uint32_t root = 0;

@@ -33,9 +33,9 @@ struct Bcd {
 bool decodeBcd(const char* key, Bcd& out)
 {
     const auto* k = reinterpret_cast<const unsigned char*>(key);
-    const int count = (k[1] >> 2) & 0x1F;
-    if (count > kMaxDigits)
-        return false;
+    // Some programs store the field's width there rather than the digits
+    // (up to 31): the nibbles beyond the 20 a key has room for are zeros.
+    const int count = std::min((k[1] >> 2) & 0x1F, kMaxDigits);
     Bcd b;
     b.negative = (k[1] & 0x80) != 0;
     b.exponent = int(k[0]) - kExponentBias;

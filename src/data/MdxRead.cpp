@@ -94,7 +94,10 @@ void MdxFile::Impl::loadTag(int t, const unsigned char* data, uint32_t filePages
             damaged(QStringLiteral("%1 claims a FOR clause its header block has no room for").arg(tagLabel));
         ti.forClause = text(kForOffset, std::min(kExpressionMax, blockBytes - kForOffset));
     }
-    ti.unique = (th[8] & kFormatUnique) != 0 || th[23] != 0;
+    // The unique flag decides, as other dBASE programs read it; the key
+    // format's bit alone leaves a tag with equal keys in its tree.
+    ti.unique = th[23] != 0;
+    ti.uniqueBitOnly = (th[8] & kFormatUnique) != 0 && th[23] == 0;
     ti.descending = (th[8] & kFormatDescending) != 0;
     tags.push_back(ti);
     TagInfo& tag = tags.back();
@@ -195,7 +198,7 @@ std::vector<MdxTagSpec> MdxFile::readTagSpecs(const QString& path)
         spec.expression = text(kExpressionOffset, std::min(kExpressionMax, blockBytes - kExpressionOffset));
         if (th[kForFlagOffset] != 0 && blockBytes > kForOffset)
             spec.forClause = text(kForOffset, std::min(kExpressionMax, blockBytes - kForOffset));
-        spec.unique = (th[8] & kFormatUnique) != 0 || th[23] != 0;
+        spec.unique = th[23] != 0;
         spec.descending = (th[8] & kFormatDescending) != 0;
         if (spec.name.isEmpty() || spec.expression.isEmpty())
             throw damaged(QStringLiteral("tag %1 has no name or no expression").arg(t + 1));

@@ -227,25 +227,7 @@ void TableFile::write(qint64 offset, const char* data, qint64 size)
         if (!fs::writeAt(m_fd, data, size, offset, &error))
             throw EDatabaseError(writeError(error));
     } else {
-        // The bytes this write replaces, where no earlier write of the change
-        // replaced them already and the file had them.
-        auto it = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
-                                   [](const Range& r, qint64 at) { return r.second <= at; });
-        qint64 pos = offset;
-        for (auto r = it; pos < end;) {
-            if (r != m_changed.end() && r->first <= pos) {
-                pos = std::max(pos, r->second);
-                ++r;
-                continue;
-            }
-            const qint64 gapEnd = r != m_changed.end() ? std::min(end, r->first) : end;
-            const qint64 keepEnd = std::min(gapEnd, m_sizeBefore);
-            if (pos < keepEnd) {
-                m_originals.push_back({pos, keepEnd - pos, m_saved.size()});
-                m_saved.append(m_bytes.constData() + pos, keepEnd - pos);
-            }
-            pos = gapEnd;
-        }
+        saveOriginals(offset, end);
         // The range joins those it touches.
         auto lo = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
                                    [](const Range& r, qint64 at) { return r.second < at; });
@@ -276,10 +258,58 @@ void TableFile::write(qint64 offset, const char* data, qint64 size)
     std::memcpy(m_bytes.data() + offset, data, size_t(size));
 }
 
+void TableFile::saveOriginals(qint64 offset, qint64 end)
+{
+    // The bytes about to be replaced, where no earlier write of the change
+    // replaced them already and the file had them.
+    auto r = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
+                              [](const Range& range, qint64 at) { return range.second <= at; });
+    qint64 pos = offset;
+    while (pos < end) {
+        if (r != m_changed.end() && r->first <= pos) {
+            pos = std::max(pos, r->second);
+            ++r;
+            continue;
+        }
+        const qint64 gapEnd = r != m_changed.end() ? std::min(end, r->first) : end;
+        // Bytes beyond the image's end were saved when the change cut it.
+        const qint64 keepEnd = std::min({gapEnd, m_sizeBefore, qint64(m_bytes.size())});
+        if (pos < keepEnd) {
+            m_originals.push_back({pos, keepEnd - pos, m_saved.size()});
+            m_saved.append(m_bytes.constData() + pos, keepEnd - pos);
+        }
+        pos = gapEnd;
+    }
+}
+
+void TableFile::truncate(qint64 size)
+{
+    if (!m_recording || size < 0 || size >= m_bytes.size())
+        return;
+    saveOriginals(size, m_bytes.size());
+    // Written ranges end where the file now ends.
+    while (!m_changed.empty() && m_changed.back().first >= size)
+        m_changed.pop_back();
+    if (!m_changed.empty() && m_changed.back().second > size)
+        m_changed.back().second = size;
+    m_bytes.truncate(size);
+}
+
+void TableFile::setImage(QByteArray bytes)
+{
+    m_bytes = std::move(bytes);
+    m_recording = false;
+    m_changed.clear();
+    m_originals.clear();
+}
+
 void TableFile::undoChange()
 {
     if (!m_recording)
         return;
+    // A change that cut the file short saved the bytes it cut off.
+    if (m_bytes.size() < m_sizeBefore)
+        m_bytes.resize(m_sizeBefore);
     for (auto it = m_originals.rbegin(); it != m_originals.rend(); ++it)
         std::memcpy(m_bytes.data() + it->offset, originalBytes(*it), size_t(it->size));
     if (m_bytes.size() > m_sizeBefore)

@@ -3,6 +3,7 @@
 // and write (TableWrite.cpp) through it; see Table.h.
 #include "data/Table.h"
 
+#include "data/CodePage.h"
 #include "data/Dbf.h"
 #include "data/Locks.h"
 #include "data/Mdx.h"
@@ -277,7 +278,7 @@ struct TTable::Impl {
         key.reserve(keyLength);
         for (int i = 0; i < values.size(); ++i) {
             const bool upper = byParts ? shape[size_t(i)].upper : allUpper;
-            QByteArray v = unicodeToCp1250(upper ? values[i].toUpper() : values[i]);
+            QByteArray v = encodeText(dbf->codePage(), upper ? values[i].toUpper() : values[i]);
             if (byParts && i + 1 < values.size()) {
                 const int width = shape[size_t(i)].width;
                 v.truncate(width);
