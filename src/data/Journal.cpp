@@ -393,6 +393,26 @@ bool truncateIfNeeded(TableFile* f, qint64 size, int* error)
 
 } // namespace
 
+WrittenChange describeChange(const TableFile* dbf, const TableFile* mdx)
+{
+    WrittenChange out;
+    const TableFile* const files[2] = {dbf, mdx};
+    for (int i = 0; i < 2; ++i) {
+        const TableFile* f = files[i];
+        if (!f || !f->recording() || (f->changedRanges().empty() && f->size() == f->sizeBefore()))
+            continue;
+        WrittenChange::File& w = out.files[i];
+        w.changed = true;
+        w.sizeBefore = f->sizeBefore();
+        w.sizeAfter = f->size();
+        for (const TableFile::Original& o : f->originals())
+            w.before.push_back({o.offset, QByteArray(f->originalBytes(o), qsizetype(o.size))});
+        for (const auto& [from, to] : f->changedRanges())
+            w.after.push_back({from, f->bytes().mid(qsizetype(from), qsizetype(to - from))});
+    }
+    return out;
+}
+
 void abandonChange(TableFile* dbf, TableFile* mdx)
 {
     if (dbf)

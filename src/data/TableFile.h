@@ -191,6 +191,26 @@ struct CommitOptions {
     QString tableName;         // for errors
 };
 
+// A change as it went to a table's files: for the .DBF and the .MDX, the
+// sizes before and after, the bytes it replaced and the bytes it wrote;
+// enough to take the change back while the files still hold what it wrote.
+struct WrittenChange {
+    struct Bytes {
+        qint64 offset = 0;
+        QByteArray bytes;
+    };
+    struct File {
+        bool changed = false;
+        qint64 sizeBefore = 0, sizeAfter = 0;
+        std::vector<Bytes> before, after;
+    };
+    File files[2];
+    bool empty() const { return !files[0].changed && !files[1].changed; }
+};
+
+// What the changes recorded on the files will write (before commitChange).
+WrittenChange describeChange(const TableFile* dbf, const TableFile* mdx);
+
 // Writes out the changes recorded on `files` (the table's .DBF, then its
 // .MDX or nullptr) as one change; see the top of this file.  On failure the
 // files on disk are as before (or the journal records how to make them so),

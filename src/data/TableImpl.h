@@ -78,6 +78,7 @@ struct TTable::Impl {
     bool bof = true;
     int visibleCount = 0;
     mutable int viewCount = -1; // rows of the selected tag; -1 until counted
+    WrittenChange lastChange;   // what the last change of this cursor wrote
     QByteArray buffer;          // the row being edited or inserted
     QByteArray editBase;        // the row as Edit found it
 
@@ -179,24 +180,6 @@ struct TTable::Impl {
         for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
             const char* rec = dbf->record(r);
             if (r != recno && admits(t, rec) && mdx->compareKeys(t, keyOf(t, rec), oldKey) == 0) {
-                mdx->insertKey(t, keyOf(t, rec), r);
-                return;
-            }
-        }
-    }
-
-    // Index upkeep of tag t for record `recno`, deleted: its entry goes, and
-    // in a unique tag the first live record with the same key takes it over.
-    void dropEntry(int t, uint32_t recno, const char* old)
-    {
-        if (!admits(t, old))
-            return;
-        const QByteArray oldKey = keyOf(t, old);
-        if (!mdx->removeKey(t, oldKey, recno) || !mdx->tagUnique(t))
-            return;
-        for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
-            const char* rec = dbf->record(r);
-            if (r != recno && visible(r) && admits(t, rec) && mdx->compareKeys(t, keyOf(t, rec), oldKey) == 0) {
                 mdx->insertKey(t, keyOf(t, rec), r);
                 return;
             }
@@ -528,7 +511,9 @@ struct TTable::Impl {
             o.sync = m_d.syncWrites || m_d.network;
             o.allowDirect = !m_d.network;
             o.tableName = m_d.filePath;
+            WrittenChange written = describeChange(&m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr);
             commitChange(m_d.journal.get(), &m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr, o);
+            m_d.lastChange = std::move(written);
             m_committed = true;
             m_d.noteSeen();
         }

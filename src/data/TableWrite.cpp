@@ -142,12 +142,9 @@ void TTable::Delete()
         Impl::Change change(*d);
         if (!d->visible(recno))
             throw EDatabaseError(QStringLiteral("Record not found"));
-        const QByteArray old(d->dbf->record(recno), d->dbf->recordLength());
-        QByteArray gone = old;
+        QByteArray gone(d->dbf->record(recno), d->dbf->recordLength());
         gone[0] = '*';
         d->dbf->writeRecord(recno, gone.constData());
-        for (int t = 0; t < (d->mdx ? d->mdx->tagCount() : 0); ++t)
-            d->dropEntry(t, recno, old.constData());
         change.commit();
     }
     --d->visibleCount;
@@ -162,6 +159,49 @@ void TTable::Delete()
     d->eof = d->cur == 0;
     d->bof = d->cur == 0;
     emit dataChanged();
+}
+
+WrittenChange TTable::LastChange() const
+{
+    return d->lastChange;
+}
+
+bool TTable::TakeBack(const WrittenChange& change)
+{
+    requireActive(this);
+    if (d->state != State::Browse)
+        throw EDatabaseError(QStringLiteral("Cannot take a change back while a row is edited"));
+    if (d->broken)
+        throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(d->filePath));
+    if (change.empty())
+        return false;
+    {
+        Impl::Change undo(*d);
+        TableFile* const files[2] = {&d->dbf->file(), d->mdx ? &d->mdx->file() : nullptr};
+        for (int i = 0; i < 2; ++i) {
+            const WrittenChange::File& w = change.files[i];
+            if (!w.changed)
+                continue;
+            if (!files[i] || files[i]->size() != w.sizeAfter)
+                return false;
+            for (const WrittenChange::Bytes& b : w.after)
+                if (files[i]->bytes().mid(qsizetype(b.offset), b.bytes.size()) != b.bytes)
+                    return false;
+        }
+        for (int i = 0; i < 2; ++i) {
+            const WrittenChange::File& w = change.files[i];
+            if (!w.changed)
+                continue;
+            files[i]->truncate(w.sizeBefore);
+            for (const WrittenChange::Bytes& b : w.before)
+                files[i]->write(b.offset, b.bytes.constData(), b.bytes.size());
+        }
+        undo.commit();
+    }
+    d->cur = 0;
+    d->reload(false);
+    emit dataChanged();
+    return true;
 }
 
 } // namespace vedomec::data
