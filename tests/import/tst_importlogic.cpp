@@ -275,6 +275,24 @@ private slots:
         verifyIndexSound(app.path() + "Data/TestD.MDX");
     }
 
+    // A test already in the catalogue comes again under its name in other
+    // letters' case: the file in Testy is that test, so the import only
+    // removes the import file, and the catalogue lists the test once.
+    void reimportInOtherLetterCaseIsListedOnce()
+    {
+        AppFolder app;
+        app.addImport("Zemepis.dbf", testdata::simpleTest("B", 2));
+        Store s(app);
+        acceptImport(s.catalogue, s.kinds, prepare(app, "Zemepis.dbf"), foldersOf(app));
+        QVERIFY(QFile::copy(app.testy() + "Zemepis.dbf", app.import() + "ZEMEPIS.DBF"));
+        const ImportResult again = acceptImport(s.catalogue, s.kinds, prepare(app, "ZEMEPIS.DBF"), foldersOf(app));
+        QVERIFY(again.finishedEarlier && again.sourceRemoved);
+        QCOMPARE(walk(s.catalogue, {"NAZEV"}), QStringList{"Zemepis.dbf"});
+        QCOMPARE(walk(s.kinds, {"DRUH"}).size(), 1);
+        QVERIFY(testdata::folderBytes(app.import()).isEmpty());
+        QCOMPARE(testdata::folderBytes(app.testy()).keys(), QStringList{"Zemepis.dbf"});
+    }
+
     // A failed copy (injected, and a real one into a missing folder) takes
     // back the catalogue row and the new kind row and leaves the file.
     void copyFailureLosesNothing_data()
