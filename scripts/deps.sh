@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build qt6-base-dev qt6-multimedia-dev
       qt6-svg-dev fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev
-      xvfb xauth desktop-file-utils appstream)
+      xvfb xauth desktop-file-utils appstream lintian)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -32,6 +32,7 @@ QTextStream err(stderr);
 
 const char* const Usage =
     "usage: vedomec-table COMMAND ARGS...\n"
+    "       vedomec-table --help | --version\n"
     "  dump FILE                  fields and every record (deleted ones marked '*')\n"
     "  tags FILE                  tags of the production index: expression, FOR clause, flags\n"
     "  walk FILE TAG              rows in the tag's key order\n"
@@ -369,6 +370,18 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString cmd = args[0];
+    if (cmd == QStringLiteral("--help") || cmd == QStringLiteral("-h")) {
+        out << Usage << "See also: man vedomec-table\n";
+        return 0;
+    }
+    if (cmd == QStringLiteral("--version")) {
+        out << "vedomec-table " VEDOMEC_VERSION "\n";
+        return 0;
+    }
+    if (cmd.startsWith(u'-')) {
+        err << "vedomec-table: unknown option '" << cmd << "'\n" << Usage;
+        return 2;
+    }
     const QStringList rest = args.mid(1);
     static const std::map<QString, int (*)(const QStringList&)> commands = {
         {QStringLiteral("dump"), cmdDump},       {QStringLiteral("tags"), cmdTags},

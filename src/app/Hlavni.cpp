@@ -1,7 +1,7 @@
 #include "app/Hlavni.h"
 #include "controls/Fonts.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Dialogs.h"
 #include "assistant/oaAssist.h"
 #include "controls/DBControls.h"
@@ -496,12 +496,8 @@ void THlavniDialog::Timer1Timer()
 {
     if (!m_dm)
         return;
-    if (TestA->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table1->RecordCount()));
-    else if (TestB->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table2->RecordCount()));
-    else if (TestC->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table3->RecordCount()));
+    if (m_session)
+        Label4->setText(QString::number(m_session->QuestionCount()));
 
     M1->setEnabled(ToolbarButton971->isEnabled());
     M2->setEnabled(ToolbarButton974->isEnabled());
@@ -531,19 +527,6 @@ int THlavniDialog::UserMessage(const QString& text, int type, quint16 buttons)
     default: break;
     }
     return Assistant->MessageDlg(text, type, buttons, 0);
-}
-
-data::TTable* THlavniDialog::OpenTable() const
-{
-    if (!m_dm)
-        return nullptr;
-    if (TestA->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table1;
-    if (TestB->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table2;
-    if (TestC->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table3;
-    return nullptr;
 }
 
 } // namespace vedomec

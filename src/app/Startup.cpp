@@ -1,4 +1,4 @@
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
@@ -7,6 +7,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
+#include "session/WorkFolder.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -21,6 +22,9 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
         return 0;
 
     setDefaultSoundPlayer(qtSoundPlayer());
+    // Working copies of tests that a killed or crashed copy of this user
+    // left behind go before anybody could mistake them for his own.
+    session::TWorkFolder::clearOrphans();
 
     // 2. The splash, painted at once.
     auto* splash = new TSplashDialog;

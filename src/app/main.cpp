@@ -1,5 +1,6 @@
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
+#include "app/Settings.h"
 #include "app/Startup.h"
 #include "platform/ErrorReport.h"
 
@@ -9,6 +10,28 @@
 
 int main(int argc, char** argv)
 {
+    // The command line is read before anything of the window system starts:
+    // --help and --version work without a display, and a refused line
+    // opens no window.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const vedomec::TCommandLine commandLine = vedomec::TCommandLine::parse(arguments);
+    switch (commandLine.action) {
+    case vedomec::TCommandLine::Help:
+        std::fputs(vedomec::helpText().toUtf8().constData(), stdout);
+        return 0;
+    case vedomec::TCommandLine::Version:
+        std::fputs("vedomec " VEDOMEC_VERSION "\n", stdout);
+        return 0;
+    case vedomec::TCommandLine::Refused:
+        std::fprintf(stderr, "vedomec: %s\n%s", commandLine.error.toUtf8().constData(),
+                     vedomec::usageText().toUtf8().constData());
+        return 2;
+    case vedomec::TCommandLine::Run:
+        break;
+    }
+
     QApplication app(argc, argv);
     // Installation checks start the installed program with no display and
     // need to see that it came up: with VEDOMEC_STARTUP_CHECK set, error

@@ -179,9 +179,14 @@ void TTable::Open()
         d->countRows();
         d->counterWord = d->journal ? d->journal->counterWord() : nullptr;
         d->noteSeen();
-        // A held table keeps every other program's change out until Close.
-        if (d->holding)
+        // A held table keeps every other program's change out until Close,
+        // but not their reading: another copy of the program may read it
+        // (to take the test on a copy of its own) between two changes.
+        if (d->holding) {
+            int error = 0;
+            tryLock(fd, kChangeLockByte, LockMode::Shared, &error); // a lock held turns shared at once
             lock.keep();
+        }
         d->state = State::Browse;
         d->goFirst();
     } catch (...) {

@@ -51,9 +51,10 @@ public:
     const QList<FieldDef>& FieldDefs() const;
     // Held tables belong to this program while they are open: Open refuses a
     // table another program holds (ETableInUse) and keeps every other
-    // program's change out until Close.  The question table of the running
-    // test is held, so two copies never take one test at once.  Only while
-    // closed.
+    // program's change out until Close; others may still read it between two
+    // changes (readTableImage).  The question table of the running test is
+    // held: only one copy answers in it, the others take the test on a copy
+    // of their own.  Only while closed.
     void SetHeld(bool held);
     bool Held() const;
     // Flush every change to the disk before Post returns, so that a power

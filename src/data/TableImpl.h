@@ -46,7 +46,7 @@ struct TTable::Impl {
     QString filePath;
     QString mdxPath;            // where the production index is (or would be)
     bool network = false;       // the folder is shared by other machines
-    bool holding = false;       // held: the hold and change locks are ours until Close
+    bool holding = false;       // held: the hold lock and a shared change lock are ours until Close
     // What the files looked like when the image was read: the journal's
     // change count (and its mapped word, watched before every operation), or
     // for a table without a journal the files' sizes and times.
@@ -470,6 +470,27 @@ struct TTable::Impl {
         noteSeen();
     }
 
+    // The change lock of a held table: shared between its changes, so that
+    // others may read the table; exclusive for the length of one change,
+    // once the readers have let go.
+    class HeldChangeLock {
+    public:
+        HeldChangeLock(int fd, const QString& path) : m_fd(fd)
+        {
+            lockWithin(fd, kChangeLockByte, LockMode::Exclusive, path);
+        }
+        ~HeldChangeLock()
+        {
+            int error = 0;
+            tryLock(m_fd, kChangeLockByte, LockMode::Shared, &error);
+        }
+        HeldChangeLock(const HeldChangeLock&) = delete;
+        HeldChangeLock& operator=(const HeldChangeLock&) = delete;
+
+    private:
+        int m_fd;
+    };
+
     // One change of the table: the change lock held exclusively, the image
     // up to date, the files' writes recorded until commit().  Undone in
     // memory when it ends without commit().
@@ -477,7 +498,9 @@ struct TTable::Impl {
     public:
         explicit Change(Impl& d) : m_d(d)
         {
-            if (!d.holding)
+            if (d.holding)
+                m_held.emplace(d.lockFd(), d.filePath);
+            else
                 m_lock.take(d.lockFd(), kChangeLockByte, LockMode::Exclusive, d.filePath);
             d.recoverIfNeeded();
             if (d.stale()) {
@@ -520,6 +543,7 @@ struct TTable::Impl {
 
     private:
         Impl& m_d;
+        std::optional<HeldChangeLock> m_held;
         LockGuard m_lock;
         bool m_started = false;
         bool m_committed = false;

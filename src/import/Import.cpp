@@ -1,8 +1,7 @@
 #include "import/Import.h"
 
-#include "app/AppPath.h"
-#include "app/DialogHelp.h"
-#include "app/Hlavni.h"
+#include "platform/AppPath.h"
+#include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
@@ -47,9 +46,9 @@ QIcon tableFileIcon()
 
 } // namespace
 
-TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
-    : TToolDialog(main)
-    , m_main(main)
+TImportDialog::TImportDialog(controls::IDialogHost* host, data::TDataModule1* dm)
+    : TToolDialog(host ? host->HostWindow() : nullptr)
+    , m_main(host)
     , m_dm(dm)
 {
     setObjectName(QStringLiteral("ImportDialog"));

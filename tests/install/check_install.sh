@@ -25,8 +25,29 @@ done
 for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg \
          share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
-         share/doc/vedomec/navod.md share/doc/vedomec/README.md; do
+         share/doc/vedomec/navod.md share/doc/vedomec/README.md \
+         share/doc/vedomec/copyright share/doc/vedomec/changelog.gz share/lintian/overrides/vedomec \
+         share/man/man1/vedomec.1.gz share/man/man1/vedomec-mktest.1.gz share/man/man1/vedomec-table.1.gz; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
+done
+# The licence, as Debian reads it: every file ours, under the GPL 3 or later.
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$prefix/share/doc/vedomec/copyright" \
+  || fail "the copyright file is not in the machine-readable format"
+grep -qx 'License: GPL-3.0-or-later' "$prefix/share/doc/vedomec/copyright" || fail "the copyright file names no licence"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$prefix/share/metainfo/$id.metainfo.xml" \
+  || fail "the AppStream data name no licence"
+# Each page is a compressed manual page that names its program's options.
+for page in vedomec vedomec-mktest vedomec-table; do
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$page.1.gz" 2>&1) || fail "man -l $page.1.gz"
+  for word in NAME SYNOPSIS OPTIONS FILES EXAMPLE --help --version; do
+    grep -q -- "$word" <<<"$text" || fail "the manual page of $page has no $word"
+  done
+done
+LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec.1.gz" | grep -q -- '--data-folder' \
+  || fail "the manual page of vedomec does not name --data-folder"
+for cmd in dump tags walk seek check insert reindex catalogue add-test; do
+  LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec-table.1.gz" | grep -q "^ *$cmd " \
+    || fail "the manual page of vedomec-table does not name the command $cmd"
 done
 # The PNG header holds the width and height as 32-bit big-endian numbers.
 for size in 48 256; do
@@ -39,6 +60,12 @@ diff -r "$pristine/Testy" "$prefix/share/vedomec/sample/Testy" >/dev/null || fai
 diff -r "$pristine/Zvuky" "$prefix/share/vedomec/sample/Zvuky" >/dev/null || fail "installed Zvuky differs from the sample"
 [ -d "$prefix/share/vedomec/sample/Testy/Import" ] || fail "no Testy/Import in the sample"
 if find "$prefix/bin" -mindepth 1 -iname data | grep -q .; then fail "data next to the installed program"; fi
+
+# The installed programs answer --version with no display and no home.
+for prog in vedomec vedomec-mktest vedomec-table; do
+  out=$(env -i PATH=/usr/bin:/bin "$prefix/bin/$prog" --version) || fail "$prog --version failed"
+  [[ "$out" =~ ^$prog\ [0-9]+\.[0-9]+ ]] || fail "$prog --version printed '$out'"
+done
 
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (package desktop-file-utils; scripts/deps.sh installs it)"
 command -v appstreamcli >/dev/null || fail "appstreamcli is missing (package appstream; scripts/deps.sh installs it)"

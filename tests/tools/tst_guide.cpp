@@ -6,7 +6,7 @@
 #include "AppFixture.h"
 
 #include "TestSource.h"
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "data/Table.h"
 
 #include <QAbstractButton>

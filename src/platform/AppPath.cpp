@@ -1,4 +1,4 @@
-#include "AppPath.h"
+#include "platform/AppPath.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,4 +1,4 @@
-#include "app/DialogHelp.h"
+#include "assistant/DialogHelp.h"
 
 #include "assistant/HelpBook.h"
 
