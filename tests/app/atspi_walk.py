@@ -121,10 +121,11 @@ KEYCODE_SHIFT = 50
 
 def main():
     pid = int(sys.argv[1])
-    app = wait_for(lambda: application(pid))
+    # A busy machine may take long to start it.
+    app = wait_for(lambda: application(pid), timeout=90)
     if not check(app is not None, "the program is on the AT-SPI bus"):
         return
-    main_window = wait_for(lambda: next((w for w in children(app) if w.name == "Vedomec 2001"), None))
+    main_window = wait_for(lambda: next((w for w in children(app) if w.name == "Vedomec 2001"), None), 60)
     if not check(main_window is not None, "the main window is named \"Vedomec 2001\""):
         return
     check(main_window.getRoleName() == "frame", "the main window is a frame (%s)" % main_window.getRoleName())

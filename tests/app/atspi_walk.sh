@@ -49,6 +49,12 @@ dbus-run-session -- sh -c '
   program=$!
   "$3" "$2/atspi_walk.py" "$program"
   rc=$?
+  if ! kill -0 "$program" 2>/dev/null; then
+    echo "the program ended early:"
+    cat "$1/program.log"
+  elif [ $rc -ne 0 ]; then
+    cat "$1/program.log"
+  fi
   kill "$program" 2>/dev/null
   wait "$program" 2>/dev/null
   exit $rc
