@@ -8,6 +8,8 @@
 // (TableFile.h), made under an exclusive byte-range lock (Locks.h); before
 // each operation the cursor notices a change another program made and
 // reloads its image of the files.
+#include "data/TableFile.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -94,9 +96,19 @@ public:
     void SetFieldAsString(const QString& name, const QString& value);
     void Post();
     void Cancel();
-    // Marks the current row deleted and takes its keys out of the index, as
-    // one change; the cursor moves on to the next row (or the one before).
+    // Marks the current row deleted, as one change; the cursor moves on to
+    // the next row (or the one before).  Its keys stay in the index, as in
+    // every dBASE program until the table is packed: a walk passes over them.
     void Delete();
+
+    // The last change this cursor wrote to the files (a Post, a Delete).
+    WrittenChange LastChange() const;
+    // Takes back a change made to this table (LastChange(), also of an
+    // earlier opening), as one change of its own, so the files are again
+    // what they were before it: only while the files still hold what that
+    // change wrote, its bytes and the files' sizes; otherwise nothing changes
+    // and false comes back.  The cursor goes to the first row.
+    bool TakeBack(const WrittenChange& change);
 
     // 8. The rows a scan visits: the live rows, or those the selected tag holds.
     int RecordCount() const;
