@@ -1,5 +1,6 @@
 #pragma once
-// The four dialogs the program creates at start and shows again and again.
+// The dialogs the program creates at start and shows again and again.
+#include "app/Nastaveni.h"
 #include "catalogue/Otevrit.h"
 #include "import/Identifikace.h"
 #include "import/Import.h"

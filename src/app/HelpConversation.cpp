@@ -1,7 +1,8 @@
 // The main window's help conversation: how it sets its assistant up, and
-// what it does on each of the assistant's events.  No actor library is set,
-// so the character never shows and every animation asked for here comes
-// back as request 0; the balloons open centred on the screen.
+// what it does on each of the assistant's events.  Until the user chooses a
+// character (HlavniCharacter.cpp) no actor library is set, so nothing shows
+// of her, every animation asked for here comes back as request 0, and the
+// balloons open centred on the screen.
 #include "app/Hlavni.h"
 #include "app/HelpTexts.h"
 #include "assistant/oaAssist.h"
@@ -9,6 +10,7 @@
 #include "platform/ErrorReport.h"
 
 #include <QPainter>
+#include <QTimer>
 #include <QPainterPath>
 
 namespace vedomec {
@@ -80,7 +82,9 @@ void THlavniDialog::configureAssistant()
     TAssistant* a = Assistant;
     a->setCaption(help::caption());
     a->setClientWidth(242);
-    a->setFastShowHide(true);
+    // She leaves with her hide animation: a character that just vanishes
+    // looks as if the program had broken.
+    a->setFastShowHide(false);
     a->setMoveStep(16);
     a->setStayOnTop(false);
     a->setBgPicture(stageBackground());
@@ -92,10 +96,16 @@ void THlavniDialog::configureAssistant()
     a->GuideDlg()->setRequest(help::guideRequest());
     a->GuideDlg()->setDescription(help::guideDescription());
 
-    // OnGuideOptionsClick stays unbound: "&Nastavení" is disabled.
+    // "&Nastavení" of the guide opens the settings.
+    connect(a, &TAssistant::OnGuideOptionsClick, this,
+            [this](TAssistant* s) { guarded([&] { AssistantGuideOptionsClick(s); }); });
     connect(a, &TAssistant::OnBalloonShow, this, [this](TAssistant* s) { guarded([&] { AssistantBalloonShow(s); }); });
     connect(a, &TAssistant::OnBalloonHide, this, [this](TAssistant* s) { guarded([&] { AssistantBalloonHide(s); }); });
     connect(a, &TAssistant::OnClick, this, [this](TAssistant* s) { guarded([&] { AssistantClick(s); }); });
+    connect(a, &TAssistant::OnDragStop, this, [this] {
+        m_dragEnded = true;
+        QTimer::singleShot(0, this, [this] { m_dragEnded = false; });
+    });
     connect(a, &TAssistant::OnCloseQuery, this,
             [this](TAssistant* s, bool* canClose) { guarded([&] { AssistantCloseQuery(s, canClose); }); });
     connect(a, &TAssistant::OnDblClick, this, [this](TAssistant* s) { guarded([&] { AssistantDblClick(s); }); });
@@ -157,6 +167,10 @@ void THlavniDialog::AssistantBalloonHide(TAssistant*)
 
 void THlavniDialog::AssistantClick(TAssistant*)
 {
+    // The release that ends a drag of the character comes as a click too;
+    // the guide she was carried with stays open.
+    if (m_dragEnded)
+        return;
     if (Assistant->BalloonMode() == bmGuide)
         Assistant->CloseBalloon();
 }
@@ -181,7 +195,9 @@ void THlavniDialog::AssistantHide(TAssistant*)
 
 void THlavniDialog::AssistantShow(TAssistant*)
 {
-    Assistant->SetBalloonAnchor(nullptr);
+    // The character has come: every balloon stands beside her and points
+    // at her with its tail.
+    Assistant->SetBalloonAnchor(Assistant->stage());
 }
 
 void THlavniDialog::AssistantIdle(TAssistant*, int level, bool* handled)

@@ -3,6 +3,7 @@
 
 #include "platform/AppPath.h"
 #include "app/Dialogs.h"
+#include "app/Settings.h"
 #include "assistant/oaAssist.h"
 #include "controls/Accessible.h"
 #include "controls/DBControls.h"
@@ -113,6 +114,8 @@ THlavniDialog::THlavniDialog(data::TDataModule1* dataModule, QWidget* parent)
     Assistant = new TAssistant(this);
     Assistant->setObjectName(QStringLiteral("Assistant"));
     configureAssistant();
+    buildCharacterMenu();
+    m_userConfigFile = configurationFiles().value(0);
 
     TimeCounter1 = new TTimeCounter(this);
     TimeCounter1->setObjectName(QStringLiteral("TimeCounter1"));
@@ -444,6 +447,11 @@ void THlavniDialog::closeEvent(QCloseEvent* e)
     // open test are erased as always, and the loop of the program ends.
     m_closing = true;
     Assistant->AbandonMessage();
+    // The character goes at once and asks nothing: ending the program
+    // closes every window, and hers would otherwise ask whether she may
+    // go, and stop the end of the program with a "no".
+    if (Assistant->stage()->isVisible())
+        Assistant->HideAssistant(true);
     for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* dialog = qobject_cast<controls::TToolDialog*>(w);
         if (dialog && dialog->mainWindow() == this && dialog->isVisible())

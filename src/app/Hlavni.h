@@ -139,6 +139,28 @@ public:
     // Binds the author lines of the information panel to a data source.
     void BindAuthorLines(data::TDataSource* source);
 
+    // The character on the desktop and the sounds (HlavniCharacter.cpp).
+    // Shows the character of the actor library `library` beside this
+    // window, or, when it is shown, lets the new one take her place; empty:
+    // she plays her hide animation and goes, and balloons stand centred on
+    // the screen again.  Throws EActorError when the library cannot be
+    // loaded; the character before then stays.
+    void SetCharacter(const QString& library);
+    // The library of the character chosen; empty for none.
+    QString CharacterLibrary() const;
+    // Puts the character beside this window, clear of it and of the screen's edges.
+    void PlaceCharacter();
+    // Whether the program plays its sound cues and the character's sounds.
+    bool SoundOn() const { return m_soundOn; }
+    void SetSoundOn(bool on);
+    // The user's configuration file, where the settings store what he chooses.
+    QString UserConfigFile() const { return m_userConfigFile; }
+    void SetUserConfigFile(const QString& file) { m_userConfigFile = file; }
+    // The menu of a right click on the character.
+    QMenu* PopupMenu1 = nullptr;
+    QAction* P1 = nullptr; // settings
+    QAction* P2 = nullptr; // close the character
+
     // F10: the hidden menu bar shown with its menu open; it hides again
     // when the menu closes.
     void ShowMenu();
@@ -188,6 +210,7 @@ public slots:
     void AssistantGuideRequestChange(vedomec::TAssistant* sender);
     void AssistantGuideTopicClick(vedomec::TAssistant* sender, int topicIndex);
     void AssistantGuideSearchClick(vedomec::TAssistant* sender);
+    void AssistantGuideOptionsClick(vedomec::TAssistant* sender);
 
 public:
     // The conversation's state: the character writes while the user types
@@ -239,6 +262,7 @@ private:
     void buildInformationPanel();
     void buildMenu();
     void configureAssistant();
+    void buildCharacterMenu();
     void stopWriting();
     void scheduleTick();
     // Stage 2 of every navigation handler: save the answer shown, move,
@@ -269,6 +293,9 @@ private:
     std::unique_ptr<session::TTestSession> m_session;
     // Where the keyboard goes back when the menu shown by F10 closes.
     QPointer<QWidget> m_menuReturn;
+    bool m_soundOn = true;
+    bool m_dragEnded = false; // the character's drag ended just now
+    QString m_userConfigFile;
 };
 
 extern THlavniDialog* HlavniDialog;

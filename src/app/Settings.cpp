@@ -9,9 +9,20 @@
 namespace vedomec {
 namespace {
 
+bool isSwitch(const QString& value)
+{
+    return parseSwitch(value).has_value();
+}
+
 const std::array<SettingInfo, SettingCount> Settings = {{
     {Setting::DataFolder, "DataFolder", "data-folder", "SLOŽKA",
-     "složka s daty (Data, Testy, Zvuky), místo té, kterou určuje nastavení"},
+     "složka s daty (Data, Testy, Zvuky), místo té, kterou určuje nastavení", false, nullptr},
+    {Setting::Character, "Character", "character", "JMÉNO|SOUBOR",
+     "pomocník na ploše: jméno nainstalovaného pomocníka (např. Sova) nebo soubor jeho knihovny;\n"
+     "      prázdná hodnota (--character=) znamená žádného",
+     true, nullptr},
+    {Setting::Sound, "Sound", "sound", "on|off", "zvuky programu a pomocníka: on (hrají), nebo off (mlčí)", false,
+     isSwitch},
 }};
 
 // Qt's own options, which QApplication takes from the same command line.
@@ -40,6 +51,25 @@ QString quoted(const QString& s)
 }
 
 } // namespace
+
+std::optional<bool> parseSwitch(const QString& value)
+{
+    static const char* const on[] = {"on", "ano", "yes", "true", "1"};
+    static const char* const off[] = {"off", "ne", "no", "false", "0"};
+    const QString v = value.trimmed();
+    for (const char* word : on)
+        if (v.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return true;
+    for (const char* word : off)
+        if (v.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+            return false;
+    return std::nullopt;
+}
+
+QString switchText(bool on)
+{
+    return on ? QStringLiteral("on") : QStringLiteral("off");
+}
 
 const SettingInfo& settingInfo(Setting setting)
 {
@@ -90,13 +120,21 @@ TCommandLine TCommandLine::parse(const QStringList& arguments)
             if (!info)
                 return refuse(QStringLiteral("neznámá volba %1").arg(quoted(a)));
             QString value;
+            bool hasValue = true;
             if (eq >= 0)
                 value = a.mid(eq + 1);
             else if (i + 1 < arguments.size())
                 value = arguments[++i];
-            if (value.isEmpty())
+            else
+                hasValue = false;
+            if (!hasValue || (value.isEmpty() && !info->emptyAllowed))
                 return refuse(QStringLiteral("volba --%1 potřebuje hodnotu %2")
                                   .arg(QLatin1String(info->option), QString::fromUtf8(info->valueName)));
+            if (info->valid && !info->valid(value))
+                return refuse(QStringLiteral("volba --%1 má hodnotu %2, ne %3")
+                                  .arg(QLatin1String(info->option),
+                                       QString::fromUtf8(info->valueName).replace(u'|', QStringLiteral(", nebo ")),
+                                       quoted(value)));
             cl.values[size_t(info->setting)] = value;
             continue;
         }
@@ -136,6 +174,9 @@ QString helpText()
         keys << QString::fromLatin1(s.key);
     text += QStringLiteral("Nastavení (%1) čte program ze souboru ~/.config/vedomec/vedomec.conf\n"
                            "a pro všechny uživatele z /etc/xdg/vedomec/vedomec.conf; volba platí přednostně.\n"
+                           "Pomocníka a zvuky lze zvolit i v programu (Nápověda, Nastavení).  Pomocníci jsou\n"
+                           "ve složce ~/.local/share/vedomec/characters a ve sdílených datech programu\n"
+                           "(share/vedomec/characters).\n"
                            "Podrobnosti: man vedomec\n")
                 .arg(keys.join(QStringLiteral(", ")));
     return text;
@@ -174,6 +215,20 @@ QStringList TSettings::readFiles(const QStringList& files)
         }
     }
     return problems;
+}
+
+bool TSettings::soundOn(QString* problem) const
+{
+    const SettingValue& v = value(Setting::Sound);
+    if (!v.given() || v.value.trimmed().isEmpty())
+        return true;
+    if (const std::optional<bool> on = parseSwitch(v.value))
+        return *on;
+    if (problem)
+        *problem = QStringLiteral("Soubor s nastavením %1 má u Sound hodnotu %2; Vedomec zná jen on a off, "
+                                  "a tak zvuky hraje.")
+                       .arg(v.origin, quoted(v.value));
+    return true;
 }
 
 void TSettings::apply(const TCommandLine& commandLine)

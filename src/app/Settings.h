@@ -15,8 +15,10 @@ namespace vedomec {
 
 enum class Setting {
     DataFolder, // the data folder (Data, Testy, Zvuky) to run on
+    Character,  // the assistant's character on the desktop: a name or a library file; empty: none
+    Sound,      // whether the program plays its sounds: on or off
 };
-constexpr int SettingCount = 1;
+constexpr int SettingCount = 3;
 
 struct SettingInfo {
     Setting setting;
@@ -24,6 +26,10 @@ struct SettingInfo {
     const char* option;    // on the command line, after "--"
     const char* valueName; // in the help and the usage line
     const char* help;      // the help's line (UTF-8)
+    bool emptyAllowed;     // the option may be given an empty value
+    // The values the setting takes; nullptr: any.  The command line refuses
+    // another value, and the program says so of one in a file.
+    bool (*valid)(const QString& value);
 };
 const SettingInfo& settingInfo(Setting setting);
 
@@ -37,6 +43,12 @@ struct SettingValue {
     bool given() const { return !origin.isEmpty(); }
     bool fromCommandLine() const { return origin.startsWith(QLatin1String("--")); }
 };
+
+// An on/off value: on, off, ano, ne, yes, no, true, false, 1, 0 in any
+// letter case; nullopt for anything else.
+std::optional<bool> parseSwitch(const QString& value);
+// How a file stores an on/off value.
+QString switchText(bool on);
 
 // vedomec/vedomec.conf in each XDG configuration folder, most important
 // first: the user's ($XDG_CONFIG_HOME, ~/.config), then the system-wide ones
@@ -65,9 +77,22 @@ public:
     QStringList readFiles(const QStringList& files);
     void apply(const TCommandLine& commandLine);
     const SettingValue& value(Setting setting) const { return m_values[size_t(setting)]; }
+    // Whether the program plays its sounds; a value a file gives that is no
+    // on/off value leaves them on, and `problem` (when given) then says so
+    // (Czech).
+    bool soundOn(QString* problem = nullptr) const;
 
 private:
     std::array<SettingValue, SettingCount> m_values;
 };
+
+// Writes the values into the user's configuration file `file` (made, with
+// its folder, when missing), keeping every other line of it as it is: a key
+// that is there is given the new value, in whatever letter case it was
+// written, and one that is not is added to the [General] section.  The file
+// is replaced whole or not at all: on failure it stays as it was and
+// `error` says why (Czech).  A link is followed, so the file it points at
+// is the one rewritten.
+bool storeSettings(const QString& file, const QList<std::pair<Setting, QString>>& values, QString* error);
 
 } // namespace vedomec

@@ -1,4 +1,5 @@
 #include "platform/AppPath.h"
+#include "app/Characters.h"
 #include "app/DataFolder.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
@@ -16,6 +17,32 @@
 #include <QTimer>
 
 namespace vedomec {
+
+namespace {
+
+// The character chosen, beside the main window.  One that cannot be shown
+// is told once, and the program goes on without her.
+void showCharacter(THlavniDialog* window, const SettingValue& setting)
+{
+    const TCharacterChoice choice = chooseCharacter(setting);
+    QString problem = choice.problem;
+    if (problem.isEmpty() && !choice.library.isEmpty()) {
+        try {
+            window->SetCharacter(choice.library);
+        } catch (const EVedomecError& e) {
+            problem = QStringLiteral("Pomocníka ze souboru „%1“ nelze zobrazit:\r%2\r%3 Vedomec proto běží bez "
+                                     "pomocníka na ploše.")
+                          .arg(choice.library, e.message(),
+                               setting.fromCommandLine()
+                                   ? QStringLiteral("Určuje ho volba %1.").arg(setting.origin)
+                                   : QStringLiteral("Určuje ho soubor s nastavením %1.").arg(setting.origin));
+        }
+    }
+    if (!problem.isEmpty())
+        window->UserMessage(problem, mtError, mbOK);
+}
+
+} // namespace
 
 int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& shown, const TStartSettings& start)
 {
@@ -70,6 +97,7 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     new TIdentifikaceDialog(mainWindow, dataModule);
     step(295);
     new TVysledekDialog(mainWindow, dataModule);
+    new TNastaveniDialog(mainWindow);
     step(352);
 
     // 11.
@@ -80,11 +108,13 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     // message's nested loop (quitting ends every loop that runs).
     QObject::connect(mainWindow, &THlavniDialog::closed, &app, &QApplication::quit);
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
+    QString soundProblem;
+    mainWindow->SetSoundOn(start.settings.soundOn(&soundProblem));
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();
     mainWindow->activateWindow();
     int exitCode = 0;
-    QTimer::singleShot(0, mainWindow, [mainWindow, &shown, &folder, &exitCode] {
+    QTimer::singleShot(0, mainWindow, [mainWindow, &shown, &folder, &exitCode, &soundProblem, &start] {
         // The window may close while a message waits.
         const QPointer<THlavniDialog> window = mainWindow;
         if (!folder.problem.isEmpty()) {
@@ -96,6 +126,10 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
         }
         if (!folder.notice.isEmpty())
             window->UserMessage(folder.notice, mtInformation, mbOK);
+        if (window && !soundProblem.isEmpty())
+            window->UserMessage(soundProblem, mtError, mbOK);
+        if (window)
+            showCharacter(window, start.settings.value(Setting::Character));
         if (window && shown)
             shown(window);
     });

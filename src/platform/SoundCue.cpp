@@ -20,7 +20,8 @@ void TSoundCue::Play(const QString& fileName, const QString& appFolder)
     // The bare name is played from the sound folder; a file that was found only
     // in the previous current folder still gets played rather than nothing.
     const QString inSoundFolder = fs::resolve(fileName);
-    soundPlayer().playFile(!inSoundFolder.isEmpty() ? QFileInfo(inSoundFolder).absoluteFilePath() : foundAbsolute);
+    if (!m_muted)
+        soundPlayer().playFile(!inSoundFolder.isEmpty() ? QFileInfo(inSoundFolder).absoluteFilePath() : foundAbsolute);
     fs::setCurrentFolder(appFolder);
 }
 

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using namespace vedomec;
@@ -127,6 +128,268 @@ private slots:
             QVERIFY(cl.error.isEmpty());
             QCOMPARE(given.value_or(QString()), folder);
         }
+    }
+
+    void characterAndSoundOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("character"); // given; "<none>" when not
+        QTest::addColumn<QString>("sound");
+        const QString none = QStringLiteral("<none>");
+        QTest::newRow("name") << QStringList{"--character", "Sova"} << false << "Sova" << none;
+        QTest::newRow("file=") << QStringList{"--character=./Kos.so"} << false << "./Kos.so" << none;
+        // Empty: no character for this run, over any setting.
+        QTest::newRow("empty=") << QStringList{"--character="} << false << "" << none;
+        QTest::newRow("empty argument") << QStringList{"--character", ""} << false << "" << none;
+        QTest::newRow("no value") << QStringList{"--character"} << true << none << none;
+        QTest::newRow("sound off") << QStringList{"--sound", "off"} << false << none << "off";
+        QTest::newRow("sound NE") << QStringList{"--sound=NE"} << false << none << "NE";
+        QTest::newRow("both") << QStringList{"--sound=on", "--character", "Sova"} << false << "Sova" << "on";
+        QTest::newRow("sound maybe") << QStringList{"--sound", "maybe"} << true << none << none;
+        QTest::newRow("sound empty") << QStringList{"--sound="} << true << none << none;
+    }
+    void characterAndSoundOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, refused);
+        QFETCH(QString, character);
+        QFETCH(QString, sound);
+        const TCommandLine cl = TCommandLine::parse(args);
+        QCOMPARE(cl.action == TCommandLine::Refused, refused);
+        if (refused) {
+            QVERIFY2(cl.error.contains(args.first().section(u'=', 0, 0)), qPrintable(cl.error));
+            return;
+        }
+        const auto& c = cl.values[size_t(Setting::Character)];
+        const auto& v = cl.values[size_t(Setting::Sound)];
+        QCOMPARE(c ? *c : QStringLiteral("<none>"), character);
+        QCOMPARE(v ? *v : QStringLiteral("<none>"), sound);
+    }
+
+    void soundFromTheFiles()
+    {
+        QTemporaryDir dir;
+        const QString user = dir.filePath(QStringLiteral("user.conf"));
+        const QString system = dir.filePath(QStringLiteral("system.conf"));
+        writeFile(system, "Sound=off\n");
+        auto sound = [&](QString* problem) {
+            TSettings s;
+            s.readFiles({user, system});
+            return s.soundOn(problem);
+        };
+        QString problem;
+        QVERIFY(!sound(&problem)); // the machine's choice
+        QVERIFY(problem.isEmpty());
+        for (const char* on : {"on", "ANO", "yes", "True", "1", ""}) {
+            writeFile(user, QByteArray("sound=") + on + "\n");
+            QVERIFY2(sound(&problem), on);
+            QVERIFY(problem.isEmpty());
+        }
+        for (const char* off : {"off", "ne", "No", "false", "0"}) {
+            writeFile(user, QByteArray("Sound=") + off + "\n");
+            QVERIFY2(!sound(&problem), off);
+        }
+        // A value nobody knows: the sounds play, and the user is told where.
+        writeFile(user, "Sound=potichu\n");
+        QVERIFY(sound(&problem));
+        QVERIFY2(problem.contains(user) && problem.contains(QStringLiteral("„potichu“")), qPrintable(problem));
+        // The option wins.
+        TSettings s;
+        s.readFiles({user, system});
+        s.apply(TCommandLine::parse({QStringLiteral("--sound=off")}));
+        QVERIFY(!s.soundOn());
+    }
+
+    // What the settings store reads back as it was meant, whatever it holds.
+    void storedValuesReadBack_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("name") << "Sova";
+        QTest::newRow("empty") << "";
+        QTest::newRow("Czech") << "Žluťoučký kůň";
+        QTest::newRow("path") << "/home/žák/pomocníci/Sova.so";
+        QTest::newRow("comma") << "/srv/a,b.so";
+        QTest::newRow("semicolon") << "/srv/a;b.so";
+        QTest::newRow("hash") << "/srv/#1.so";
+        QTest::newRow("quote") << "/srv/\"ta\".so";
+        QTest::newRow("backslash") << "C:\\pomocnik\\Sova.so";
+        QTest::newRow("equals") << "/srv/a=b.so";
+        QTest::newRow("blanks") << "  Sova  ";
+        QTest::newRow("tab") << "a\tb";
+        QTest::newRow("at") << "@Variant(x)";
+        QTest::newRow("percent") << "%General";
+    }
+    void storedValuesReadBack()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("config/vedomec/vedomec.conf"));
+        QString error;
+        QVERIFY2(storeSettings(file, {{Setting::Character, value}, {Setting::Sound, QStringLiteral("off")}}, &error),
+                 qPrintable(error));
+        TSettings s;
+        QVERIFY(s.readFiles({file}).isEmpty());
+        QCOMPARE(s.value(Setting::Character).value, value);
+        QCOMPARE(s.value(Setting::Character).origin, file);
+        QVERIFY(!s.soundOn());
+        // Stored again, over itself.
+        QVERIFY(storeSettings(file, {{Setting::Character, value + QStringLiteral("x")}}, &error));
+        TSettings again;
+        again.readFiles({file});
+        QCOMPARE(again.value(Setting::Character).value, value + QStringLiteral("x"));
+        QVERIFY(!again.soundOn());
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("config/vedomec"))).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("vedomec.conf")});
+    }
+
+    // The user's file is his: everything but the lines of the keys stored
+    // stays as he wrote it.
+    void storingKeepsTheRestOfTheFile()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("vedomec.conf"));
+        writeFile(file, "; moje nastavení\n"
+                        "DataFolder=/srv/vedomec\n"
+                        "  character = Kos\n"
+                        "\n"
+                        "[Jine]\n"
+                        "Character=tady ne\n"
+                        "[General]\n"
+                        "CHARACTER=Puštík\n"
+                        "Sound=on\r\n"
+                        "# konec");
+        QString error;
+        QVERIFY2(storeSettings(file, {{Setting::Character, QStringLiteral("Sova")}, {Setting::Sound, QStringLiteral("off")}},
+                               &error),
+                 qPrintable(error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("; moje nastavení\n"
+                                                    "DataFolder=/srv/vedomec\n"
+                                                    "  character=Sova\n"
+                                                    "\n"
+                                                    "[Jine]\n"
+                                                    "Character=tady ne\n"
+                                                    "[General]\n"
+                                                    "Sound=off\r\n"
+                                                    "# konec"));
+
+        // A key not there yet joins the keys of [General] ...
+        writeFile(file, "# nahoře\n[General]\nDataFolder=/srv\n\n[Jine]\nx=1\n");
+        QVERIFY(storeSettings(file, {{Setting::Sound, QStringLiteral("off")}}, &error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("# nahoře\n[General]\nDataFolder=/srv\nSound=off\n\n[Jine]\nx=1\n"));
+        // ... or stands before the first section, which is [General] too.
+        writeFile(file, "# jen sekce\n[Jine]\nx=1");
+        QVERIFY(storeSettings(file, {{Setting::Character, QString()}}, &error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("# jen sekce\nCharacter=\n[Jine]\nx=1"));
+        writeFile(file, "DataFolder=/srv");
+        QVERIFY(storeSettings(file, {{Setting::Sound, QStringLiteral("on")}}, &error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("DataFolder=/srv\nSound=on\n"));
+
+        // A value that goes on in the next line goes whole.
+        writeFile(file, "Character=dlouh\\\ny\nDataFolder=/srv\n");
+        QVERIFY(storeSettings(file, {{Setting::Character, QStringLiteral("Sova")}}, &error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("Character=Sova\nDataFolder=/srv\n"));
+        TSettings s;
+        s.readFiles({file});
+        QCOMPARE(s.value(Setting::DataFolder).value, QStringLiteral("/srv"));
+    }
+
+    void storingFollowsALinkAndKeepsPermissions()
+    {
+        QTemporaryDir dir;
+        const QString real = dir.filePath(QStringLiteral("dotfiles/vedomec.conf"));
+        writeFile(real, "DataFolder=/srv\n");
+        QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner));
+        const QString link = dir.filePath(QStringLiteral("config/vedomec/vedomec.conf"));
+        QDir().mkpath(QFileInfo(link).path());
+        QVERIFY(QFile::link(real, link));
+        QString error;
+        QVERIFY2(storeSettings(link, {{Setting::Character, QStringLiteral("Sova")}}, &error), qPrintable(error));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(testdata::bytesOf(real), QByteArray("DataFolder=/srv\nCharacter=Sova\n"));
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(real).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    void storingWhatCannotBeStoredChangesNothing()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("vedomec.conf"));
+        writeFile(file, "Sound=on\n");
+        QString error;
+        // A line break has no place in a line.
+        QVERIFY(!storeSettings(file, {{Setting::Character, QStringLiteral("a\nb")}}, &error));
+        QVERIFY2(error.contains(QStringLiteral("řídicí znak")), qPrintable(error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("Sound=on\n"));
+        // A folder where the file should be; a folder that cannot be made.
+        const QString folder = dir.filePath(QStringLiteral("slozka.conf"));
+        QDir().mkpath(folder);
+        QVERIFY(!storeSettings(folder, {{Setting::Sound, QStringLiteral("off")}}, &error));
+        QVERIFY2(error.contains(folder), qPrintable(error));
+        writeFile(dir.filePath(QStringLiteral("soubor")), "x");
+        QVERIFY(!storeSettings(dir.filePath(QStringLiteral("soubor/vedomec/vedomec.conf")),
+                               {{Setting::Sound, QStringLiteral("off")}}, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    // A failing disk at any write leaves the file as it was, and says so.
+    void storingIsWholeOrNothing_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("existing file") << true;
+        QTest::newRow("new file") << false;
+    }
+    void storingIsWholeOrNothing()
+    {
+        QFETCH(bool, existing);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("vedomec.conf"));
+        const QByteArray before = "; moje\nDataFolder=/srv\nCharacter=Kos\n";
+        const QByteArray after = "; moje\nDataFolder=/srv\nCharacter=Sova\nSound=off\n";
+        const QList<std::pair<Setting, QString>> values{{Setting::Character, QStringLiteral("Sova")},
+                                                        {Setting::Sound, QStringLiteral("off")}};
+        int n = 1;
+        for (;; ++n) {
+            if (existing)
+                writeFile(file, before);
+            else
+                QFile::remove(file);
+            QString error;
+            bool stored;
+            {
+                testdata::WriteFaults faults(n, testdata::WriteFaults::Kind::FullDisk);
+                stored = storeSettings(file, values, &error);
+                if (!faults.triggered())
+                    break;
+            }
+            QVERIFY2(!stored, qPrintable(QString::number(n)));
+            QVERIFY2(!error.isEmpty(), qPrintable(QString::number(n)));
+            QCOMPARE(testdata::bytesOf(file), existing ? before : QByteArray("<missing>"));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                     existing ? QStringList{QStringLiteral("vedomec.conf")} : QStringList());
+        }
+        QVERIFY(n >= 2);
+        QCOMPARE(testdata::bytesOf(file), existing ? after : QByteArray("[General]\nCharacter=Sova\nSound=off\n"));
+
+        // Killed at each step: the file before or after, never between; what
+        // the killed copy left beside it goes with the next store.
+        for (int k = 1; k < n; ++k) {
+            for (bool partly : {false, true}) {
+                writeFile(file, before);
+                const int status = testdata::inChild([&] {
+                    testdata::DeathAtWrite death(k, partly);
+                    storeSettings(file, values, nullptr);
+                    death.finish();
+                });
+                QCOMPARE(status, -SIGKILL);
+                const QByteArray now = testdata::bytesOf(file);
+                QVERIFY2(now == before || now == after, now.constData());
+            }
+        }
+        QString error;
+        QVERIFY(storeSettings(file, {{Setting::Sound, QStringLiteral("on")}}, &error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vedomec.conf")});
     }
 
     void helpNamesEveryOption()

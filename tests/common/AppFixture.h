@@ -49,10 +49,12 @@ public:
         import = new TImportDialog(main, dm);
         ident = new TIdentifikaceDialog(main, dm);
         results = new TVysledekDialog(main, dm);
+        settings = new TNastaveniDialog(main);
     }
 
     ~AppFixture()
     {
+        delete settings;
         delete results;
         delete ident;
         delete import;
@@ -103,6 +105,7 @@ public:
     TImportDialog* import = nullptr;
     TIdentifikaceDialog* ident = nullptr;
     TVysledekDialog* results = nullptr;
+    TNastaveniDialog* settings = nullptr;
 
 private:
     QString m_oldCurrent;
