@@ -1,63 +1,74 @@
 #include "Sound.h"
+#include "WaveSound.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSoundEffect>
-#include <QUrl>
+
+#include <optional>
 
 namespace vedomec {
 namespace {
 
+// The program's sounds are a few short WAV files.  They are read and
+// decoded here and played through an audio sink of our own rather than
+// QSoundEffect: its sample cache loads on a thread of its own, and a
+// program that ends while a file is still loading hangs or crashes in the
+// cache's destructor after main() (seen when a message's sound was the last
+// thing before the window closed).
+constexpr qint64 kLargestSound = 16 * 1024 * 1024;
+
 class QtSoundPlayer final : public ISoundPlayer {
 public:
-    explicit QtSoundPlayer(std::function<void()> systemSound) : m_systemSound(std::move(systemSound)) {}
-    ~QtSoundPlayer() override { qDeleteAll(m_effects); }
+    explicit QtSoundPlayer(std::function<void()> systemSound)
+        : m_systemSound(std::move(systemSound)), m_wave(makeQtWavePlayer())
+    {
+    }
 
     void playFile(const QString& path) override
     {
         const QString abs = QFileInfo(path).absoluteFilePath();
-        QSoundEffect*& effect = m_effects[abs];
-        if (!effect) {
-            effect = new QSoundEffect;
-            // The file loads in the background; one that cannot be played
-            // (damaged, not a WAV) gives the system's default sound instead,
-            // as a cue whose file is there promises a sound.
-            QSoundEffect* e = effect;
-            QObject::connect(e, &QSoundEffect::statusChanged, e, [this, e] {
-                if (e->status() == QSoundEffect::Error)
-                    systemSound();
-            });
-            effect->setSource(QUrl::fromLocalFile(abs));
-            effect->play();
+        auto known = m_images.constFind(abs);
+        if (known == m_images.constEnd())
+            known = m_images.insert(abs, load(abs));
+        // A file that cannot be played (missing, damaged, not a WAV) gives
+        // the system's default sound, as a cue whose file is named promises
+        // a sound; every such cue sounds again.
+        if (!*known) {
+            if (m_systemSound)
+                m_systemSound();
             return;
         }
-        // Known to be unplayable: the status will not change again.
-        if (effect->status() == QSoundEffect::Error) {
-            systemSound();
-            return;
-        }
-        // Without an audio device play() still returns at once.
-        effect->play();
+        // Without an audio device this plays nothing and returns at once.
+        m_wave->playWave(**known);
     }
 
 private:
-    void systemSound()
+    static std::optional<QByteArray> load(const QString& path)
     {
-        if (m_systemSound)
-            m_systemSound();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestSound)
+            return std::nullopt;
+        QByteArray image = file.readAll();
+        const std::optional<WavInfo> info = parseWav(image);
+        if (!info || info->dataSize == 0)
+            return std::nullopt;
+        return image;
     }
 
     std::function<void()> m_systemSound;
-    QHash<QString, QSoundEffect*> m_effects;
+    std::unique_ptr<IWavePlayer> m_wave;
+    QHash<QString, std::optional<QByteArray>> m_images;
 };
 
 } // namespace
 
 ISoundPlayer* qtSoundPlayer()
 {
-    // Never destroyed: its effects must not outlive the application object
-    // in a destructor that runs after main().
+    // Never destroyed: audio objects torn down after the application object
+    // (at static destruction) are not safe, and the end of the process stops
+    // any sound anyway.
     static auto* player = new QtSoundPlayer([] { QApplication::beep(); });
     return player;
 }

@@ -55,6 +55,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<IWavePlayer> makeQtWavePlayer()
+{
+    return std::make_unique<QtWavePlayer>();
+}
+
 IWavePlayer* qtWavePlayer()
 {
     // Never destroyed: audio objects torn down after the application object

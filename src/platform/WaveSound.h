@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <memory>
 #include <optional>
 
 namespace vedomec {
@@ -43,5 +44,7 @@ public:
 
 // The player over the sound device (Qt Multimedia).
 IWavePlayer* qtWavePlayer();
+// Another one of its own, for sounds that must not stop the first one's.
+std::unique_ptr<IWavePlayer> makeQtWavePlayer();
 
 } // namespace vedomec

@@ -67,6 +67,10 @@ private slots:
         player->playFile(good);
         QTest::qWait(500);
         QCOMPARE(defaults, 2);
+
+        // A missing file is one that cannot be played.
+        player->playFile(dir.filePath(QStringLiteral("Dotaz.wav")));
+        QCOMPARE(defaults, 3);
     }
 };
 
