@@ -174,9 +174,9 @@ QString helpText()
         keys << QString::fromLatin1(s.key);
     text += QStringLiteral("Nastavení (%1) čte program ze souboru ~/.config/vedomec/vedomec.conf\n"
                            "a pro všechny uživatele z /etc/xdg/vedomec/vedomec.conf; volba platí přednostně.\n"
-                           "Pomocníka a zvuky lze zvolit i v programu (Nápověda, Nastavení).  Pomocníci jsou\n"
-                           "ve složce ~/.local/share/vedomec/characters a ve sdílených datech programu\n"
-                           "(share/vedomec/characters).\n"
+                           "Pomocníka a zvuky lze zvolit i v programu (Nápověda, Nastavení).  Nainstalovaní\n"
+                           "pomocníci jsou ve složce lib/vedomec/characters instalace programu, vlastní\n"
+                           "(soubory .so) si uživatel přidá do ~/.local/share/vedomec/characters.\n"
                            "Podrobnosti: man vedomec\n")
                 .arg(keys.join(QStringLiteral(", ")));
     return text;

@@ -43,8 +43,10 @@ for page in vedomec vedomec-mktest vedomec-table; do
     grep -q -- "$word" <<<"$text" || fail "the manual page of $page has no $word"
   done
 done
-LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec.1.gz" | grep -q -- '--data-folder' \
-  || fail "the manual page of vedomec does not name --data-folder"
+for option in --data-folder --character --sound Character= Sound= characters; do
+  LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec.1.gz" | grep -q -- "$option" \
+    || fail "the manual page of vedomec does not name $option"
+done
 for cmd in dump tags walk seek check insert reindex catalogue add-test; do
   LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec-table.1.gz" | grep -q "^ *$cmd " \
     || fail "the manual page of vedomec-table does not name the command $cmd"
@@ -163,9 +165,29 @@ folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || status=$?
 [ "$status" = 1 ] && [ -z "$folder" ] || fail "the system-wide setting named a missing folder: exit $status, ran on '$folder'"
 grep -q "$etc/vedomec/vedomec.conf" "$work/stderr" || { cat "$work/stderr" >&2; fail "the message does not name the setting's file"; }
 
+# The character that comes with the program, in the folder of installed
+# characters below lib/ (compiled code has no place in share/).  The
+# installed program finds her by her name in any letter case, from the
+# option and from the system-wide setting, and says so of one that is not
+# installed; a character shown or not, the program starts.
+sova=$(find "$prefix" -name Sova.so)
+[ "$(wc -l <<<"$sova")" = 1 ] && [[ "$sova" == "$prefix"/lib*/vedomec/characters/Sova.so ]] \
+  || fail "Sova is installed as '$sova'"
+printf '[General]\nDataFolder=%s\n' "$class" >"$etc/vedomec/vedomec.conf"
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc" -- --character sova) || fail "start with --character sova (exit $?)"
+check_quiet "start with --character sova"
+[ "$folder" = "$class/" ] || fail "with --character the program ran on '$folder'"
+printf '[General]\nDataFolder=%s\nCharacter=Sova\n' "$class" >"$etc/vedomec/vedomec.conf"
+start "$pupil" XDG_CONFIG_DIRS="$etc" >/dev/null || fail "start with the system-wide character (exit $?)"
+check_quiet "start with the system-wide character"
+start "$pupil" XDG_CONFIG_DIRS="$etc" -- --character Puštík >/dev/null || fail "start with a character not installed (exit $?)"
+grep -q "^vedomec: Pomocník „Puštík“ není nainstalován" "$work/stderr" || { cat "$work/stderr" >&2; fail "no word of the character not installed"; }
+[ "$(grep -c '^vedomec:' "$work/stderr")" = 1 ] || { cat "$work/stderr" >&2; fail "the character not installed was told more than once"; }
+[ ! -e "$pupil/.config" ] || fail "a start wrote the pupil's configuration"
+
 # The installed tools read the installed (read-only) tables.
 "$prefix/bin/vedomec-mktest" --text "$prefix/share/vedomec/sample/Testy/ZemepisCR.dbf" >"$work/z.txt" || fail "vedomec-mktest --text"
 "$prefix/bin/vedomec-mktest" --check "$work/z.txt" >/dev/null || fail "vedomec-mktest --check of its own text"
 "$prefix/bin/vedomec-table" check "$prefix/share/vedomec/sample/Data/Testy.DBF" >/dev/null || fail "vedomec-table check"
 
-echo "installed into a temporary prefix; validators passed; first start made $folder"
+echo "installed into a temporary prefix; validators passed; Sova found at ${sova#"$prefix"/}"
