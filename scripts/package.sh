@@ -94,6 +94,7 @@ done
 exec_line=$(menu_command "$root")
 mkdir -p "$work/home" "$work/runtime"; chmod 700 "$work/runtime"
 folder=$(env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+           XDG_CONFIG_DIRS="$work/no-etc-xdg" \
            QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 timeout 120 sh -c "$exec_line") \
   || fail "the unpacked program did not come up"
 [ "$folder" = "$work/home/.local/share/vedomec/" ] || fail "the unpacked program ran on '$folder'"
@@ -128,7 +129,22 @@ if ((chroot_check)); then
     || { cat "$work/jail.err"; fail "the program did not come up in the chroot"; }
   [ "$jail_folder" = "/home/pupil/.local/share/vedomec/" ] || { cat "$work/jail.err"; fail "in the chroot the program ran on '$jail_folder'"; }
   [ -f "$jail/home/pupil/.local/share/vedomec/Data/Testy.DBF" ] || fail "no catalogue in the pupil's folder"
+  # The manual page as a user reads it, with man-db installed.
+  in_jail apt-get install -y -qq --no-install-recommends man-db >>"$B/chroot-apt.log" 2>&1 \
+    || { tail -20 "$B/chroot-apt.log"; fail "apt could not install man-db"; }
+  chroot --userspec=pupil:pupil "$jail" env -i PATH=/usr/bin:/bin HOME=/home/pupil LC_ALL=C.UTF-8 MANPAGER=cat \
+    man vedomec 2>"$work/jail.err" | grep -q -- '--data-folder' || { cat "$work/jail.err"; fail "man vedomec in the chroot"; }
+  # A class's folder named for every user in /etc/xdg.
+  in_jail cp -r /usr/share/vedomec/sample /srv/vedomec
+  in_jail chmod -R a+rwX /srv/vedomec
+  mkdir -p "$jail/etc/xdg/vedomec"
+  printf '[General]\nDataFolder=/srv/vedomec\n' >"$jail/etc/xdg/vedomec/vedomec.conf"
+  class_folder=$(chroot --userspec=pupil:pupil "$jail" env -i PATH=/usr/bin:/bin HOME=/home/pupil \
+                   QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 timeout 120 sh -c "$jail_exec" 2>"$work/jail.err") \
+    || { cat "$work/jail.err"; fail "the program did not come up on the class's folder in the chroot"; }
+  [ "$class_folder" = "/srv/vedomec/" ] || { cat "$work/jail.err"; fail "with /etc/xdg/vedomec/vedomec.conf the program ran on '$class_folder'"; }
   umount "$jail/proc"; mounted=""
-  echo "Debian 12 chroot: dpkg -i and apt installed the package; the menu entry started the program on $jail_folder"
+  echo "Debian 12 chroot: dpkg -i and apt installed the package; the menu entry started the program on $jail_folder;"
+  echo "  man vedomec works; with /etc/xdg/vedomec/vedomec.conf the program ran on $class_folder"
 fi
 echo "ok: $deb"

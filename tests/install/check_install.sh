@@ -77,11 +77,17 @@ exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$id.desktop")
 # The prefix as a package leaves it: nobody's to write.
 chmod -R a-w "$prefix"
 
-start() { # HOME, then extra environment; prints the application folder
+start() { # HOME, then extra environment, then -- and options; prints the application folder
   local home=$1; shift
+  local vars=()
+  while (($#)) && [ "$1" != "--" ]; do vars+=("$1"); shift; done
+  (($#)) && shift
   mkdir -p "$home" "$work/runtime"; chmod 700 "$work/runtime"
-  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
-      VEDOMEC_STARTUP_CHECK=1 "$@" timeout 120 "$prefix/bin/$exec_line" 2>"$work/stderr"
+  # The machine's own /etc/xdg is not this test's: a class's folder named
+  # there must not take the place of the folders tried here.
+  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_DIRS="$work/no-etc-xdg" \
+      QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 "${vars[@]}" \
+      timeout 120 "$prefix/bin/$exec_line" "$@" 2>"$work/stderr"
 }
 check_quiet() {
   if grep -q '^vedomec:' "$work/stderr"; then cat "$work/stderr" >&2; fail "$1: the program reported an error"; fi
@@ -108,6 +114,54 @@ diff -r "$pristine/Testy" "$prefix/share/vedomec/sample/Testy" >/dev/null || fai
 # XDG_DATA_HOME chooses where the user's data live.
 folder3=$(start "$work/home2" XDG_DATA_HOME="$work/xdg") || fail "start with XDG_DATA_HOME (exit $?)"
 [ "$folder3" = "$work/xdg/vedomec/" ] || fail "with XDG_DATA_HOME the program ran on '$folder3'"
+
+# A class's folder, named once for every user of the machine in the
+# system-wide configuration: the program runs on it and makes nothing of
+# the user's own.
+class=$work/srv/vedomec
+mkdir -p "$work/srv" && cp -r "$prefix/share/vedomec/sample" "$class" && chmod -R u+w "$class"
+etc=$work/etc-xdg
+mkdir -p "$etc/vedomec"
+printf '[General]\nDataFolder=%s\n' "$class" >"$etc/vedomec/vedomec.conf"
+pupil=$work/pupil
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || fail "start with the system-wide setting (exit $?)"
+check_quiet "start with the system-wide setting"
+[ "$folder" = "$class/" ] || fail "with the system-wide setting the program ran on '$folder'"
+[ ! -e "$pupil/.local/share/vedomec" ] || fail "the pupil got a folder of his own beside the class's"
+
+# The user's own configuration overrides it, and the option overrides both.
+own=$work/own
+cp -r "$prefix/share/vedomec/sample" "$own" && chmod -R u+w "$own"
+mkdir -p "$pupil/.config/vedomec"
+printf 'DataFolder=%s\n' "$own" >"$pupil/.config/vedomec/vedomec.conf"
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || fail "start with the user's setting (exit $?)"
+[ "$folder" = "$own/" ] || fail "with the user's setting the program ran on '$folder'"
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc" -- --data-folder "$class") || fail "start with the option (exit $?)"
+check_quiet "start with the option"
+[ "$folder" = "$class/" ] || fail "with --data-folder the program ran on '$folder'"
+rm -r "$pupil/.config"
+
+# An empty folder the user may write to is filled from the sample, and he
+# is told so.
+empty=$work/empty
+mkdir "$empty"
+folder=$(start "$pupil" -- --data-folder="$empty") || fail "start on an empty folder (exit $?)"
+[ "$folder" = "$empty/" ] || fail "named an empty folder, the program ran on '$folder'"
+grep -q "^vedomec: Složka s daty „$empty“ byla prázdná" "$work/stderr" || { cat "$work/stderr" >&2; fail "no word of the filled folder"; }
+diff -r "$pristine/Data" "$empty/Data" >/dev/null || fail "the empty folder was not filled with the sample"
+
+# A folder that is not there: a message, exit status 1, and no other folder.
+status=0
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc" -- --data-folder "$work/none") || status=$?
+[ "$status" = 1 ] || fail "named a missing folder, the program ended with $status"
+[ -z "$folder" ] || fail "named a missing folder, the program ran on '$folder'"
+grep -q "^vedomec: Složka s daty „$work/none“ neexistuje" "$work/stderr" || { cat "$work/stderr" >&2; fail "no word of the missing folder"; }
+[ ! -e "$work/none" ] && [ ! -e "$pupil/.local/share/vedomec" ] || fail "named a missing folder, the program made one"
+printf 'DataFolder=%s\n' "$work/none" >"$etc/vedomec/vedomec.conf"
+status=0
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || status=$?
+[ "$status" = 1 ] && [ -z "$folder" ] || fail "the system-wide setting named a missing folder: exit $status, ran on '$folder'"
+grep -q "$etc/vedomec/vedomec.conf" "$work/stderr" || { cat "$work/stderr" >&2; fail "the message does not name the setting's file"; }
 
 # The installed tools read the installed (read-only) tables.
 "$prefix/bin/vedomec-mktest" --text "$prefix/share/vedomec/sample/Testy/ZemepisCR.dbf" >"$work/z.txt" || fail "vedomec-mktest --text"
