@@ -118,6 +118,10 @@ public:
     QAction* M9 = nullptr;
     QAction* M10 = nullptr;
     QAction* M11 = nullptr;
+    // For a pupil who does not see the screen (HlavniAccessible.cpp): F9
+    // says the time (also an entry of the menu), F10 shows the menu.
+    QAction* M12 = nullptr;
+    QAction* MenuKey = nullptr;
 
     data::TDataModule1* DataModule() const { return m_dm; }
 
@@ -134,6 +138,13 @@ public:
     data::TTable* OpenTable() const;
     // Binds the author lines of the information panel to a data source.
     void BindAuthorLines(data::TDataSource* source);
+
+    // F10: the hidden menu bar shown with its menu open; it hides again
+    // when the menu closes.
+    void ShowMenu();
+    // F9: the time left and the time taken, said by the assistant.
+    void TimeReport();
+    QString TimeReportText() const;
 
 public slots:
     void FormShow();
@@ -234,6 +245,10 @@ private:
     // show the stored answer.
     void SaveMoveRestore(session::Move move);
     void checkOnly(QCheckBox* box);
+    // Names the answer controls and the panel by the question shown and
+    // reads the question out (HlavniAccessible.cpp).
+    void setUpAccessibility();
+    void questionShown();
     bool testRunning() const;
     QFrame* panelOf(results::TestType type) const;
     // The answer the capture controls hold, and the stored answer shown in
@@ -252,6 +267,8 @@ private:
     bool m_closing = false;
     IRandom* m_random = nullptr;
     std::unique_ptr<session::TTestSession> m_session;
+    // Where the keyboard goes back when the menu shown by F10 closes.
+    QPointer<QWidget> m_menuReturn;
 };
 
 extern THlavniDialog* HlavniDialog;

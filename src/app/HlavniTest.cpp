@@ -152,6 +152,7 @@ void THlavniDialog::TestOpened(std::unique_ptr<session::TTestSession> test, cons
     if (m_session && m_session->Table() != test->Table())
         m_session->Table()->Close();
     m_session = std::move(test);
+    questionShown();
 }
 
 void THlavniDialog::TestStarted()
@@ -254,6 +255,7 @@ void THlavniDialog::SaveMoveRestore(session::Move move)
     m_session->Store(screenAnswer());
     m_session->Go(move);
     showStoredAnswer();
+    questionShown();
 }
 
 // --- Ending a test without results -------------------------------------------
@@ -325,6 +327,7 @@ void THlavniDialog::unansweredProcedure()
     Cislo->setText(QStringLiteral("1"));
     m_session->Go(session::Move::First);
     showStoredAnswer();
+    questionShown();
     T1->setEnabled(false);
     T2->setEnabled(false);
     T3->setEnabled(true);

@@ -106,6 +106,7 @@ TOtevritDialog::TOtevritDialog(ITestHost* host, data::TDataModule1* dm)
                        static_cast<QWidget*>(Button2)})
         w->installEventFilter(this);
     TreeView1->viewport()->installEventFilter(this);
+    setUpAccessibility();
 
     OtevritDialog = this;
 }

@@ -83,6 +83,8 @@ private:
     // The open action; a double click with nothing chosen does nothing.
     void OpenSelectedTest(bool doubleClick);
     void message(const QString& text, int type);
+    // What a screen reader hears of the tree (OtevritAccessible.cpp).
+    void setUpAccessibility();
 
     ITestHost* m_main;
     data::TDataModule1* m_dm;

@@ -131,6 +131,7 @@ TIdentifikaceDialog::TIdentifikaceDialog(controls::IDialogHost* host, data::TDat
     connect(Button2, &QPushButton::clicked, this, &TIdentifikaceDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TIdentifikaceDialog::CaptionButton2Click);
     HelpBook1 = CreateDialogHelp(this, IdentifikaceHelpTexts());
+    setUpAccessibility();
 
     IdentifikaceDialog = this;
 }

@@ -73,6 +73,8 @@ protected:
 
 private:
     void accept();
+    // What a screen reader hears (ImportAccessible.cpp).
+    void setUpAccessibility();
 
     controls::IDialogHost* m_main;
     data::TDataModule1* m_dm;

@@ -101,6 +101,7 @@ TImportDialog::TImportDialog(controls::IDialogHost* host, data::TDataModule1* dm
     connect(Button2, &QPushButton::clicked, this, &TImportDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TImportDialog::CaptionButton2Click);
     HelpBook1 = CreateDialogHelp(this, ImportHelpTexts());
+    setUpAccessibility();
 
     ImportDialog = this;
 }

@@ -58,6 +58,8 @@ protected:
 
 private:
     void FileListBox1Change(QListWidgetItem* current);
+    // What a screen reader hears (ImportAccessible.cpp).
+    void setUpAccessibility();
     void importSelected();
     void showError(const QString& text);
 

@@ -250,6 +250,7 @@ TVysledekDialog::TVysledekDialog(IResultsHost* host, data::TDataModule1* dm)
     connect(Tl1, &QPushButton::clicked, this, [this] { guarded([this] { Tl1Click(); }); });
     // Esc closes the form from everywhere but "Ukázat".
     Tl1->installEventFilter(this);
+    setUpAccessibility();
 
     if (m_host)
         BuildResultsPanel(m_host->ResultsPanel());

@@ -99,6 +99,10 @@ protected:
 
 private:
     void closeSteps();
+    // What a screen reader hears (VysledekAccessible.cpp): the whole result
+    // as one text, read out when the dialog opens.
+    void setUpAccessibility();
+    QString spokenResult() const;
 
     IResultsHost* m_host;
     data::TDataModule1* m_dm;

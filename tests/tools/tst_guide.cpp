@@ -274,7 +274,7 @@ private slots:
                 ++keys;
             }
         }
-        QCOMPARE(keys, 9);
+        QCOMPARE(keys, 11);
         for (const QString& key : {QStringLiteral("Ctrl+O"), QStringLiteral("Ctrl+I")})
             QVERIFY2(shortcuts.contains(QKeySequence::fromString(key)) && guide().contains(u'(' + key + u')'), qPrintable(key));
 
