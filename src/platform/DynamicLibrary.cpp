@@ -6,8 +6,12 @@
 #include <cstring>
 #include <limits>
 #include <utility>
+#include <cerrno>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace vedomec {
 
@@ -146,6 +150,57 @@ QByteArrayView DynamicLibrary::resource(quint16 id) const
     if (size == 0 || size > std::size_t(std::numeric_limits<qsizetype>::max()) || !containsRange(p, size))
         return {};
     return QByteArrayView(static_cast<const char*>(p), qsizetype(size));
+}
+
+std::optional<QByteArray> DynamicLibrary::copyMemory(const void* p, std::size_t size)
+{
+    const auto begin = reinterpret_cast<quintptr>(p);
+    if (!p || begin + size < begin || size > std::size_t(std::numeric_limits<qsizetype>::max()))
+        return std::nullopt;
+    QByteArray copy(qsizetype(size), Qt::Uninitialized);
+    // The kernel reads for us and answers EFAULT where a plain read would
+    // fault.
+    std::size_t done = 0;
+    while (done < size) {
+        iovec local {copy.data() + done, size - done};
+        iovec remote {const_cast<char*>(static_cast<const char*>(p)) + done, size - done};
+        const ssize_t n = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == ENOSYS || errno == EPERM) && done == 0)
+            break; // not allowed here: through a pipe instead
+        return std::nullopt;
+    }
+    if (done == size)
+        return copy;
+
+    // write() also answers EFAULT for memory that is not there.
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0)
+        return std::nullopt;
+    bool ok = true;
+    for (std::size_t at = 0; ok && at < size;) {
+        const std::size_t chunk = std::min<std::size_t>(size - at, 4096);
+        const ssize_t w = ::write(pipe[1], static_cast<const char*>(p) + at, chunk);
+        if (w < 0 && errno == EINTR)
+            continue;
+        ok = w > 0;
+        for (ssize_t got = 0; ok && got < w;) {
+            const ssize_t r = ::read(pipe[0], copy.data() + at + got, std::size_t(w - got));
+            if (r < 0 && errno == EINTR)
+                continue;
+            ok = r > 0;
+            got += r;
+        }
+        at += ok ? std::size_t(w) : 0;
+    }
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    return ok ? std::optional<QByteArray>(copy) : std::nullopt;
 }
 
 } // namespace vedomec

@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace vedomec {
@@ -55,6 +56,10 @@ public:
     bool isCode(const void* p) const;
 
     static QByteArray resourceSymbol(quint16 id);
+
+    // A copy of the `size` bytes at `p` when all of them are readable
+    // memory of this process; nullopt (and no fault) otherwise.
+    static std::optional<QByteArray> copyMemory(const void* p, std::size_t size);
 
 private:
     struct Segment {

@@ -71,7 +71,8 @@ private slots:
         const QString missing = QStringLiteral(VEDOMEC_TEST_ACTORS "/nothing.so");
         QTest::newRow("missing file") << missing << notFound.arg(missing);
         QTest::newRow("a folder") << QStringLiteral(VEDOMEC_TEST_ACTORS) << notFound.arg(QStringLiteral(VEDOMEC_TEST_ACTORS));
-        for (const char* name : {"badversion", "nocount", "nullinfo", "noexport", "dataexport", "throwing", "oversized"})
+        for (const char* name :
+             {"badversion", "nocount", "nullinfo", "noexport", "dataexport", "throwing", "oversized", "wildinfo"})
             QTest::newRow(name) << testActor(name) << invalid.arg(testActor(name));
     }
     void libraryErrors()
@@ -88,6 +89,21 @@ private slots:
         QCOMPARE(actor.ActorName(), QStringLiteral("Trio"));
         QCOMPARE(actor.findByName(QStringLiteral("Third")), 3);
         QCOMPARE(actor.module().resource(7).size(), 5);
+    }
+
+    // The library may keep its block in memory it allocated: only what the
+    // block says is checked.
+    void blockFromTheLibrarysHeap()
+    {
+        TAssistantActor actor;
+        actor.setLibrary(testActor("heapinfo"));
+        QVERIFY(actor.loaded());
+        QCOMPARE(actor.ActorName(), QStringLiteral("Trio"));
+        QCOMPARE(actor.frameSize(), QSize(32, 24));
+        QCOMPARE(actor.animationCount(), 5);
+        QCOMPARE(actor.findByName(QStringLiteral("ČTENí")), 2);
+        QCOMPARE(actor.GetRequestInfo(3).returnName, QStringLiteral("Back"));
+        QCOMPARE(actor.pickByState(9, 2), 2);
     }
 
     void fileThatIsNoLibrary()
