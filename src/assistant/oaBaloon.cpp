@@ -326,18 +326,22 @@ QSize TAssistantBalloon::layoutTipsMode(const QFont& font)
     const QFontMetrics fm(font);
     const QSize iconSize(32, 32);
     m_icon->setPixmap(m_tipIcon.pixmap(iconSize));
-    // The first line starts clear of the icon: as many spaces as cover it
-    // and its inset.
+    // Every line of the tip stands in as far as the spaces that cover the
+    // icon and its inset: a line that wraps does not run under the icon.
     const int space = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
     const int spaces = (iconSize.width() + balloon::kTipIconInset + space - 1) / space;
-    const QString lead(spaces, QLatin1Char(' '));
-    const QString tip = lead + m_content.text;
+    const int indent = fm.horizontalAdvance(QString(spaces, QLatin1Char(' ')));
+    // Each tip measured on one line as the wrapping measures it, so that
+    // the widest one fits the width made for it.
+    auto oneLine = [&](const QString& t) {
+        return fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), kTextFlags, displayText(t)).width() + 1;
+    };
     int widest = 0;
     for (const QString& t : m_content.tipSet)
-        widest = std::max(widest, fm.horizontalAdvance(lead + displayText(t)));
+        widest = std::max(widest, indent + oneLine(t));
     m_text->setFont(font);
-    m_text->setText(tip);
-    const QString text = displayText(tip);
+    m_text->setText(m_content.text);
+    const QString text = displayText(m_content.text);
 
     std::vector<int> widths;
     for (QPushButton* b : {m_tipsClose, m_tipsNext, m_tipsBack})
@@ -349,6 +353,7 @@ QSize TAssistantBalloon::layoutTipsMode(const QFont& font)
 
     balloon::TipsLayoutInput in;
     in.icon = iconSize;
+    in.indent = indent;
     in.widestTip = widest;
     in.buttonCount = count;
     in.buttonWidth = m_buttonWidth;
