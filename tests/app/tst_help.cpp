@@ -172,6 +172,7 @@ private slots:
         QTest::newRow("testy") << "testy" << tests << true;
         QTest::newRow("zkratky") << "zkratky" << Shortcuts << false;
         QTest::newRow("zkratky with blanks: nothing trimmed") << " Zkratky " << Shortcuts << true;
+        QTest::newRow("ZKRATKY: A and Z are lowered too") << "ZKRATKY" << Shortcuts << false;
         QTest::newRow("zpět") << "zpět" << Prompt << true;
         QTest::newRow("Zpět") << "Zpět" << Prompt << false;
         QTest::newRow("unknown") << "nápověda" << Apology << true;
