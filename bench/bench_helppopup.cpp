@@ -3,7 +3,7 @@
 //
 //   bench_helppopup [runs]
 #include "Figures.h"
-#include "app/DialogHelp.h"
+#include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "assistant/Rtf.h"
 #include "controls/Fonts.h"

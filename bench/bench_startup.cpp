@@ -5,7 +5,7 @@
 //
 // Each measurement starts a fresh process (this program in a child mode) and
 // times it from the spawn until the child reports its window shown.
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the program and the tests need.
 set -euo pipefail
-PKGS=(build-essential cmake ninja-build qt6-base-dev qt6-multimedia-dev
+PKGS=(build-essential cmake ninja-build qt6-base-dev qt6-base-private-dev qt6-multimedia-dev
       qt6-svg-dev fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev
-      xvfb xauth desktop-file-utils appstream)
+      xvfb xauth desktop-file-utils appstream lintian)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/vedomec_VERSION_ARCH.deb and checks it:
-# its dependencies resolve on this Debian 12, and its files unpacked into a
-# temporary root pass the desktop validators and start the program, with no
-# display, from its menu entry on a new user's own folder.
+# Debian's checker lintian finds nothing in it but what the override file
+# explains, its changelog and AppStream data record this release, its
+# dependencies resolve on this Debian 12, and its files unpacked into a
+# temporary root pass the desktop validators, give `man` its pages and start
+# the program, with no display, from its menu entry on a new user's own
+# folder.
 #
 #   bash scripts/package.sh            # build and check in a temporary root
 #   bash scripts/package.sh --chroot   # also install it with dpkg into a
@@ -38,6 +41,24 @@ done
 apt-get install --simulate --no-install-recommends "./$deb" >"$B/apt-simulate.log" 2>&1 \
   || { cat "$B/apt-simulate.log"; fail "its dependencies do not resolve on this system"; }
 
+# Debian's own checker: no error and no warning but those the override file
+# explains, each under a comment that gives its reason, and no override that
+# has stopped matching.
+overrides=dist/debian/lintian-overrides
+unexplained=$(awk '/^[[:space:]]*$/ { reason = 0; next }
+                   /^#/ { reason = 1; next }
+                   !reason { print FILENAME ":" FNR ": " $0 }' "$overrides")
+[ -z "$unexplained" ] || fail "overrides without a reason above them:
+$unexplained"
+lintian_status=0
+lintian --display-info --show-overrides --fail-on error,warning "$deb" >"$B/lintian.log" 2>&1 || lintian_status=$?
+grep -v 'running with root privileges' "$B/lintian.log" | sed 's/^/lintian: /' || true
+((lintian_status == 0)) || fail "lintian found errors or warnings (exit $lintian_status)"
+if grep -qE '^[EW]: |unused-override|mismatched-override' "$B/lintian.log"; then
+  fail "lintian: an error, a warning or an override that matches nothing"
+fi
+echo "lintian: no errors or warnings$(grep -q '^O: ' "$B/lintian.log" && echo ' (overrides above, each with its reason)')"
+
 id=cz.nivella.vedomec
 work=$(mktemp -d)
 mounted=""
@@ -55,9 +76,25 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
+# This release is recorded where a user looks for it: the package's
+# changelog and the AppStream release list name the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+gzip -dc "$root/usr/share/doc/vedomec/changelog.gz" >"$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] \
+  || fail "the changelog's latest entry is not $version"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$root/usr/share/metainfo/$id.metainfo.xml" | head -1)
+[ "$release" = "$version" ] || fail "the AppStream data's latest release is '$release', not $version"
+# man finds every program's page and formats it without a complaint.
+for page in vedomec vedomec-mktest vedomec-table; do
+  [ "$(MANPATH="$root/usr/share/man" man -w "$page")" = "$root/usr/share/man/man1/$page.1.gz" ] \
+    || fail "man does not find the page of $page"
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 MANPATH="$root/usr/share/man" man --warnings -E UTF-8 "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+done
 exec_line=$(menu_command "$root")
 mkdir -p "$work/home" "$work/runtime"; chmod 700 "$work/runtime"
 folder=$(env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+           XDG_CONFIG_DIRS="$work/no-etc-xdg" \
            QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 timeout 120 sh -c "$exec_line") \
   || fail "the unpacked program did not come up"
 [ "$folder" = "$work/home/.local/share/vedomec/" ] || fail "the unpacked program ran on '$folder'"
@@ -92,7 +129,22 @@ if ((chroot_check)); then
     || { cat "$work/jail.err"; fail "the program did not come up in the chroot"; }
   [ "$jail_folder" = "/home/pupil/.local/share/vedomec/" ] || { cat "$work/jail.err"; fail "in the chroot the program ran on '$jail_folder'"; }
   [ -f "$jail/home/pupil/.local/share/vedomec/Data/Testy.DBF" ] || fail "no catalogue in the pupil's folder"
+  # The manual page as a user reads it, with man-db installed.
+  in_jail apt-get install -y -qq --no-install-recommends man-db >>"$B/chroot-apt.log" 2>&1 \
+    || { tail -20 "$B/chroot-apt.log"; fail "apt could not install man-db"; }
+  chroot --userspec=pupil:pupil "$jail" env -i PATH=/usr/bin:/bin HOME=/home/pupil LC_ALL=C.UTF-8 MANPAGER=cat \
+    man vedomec 2>"$work/jail.err" | grep -q -- '--data-folder' || { cat "$work/jail.err"; fail "man vedomec in the chroot"; }
+  # A class's folder named for every user in /etc/xdg.
+  in_jail cp -r /usr/share/vedomec/sample /srv/vedomec
+  in_jail chmod -R a+rwX /srv/vedomec
+  mkdir -p "$jail/etc/xdg/vedomec"
+  printf '[General]\nDataFolder=/srv/vedomec\n' >"$jail/etc/xdg/vedomec/vedomec.conf"
+  class_folder=$(chroot --userspec=pupil:pupil "$jail" env -i PATH=/usr/bin:/bin HOME=/home/pupil \
+                   QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 timeout 120 sh -c "$jail_exec" 2>"$work/jail.err") \
+    || { cat "$work/jail.err"; fail "the program did not come up on the class's folder in the chroot"; }
+  [ "$class_folder" = "/srv/vedomec/" ] || { cat "$work/jail.err"; fail "with /etc/xdg/vedomec/vedomec.conf the program ran on '$class_folder'"; }
   umount "$jail/proc"; mounted=""
-  echo "Debian 12 chroot: dpkg -i and apt installed the package; the menu entry started the program on $jail_folder"
+  echo "Debian 12 chroot: dpkg -i and apt installed the package; the menu entry started the program on $jail_folder;"
+  echo "  man vedomec works; with /etc/xdg/vedomec/vedomec.conf the program ran on $class_folder"
 fi
 echo "ok: $deb"

@@ -3,6 +3,7 @@
 //
 //   vedomec-mktest [--check] SOURCE.txt [OUTPUT.dbf]
 //   vedomec-mktest --text TABLE.dbf [OUTPUT.txt]
+//   vedomec-mktest --help | --version
 //
 // Faults in the source are reported as "SOURCE:LINE: text" and nothing is
 // written.  The output is never replaced when it exists.  --text writes a
@@ -81,22 +82,50 @@ int tableToText(const QString& table, const QString& output, QTextStream& err)
 
 } // namespace
 
+const char* const Usage =
+    "Použití: vedomec-mktest [--check] ZDROJ.txt [VÝSTUP.dbf]\n"
+    "        vedomec-mktest --text TABULKA.dbf [VÝSTUP.txt]\n";
+const char* const Help =
+    "Z testu napsaného v textovém editoru (UTF-8) udělá tabulku otázek pro složku Testy/Import.\n"
+    "Bez VÝSTUPU se tabulka jmenuje jako zdroj, jen s příponou .dbf.\n"
+    "--check    jen zkontroluje zdroj, nic nezapíše.\n"
+    "--text     zapíše tabulku otázek zpět jako text (bez VÝSTUPU na standardní výstup);\n"
+    "           z upraveného textu pak vedomec-mktest udělá tabulku znovu.\n"
+    "--help     vypíše tuto nápovědu.\n"
+    "--version  vypíše verzi.\n"
+    "Podrobnosti: man vedomec-mktest\n";
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const bool checkOnly = args.removeAll(QStringLiteral("--check")) > 0;
-    const bool toText = args.removeAll(QStringLiteral("--text")) > 0;
-    if (args.isEmpty() || args.size() > 2 || args.first().startsWith(u'-') || (checkOnly && toText)) {
-        err << "Použití: vedomec-mktest [--check] ZDROJ.txt [VÝSTUP.dbf]\n"
-               "        vedomec-mktest --text TABULKA.dbf [VÝSTUP.txt]\n"
-               "Z testu napsaného v textovém editoru (UTF-8) udělá tabulku otázek pro složku Testy/Import.\n"
-               "Bez VÝSTUPU se tabulka jmenuje jako zdroj, jen s příponou .dbf.\n"
-               "--check  jen zkontroluje zdroj, nic nezapíše.\n"
-               "--text   zapíše tabulku otázek zpět jako text (bez VÝSTUPU na standardní výstup);\n"
-               "         z upraveného textu pak vedomec-mktest udělá tabulku znovu.\n";
+    bool checkOnly = false;
+    bool toText = false;
+    QStringList args;
+    bool options = true;
+    for (const QString& a : app.arguments().mid(1)) {
+        if (!options || !a.startsWith(u'-')) {
+            args << a;
+        } else if (a == QStringLiteral("--")) {
+            options = false;
+        } else if (a == QStringLiteral("--check")) {
+            checkOnly = true;
+        } else if (a == QStringLiteral("--text")) {
+            toText = true;
+        } else if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+            out << Usage << Help;
+            return 0;
+        } else if (a == QStringLiteral("--version")) {
+            out << "vedomec-mktest " VEDOMEC_VERSION "\n";
+            return 0;
+        } else {
+            err << "vedomec-mktest: neznámá volba „" << a << "“\n" << Usage;
+            return 2;
+        }
+    }
+    if (args.isEmpty() || args.size() > 2 || (checkOnly && toText)) {
+        err << Usage << Help;
         return 2;
     }
     if (toText)

@@ -2,6 +2,7 @@
 // store's own operations, so what it shows is what the program sees.
 #include "TableTools.h"
 
+#include "data/CodePage.h"
 #include "data/Data.h"
 #include "data/Dbf.h"
 #include "data/Locks.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <algorithm>
 #include <map>
 
 using namespace vedomec;
@@ -30,6 +32,7 @@ QTextStream err(stderr);
 
 const char* const Usage =
     "usage: vedomec-table COMMAND ARGS...\n"
+    "       vedomec-table --help | --version\n"
     "  dump FILE                  fields and every record (deleted ones marked '*')\n"
     "  tags FILE                  tags of the production index: expression, FOR clause, flags\n"
     "  walk FILE TAG              rows in the tag's key order\n"
@@ -56,31 +59,38 @@ QString mdxPathOf(const QString& dbfPath)
     return fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
 }
 
-// The table (and its index, when asked for) as they are between two changes:
-// read under the shared lock, so a change another program is making right
-// now is neither shown half done nor taken for damage.
+// The table and its index as they are between two changes, read under the
+// change lock, so a change another program is making right now is neither
+// shown half done nor taken for damage; a change that stopped half way is
+// kept or undone first, as the program does when it opens the table.
 struct Snapshot {
     std::unique_ptr<DbfFile> dbf;
-    std::unique_ptr<MdxFile> mdx; // when asked for and the table has one
+    std::unique_ptr<MdxFile> mdx; // when asked for and the table announces one
+    QString mdxPath;              // the index file found beside the table
+    Recovery recovery = Recovery::None;
 };
 
 Snapshot readSnapshot(const QString& path, bool withIndex = false)
 {
-    std::unique_ptr<TableFile> file = TableFile::open(path, false, TableFile::Kind::Table);
-    const LockGuard lock(file->fd(), kChangeLockByte, LockMode::Shared, path);
-    if (TableJournal::unfinishedChangeRecorded(path))
-        err << path << ": note: " << TableJournal::pathFor(path)
-            << " records an unfinished change; the program undoes or keeps it when it next opens the table\n";
-    file->load(qint64(2) * 1024 * 1024 * 1024);
     Snapshot s;
-    s.dbf = DbfFile::fromFile(std::move(file));
+    s.mdxPath = mdxPathOf(path);
+    TableSnapshot files = readTableSnapshot(path, s.mdxPath);
+    s.recovery = files.recovery;
+    s.dbf = DbfFile::fromFile(std::move(files.dbf));
     if (withIndex && s.dbf->hasProductionIndex()) {
-        const QString mdxPath = mdxPathOf(path);
-        if (mdxPath.isEmpty())
+        if (!files.mdx)
             throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
-        s.mdx = MdxFile::open(mdxPath, false);
+        s.mdx = MdxFile::fromFile(std::move(files.mdx));
     }
     return s;
+}
+
+// A command that only shows the table tells on standard error what it
+// found of an unfinished change.
+void noteRecovery(const Snapshot& s, const QString& path)
+{
+    if (s.recovery != Recovery::None)
+        err << path << ": note: " << recoveryText(s.recovery, path) << "\n";
 }
 
 void openAll(TTable& t, const QString& path, const QString& tag = QString())
@@ -116,7 +126,10 @@ int cmdDump(const QStringList& a)
 {
     if (a.size() != 1)
         throw UsageError();
-    const auto dbf = readSnapshot(existingFile(a[0])).dbf;
+    const QString path = existingFile(a[0]);
+    const Snapshot snapshot = readSnapshot(path);
+    noteRecovery(snapshot, path);
+    const DbfFile* dbf = snapshot.dbf.get();
     out << "file: " << dbf->path() << "\n";
     out << "version: 0x" << QString::number(dbf->version(), 16).rightJustified(2, u'0')
         << "  language driver: 0x" << QString::number(dbf->languageDriver(), 16).rightJustified(2, u'0')
@@ -141,7 +154,9 @@ int cmdTags(const QStringList& a)
 {
     if (a.size() != 1)
         throw UsageError();
-    const Snapshot snapshot = readSnapshot(existingFile(a[0]), true);
+    const QString path = existingFile(a[0]);
+    const Snapshot snapshot = readSnapshot(path, true);
+    noteRecovery(snapshot, path);
     if (!snapshot.mdx) {
         out << "no production index\n";
         return 0;
@@ -198,29 +213,36 @@ int cmdCheck(const QStringList& a)
         throw UsageError();
     const QString path = existingFile(a[0]);
     QStringList problems;
-    // Read under the shared lock, so a change another program is making
-    // right now is not taken for damage.
-    std::unique_ptr<TableFile> file = TableFile::open(path, false, TableFile::Kind::Table);
-    const LockGuard lock(file->fd(), kChangeLockByte, LockMode::Shared, path);
-    // A change that stopped half way: the files are judged only after the
-    // program has undone (or kept) it.
-    if (TableJournal::unfinishedChangeRecorded(path)) {
-        out << path << ": " << TableJournal::pathFor(path)
-            << " records an unfinished change; the program undoes or keeps it when it next opens the table\n";
-        return 1;
-    }
-    file->load(qint64(2) * 1024 * 1024 * 1024);
-    const auto dbf = DbfFile::fromFile(std::move(file)); // refuses a damaged header outright
+    // A change that stopped half way is kept or undone first, as the program
+    // does, and said so; the files are judged as that leaves them.
+    const QString mdxPath = mdxPathOf(path);
+    TableSnapshot files = readTableSnapshot(path, mdxPath);
+    if (files.recovery != Recovery::None)
+        out << path << ": " << recoveryText(files.recovery, path) << "\n";
+    const auto dbf = DbfFile::fromFile(std::move(files.dbf)); // refuses a damaged header outright
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
-    const qint64 size = QFileInfo(path).size();
+    const qint64 size = dbf->file().size();
     if (size < expected)
         problems << QStringLiteral("the file is %1 bytes, its header promises %2").arg(size).arg(expected);
+    if (dbf->recordsInFile() > dbf->recordCount())
+        problems << QStringLiteral("the header counts %1 records, but the file holds %2").arg(dbf->recordCount()).arg(dbf->recordsInFile());
     if (!dbf->duplicateFieldName().isEmpty())
         out << "note: the header names the field " << dbf->duplicateFieldName()
             << " twice; the program reads the first and does not write to the table\n";
-    if (dbf->languageDriver() != 0xC8)
-        out << "note: language driver 0x" << QString::number(dbf->languageDriver(), 16)
-            << " (not Windows-1250); text is read as Windows-1250 all the same\n";
+    if (const uint8_t driver = dbf->languageDriver(); dbf->codePage())
+        out << "note: language driver 0x" << QString::number(driver, 16).rightJustified(2, u'0') << ": text is in code page "
+            << dbf->codePage()->number() << "\n";
+    else if (const int number = CodePage::numberFor(driver); number != 0 && number != 1250)
+        out << "note: language driver 0x" << QString::number(driver, 16).rightJustified(2, u'0') << " names code page "
+            << number << ", which this program cannot read; text is read as Windows-1250\n";
+    const bool memoFields = std::any_of(dbf->fields().begin(), dbf->fields().end(),
+                                        [](const DbfField& f) { return f.type == 'M' || f.type == 'B' || f.type == 'G'; });
+    if (memoFields || (dbf->version() & 0x80) != 0) {
+        const QFileInfo info(path);
+        if (fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".DBT"))).isEmpty())
+            problems << QStringLiteral("the memo file %1.DBT is missing; other programs will not open the table, and its memo texts are lost")
+                            .arg(info.completeBaseName());
+    }
     uint32_t live = 0;
     for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
         const char flag = dbf->record(r)[0];
@@ -228,30 +250,23 @@ int cmdCheck(const QStringList& a)
             problems << QStringLiteral("record %1: deletion flag 0x%2").arg(r).arg(uchar(flag), 2, 16, QLatin1Char('0'));
         if (flag != '*')
             ++live;
-        for (const DbfField& f : dbf->fields()) {
-            if (!DbfFile::isWholeNumber(f))
-                continue;
-            const QString v = DbfFile::readField(f, dbf->record(r));
-            bool ok = true;
-            if (!v.isEmpty())
-                v.toShort(&ok);
-            if (!ok)
-                problems << QStringLiteral("record %1: %2 is not a 16-bit whole number").arg(r).arg(f.name);
-        }
     }
 
     int tags = 0;
     if (dbf->hasProductionIndex()) {
-        const QString mdxPath = mdxPathOf(path);
-        if (mdxPath.isEmpty()) {
+        if (!files.mdx) {
             problems << QStringLiteral("the header announces a production index, but %1.MDX is missing")
                             .arg(QFileInfo(path).completeBaseName());
         } else {
-            const auto mdx = MdxFile::open(mdxPath, false);
+            const auto mdx = MdxFile::fromFile(std::move(files.mdx));
             problems << mdx->check();
             for (const QString& p : quickIndexCheck(*dbf, *mdx))
                 problems << QStringLiteral("index %1: %2").arg(QFileInfo(mdxPath).fileName(), p);
             tags = mdx->tagCount();
+            for (int t = 0; t < tags; ++t)
+                if (mdx->tagUniqueBitOnly(t))
+                    out << "note: tag " << mdx->tagName(t)
+                        << ": the key format calls it unique, its unique flag does not; it is read as not unique, as other dBASE programs read it\n";
             const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
             problems << report.problems;
             for (const QString& note : report.notes)
@@ -311,7 +326,10 @@ int cmdReindex(const QStringList& a)
         known = catalogueTags();
     else if (name.compare(QStringLiteral("TestD.DBF"), Qt::CaseInsensitive) == 0)
         known = kindTags();
-    const QString old = rebuildProductionIndex(path, known);
+    QStringList notes;
+    const QString old = rebuildProductionIndex(path, known, &notes);
+    for (const QString& note : std::as_const(notes))
+        out << path << ": " << note << "\n";
     const QString rebuilt = mdxPathOf(path);
     out << "rebuilt " << rebuilt;
     if (!old.isEmpty())
@@ -352,6 +370,18 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString cmd = args[0];
+    if (cmd == QStringLiteral("--help") || cmd == QStringLiteral("-h")) {
+        out << Usage << "See also: man vedomec-table\n";
+        return 0;
+    }
+    if (cmd == QStringLiteral("--version")) {
+        out << "vedomec-table " VEDOMEC_VERSION "\n";
+        return 0;
+    }
+    if (cmd.startsWith(u'-')) {
+        err << "vedomec-table: unknown option '" << cmd << "'\n" << Usage;
+        return 2;
+    }
     const QStringList rest = args.mid(1);
     static const std::map<QString, int (*)(const QStringList&)> commands = {
         {QStringLiteral("dump"), cmdDump},       {QStringLiteral("tags"), cmdTags},

@@ -1,9 +1,10 @@
 #include "app/Hlavni.h"
 #include "controls/Fonts.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Dialogs.h"
 #include "assistant/oaAssist.h"
+#include "controls/Accessible.h"
 #include "controls/DBControls.h"
 #include "controls/ToolDialog.h"
 #include "controls/ToolbarButton.h"
@@ -94,6 +95,7 @@ THlavniDialog::THlavniDialog(data::TDataModule1* dataModule, QWidget* parent)
     : QWidget(parent), m_dm(dataModule)
 {
     HlavniDialog = this;
+    controls::InstallAccessibility();
     setObjectName(QStringLiteral("HlavniDialog"));
     setWindowTitle(QStringLiteral("Vedomec 2001"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -133,6 +135,7 @@ THlavniDialog::THlavniDialog(data::TDataModule1* dataModule, QWidget* parent)
         move(r.x() + (r.width() - width()) / 2, r.y() + (r.height() - height()) / 2);
     }
     Timer1Timer();
+    setUpAccessibility();
 }
 
 THlavniDialog::~THlavniDialog()
@@ -380,10 +383,11 @@ bool THlavniDialog::eventFilter(QObject* watched, QEvent* e)
         break;
     case QEvent::FocusIn: {
         // Focus given back to the box that had it, when the window is
-        // activated again or a popup closes, is no new choice: it must not
-        // check a box the user cleared with the space bar.
+        // activated again or a popup or the menu closes, is no new choice:
+        // it must not check a box the user cleared with the space bar.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
-        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
+            || reason == Qt::MenuBarFocusReason)
             break;
         if (watched == RadioButton1) guarded([this] { RadioButton1Enter(); });
         else if (watched == RadioButton2) guarded([this] { RadioButton2Enter(); });
@@ -496,12 +500,8 @@ void THlavniDialog::Timer1Timer()
 {
     if (!m_dm)
         return;
-    if (TestA->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table1->RecordCount()));
-    else if (TestB->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table2->RecordCount()));
-    else if (TestC->isVisibleTo(this))
-        Label4->setText(QString::number(m_dm->Table3->RecordCount()));
+    if (m_session)
+        Label4->setText(QString::number(m_session->QuestionCount()));
 
     M1->setEnabled(ToolbarButton971->isEnabled());
     M2->setEnabled(ToolbarButton974->isEnabled());
@@ -531,19 +531,6 @@ int THlavniDialog::UserMessage(const QString& text, int type, quint16 buttons)
     default: break;
     }
     return Assistant->MessageDlg(text, type, buttons, 0);
-}
-
-data::TTable* THlavniDialog::OpenTable() const
-{
-    if (!m_dm)
-        return nullptr;
-    if (TestA->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table1;
-    if (TestB->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table2;
-    if (TestC->isVisibleTo(const_cast<THlavniDialog*>(this)))
-        return m_dm->Table3;
-    return nullptr;
 }
 
 } // namespace vedomec

@@ -1,12 +1,18 @@
 #pragma once
 // The main window: the frame, the toolbar, the hidden shortcut menu, and the
-// handlers of the test session.  The session handlers are defined in the
-// subsystem folders (session/, results/) next to the helpers they use.
+// handlers of the test session (HlavniTest.cpp), which drive the session
+// object of the test a pupil takes.
+#include "catalogue/TestHost.h"
 #include "controls/ElidedLabel.h"
 #include "platform/SoundCue.h"
+#include "results/ResultsHost.h"
+#include "results/Scoring.h"
+#include "session/TestSession.h"
 
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -31,7 +37,7 @@ class TToolbarButton97;
 class TDBText;
 class TEdit97;
 
-class THlavniDialog : public QWidget {
+class THlavniDialog : public QWidget, public ITestHost, public IResultsHost {
     Q_OBJECT
 public:
     explicit THlavniDialog(data::TDataModule1* dataModule, QWidget* parent = nullptr);
@@ -112,21 +118,33 @@ public:
     QAction* M9 = nullptr;
     QAction* M10 = nullptr;
     QAction* M11 = nullptr;
+    // For a pupil who does not see the screen (HlavniAccessible.cpp): F9
+    // says the time (also an entry of the menu), F10 shows the menu.
+    QAction* M12 = nullptr;
+    QAction* MenuKey = nullptr;
 
     data::TDataModule1* DataModule() const { return m_dm; }
 
     // The message service: title "Vedomec", the matching cue, the modal
     // balloon; returns the modal result.  type: 1 error, 2 information,
     // 3 confirmation; buttons: the assistant's button set.
-    int UserMessage(const QString& text, int type, quint16 buttons);
-    void PlaySoundCue(const QString& fileName);
+    int UserMessage(const QString& text, int type, quint16 buttons) override;
+    void PlaySoundCue(const QString& fileName) override;
     const TSoundCue& soundCue() const { return m_sound; }
 
-    // The table object and data source of the visible answer panel; nullptr
+    // The test the pupil takes, and the table object it writes; nullptr
     // when no test is open.
+    session::TTestSession* Session() const;
     data::TTable* OpenTable() const;
     // Binds the author lines of the information panel to a data source.
     void BindAuthorLines(data::TDataSource* source);
+
+    // F10: the hidden menu bar shown with its menu open; it hides again
+    // when the menu closes.
+    void ShowMenu();
+    // F9: the time left and the time taken, said by the assistant.
+    void TimeReport();
+    QString TimeReportText() const;
 
 public slots:
     void FormShow();
@@ -181,22 +199,23 @@ public:
     // The chance of the idle handler; nullptr restores the system's.
     void setRandom(IRandom* random);
 
-    // Erases every stored answer of the open test, closes its table and
-    // hides its panel (ending a test, closing the program, closing results).
+    // Ends the open test: its answers erased (or its working copy removed),
+    // its table closed and its panel hidden (ending a test, closing the
+    // program, closing results).
     void EraseAnswers();
     void FormClose();
 
-    // Writes the answer on screen into the current row of `table`.  With no
-    // box of a type A test checked the row keeps its answer, unless
-    // `emptyWhenNoneChosen` (the time expiry scores what the user saw).
-    void SaveAnswer(data::TTable* table, bool emptyWhenNoneChosen = false);
-    // Shows the answer stored in the current row, without running the
-    // capture handlers or moving the focus.
-    void RestoreAnswer(data::TTable* table);
     // Ends the session state: the watch flag down, the question count and
     // number gone, open and import on, the test commands off, the counter
     // stopped.  Safe to run more than once.
-    void EndSessionState();
+    void EndSessionState() override;
+
+    // What the open action and the results dialog ask of the window.
+    QWidget* HostWindow() override;
+    void TestOpened(std::unique_ptr<session::TTestSession> test, const OpenedTest& shown) override;
+    void TestStarted() override;
+    void EndTestAfterResults() override;
+    QWidget* ResultsPanel() override;
 
     // True once the window has been closed: the program is ending, and a
     // handler that comes back from a message must not start anything new.
@@ -224,15 +243,32 @@ private:
     void scheduleTick();
     // Stage 2 of every navigation handler: save the answer shown, move,
     // show the stored answer.
-    enum class Move { First, Prior, Next, Last };
-    void SaveMoveRestore(Move move);
+    void SaveMoveRestore(session::Move move);
     void checkOnly(QCheckBox* box);
+    // Names the answer controls and the panel by the question shown and
+    // reads the question out (HlavniAccessible.cpp).
+    void setUpAccessibility();
+    void questionShown();
+    bool testRunning() const;
+    QFrame* panelOf(results::TestType type) const;
+    // The answer the capture controls hold, and the stored answer shown in
+    // them without running the capture handlers or moving the focus.
+    session::ScreenAnswer screenAnswer() const;
+    void showStoredAnswer();
+    // Stores the answer on screen, scores the test and writes the results
+    // dialog's figures; false when the Results command found a question
+    // unanswered (after telling the user and going back to question 1).
+    bool EvaluateTest(results::EvalMode mode);
+    void unansweredProcedure();
 
     data::TDataModule1* m_dm = nullptr;
     TSoundCue m_sound;
     bool m_tickPending = false;
     bool m_closing = false;
     IRandom* m_random = nullptr;
+    std::unique_ptr<session::TTestSession> m_session;
+    // Where the keyboard goes back when the menu shown by F10 closes.
+    QPointer<QWidget> m_menuReturn;
 };
 
 extern THlavniDialog* HlavniDialog;

@@ -1,26 +1,42 @@
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
+#include "app/DataFolder.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
 #include "app/TestSplash.h"
+#include "assistant/BalloonMath.h"
 #include "data/Data.h"
 #include "platform/ErrorReport.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
+#include "session/WorkFolder.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 namespace vedomec {
 
-int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& shown)
+int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& shown, const TStartSettings& start)
 {
     // 1. One copy only; a second one ends silently.
     SingleInstance single(QStringLiteral("THlavniDialog"), QStringLiteral("Vedomec 2001"));
     if (!single.claim())
         return 0;
 
+    // The data folder an option or a setting names is used as it is, and
+    // one that cannot be used stops the start: running on another folder
+    // would show a pupil other tests and keep his answers where nobody
+    // looks for them.
+    const TDataFolderChoice folder =
+        chooseDataFolder(start.settings.value(Setting::DataFolder), start.problems, TAppPath::sampleFolder());
+    if (!folder.folder.isEmpty())
+        TAppPath::setOverride(folder.folder);
+
     setDefaultSoundPlayer(qtSoundPlayer());
+    // Working copies of tests that a killed or crashed copy of this user
+    // left behind go before anybody could mistake them for his own.
+    session::TWorkFolder::clearOrphans();
 
     // 2. The splash, painted at once.
     auto* splash = new TSplashDialog;
@@ -42,7 +58,8 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     // 4.-10. The data module, the main window and the dialogs, in this order.
     step(0);
     auto* dataModule = new data::TDataModule1(appFolder);
-    guarded([dataModule] { dataModule->DataModule1Create(); });
+    if (folder.problem.isEmpty())
+        guarded([dataModule] { dataModule->DataModule1Create(); });
     step(59);
     auto* mainWindow = new THlavniDialog(dataModule);
     step(118);
@@ -66,10 +83,24 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();
     mainWindow->activateWindow();
-    if (shown)
-        QTimer::singleShot(0, mainWindow, [mainWindow, shown] { shown(mainWindow); });
+    int exitCode = 0;
+    QTimer::singleShot(0, mainWindow, [mainWindow, &shown, &folder, &exitCode] {
+        // The window may close while a message waits.
+        const QPointer<THlavniDialog> window = mainWindow;
+        if (!folder.problem.isEmpty()) {
+            exitCode = 1;
+            window->UserMessage(folder.problem, mtError, mbOK);
+            if (window)
+                window->close();
+            return;
+        }
+        if (!folder.notice.isEmpty())
+            window->UserMessage(folder.notice, mtInformation, mbOK);
+        if (window && shown)
+            shown(window);
+    });
     app.exec();
-    return 0;
+    return exitCode;
 }
 
 } // namespace vedomec

@@ -1,5 +1,7 @@
 #include "assistant/HelpBook.h"
 
+#include "controls/Accessible.h"
+
 #include "assistant/HelpMath.h"
 #include "assistant/RichText.h"
 #include "platform/Errors.h"
@@ -382,9 +384,11 @@ void THelpWin::loadRTF(const QByteArray& rtf)
 void THelpWin::popup()
 {
     s_current = this;
+    describeForReaders();
     show();
     raise();
     activateWindow();
+    controls::Announce(this);
     emit opened(m_control);
 }
 

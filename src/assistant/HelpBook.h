@@ -188,6 +188,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Names the popup by the heading of its text for a screen reader
+    // (BalloonAccessible.cpp).
+    void describeForReaders();
+
     // Closed by the user's own hand: the dialog gets the keyboard back.
     void dismiss();
 

@@ -1,6 +1,7 @@
 #include "oaBaloon.h"
 
 #include "BalloonParts.h"
+#include "controls/Accessible.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -33,6 +34,7 @@ TAssistantBalloon::TAssistantBalloon(TBalloonOptions* options, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_options(options)
 {
+    controls::InstallAccessibility();
     setObjectName(QStringLiteral("AssistantBalloon"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground, false);
@@ -272,6 +274,7 @@ void TAssistantBalloon::relayout()
     if (m_zoomStage == 0 || m_zoomStage == 3)
         applyMask(m_shape);
     update();
+    updateAccessibility();
 }
 
 QSize TAssistantBalloon::layoutMessageMode(const QFont& font)
@@ -640,6 +643,8 @@ void TAssistantBalloon::zoomStep()
     m_zoomPanel->hide();
     applyMask(m_shape);
     raise();
+    // Read out before the keyboard lands on its button, which is read next.
+    announce();
     takeKeyboard();
     if (m_content.timeoutMs > 0 && (m_content.mode == bmSpeech || m_content.mode == bmThought))
         m_autoClose.start(m_content.timeoutMs);

@@ -327,6 +327,11 @@ private:
     QAbstractButton* topicButton(int index);
     QRect desktopRect() const;
     void applyMask(const QRegion& r);
+    // What a screen reader is told (BalloonAccessible.cpp): the balloon's
+    // role, name and description follow what it shows, and it is read out
+    // as it appears, and again when its text changes while it is shown.
+    void updateAccessibility();
+    void announce();
 
     TBalloonOptions* m_options;
     Content m_content;
@@ -371,6 +376,7 @@ private:
     int m_buttonWidth = 0;
     bool m_awaiting = false;
     bool m_stayOnTop = true;
+    QString m_announced;
 };
 
 } // namespace vedomec

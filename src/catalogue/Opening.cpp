@@ -1,40 +1,17 @@
 // The open action of the open-test dialog: checks the chosen catalogue row,
-// opens its question table and turns the main window into a running test.
-#include "app/AppPath.h"
-#include "app/Hlavni.h"
+// opens its test as a session and hands it to the main window.
 #include "assistant/oaAssist.h"
 #include "catalogue/AllowedTime.h"
 #include "catalogue/Otevrit.h"
 #include "controls/DBControls.h"
-#include "controls/Edit97.h"
-#include "controls/ToolbarButton97.h"
 #include "data/Data.h"
-#include "data/Locks.h"
 #include "data/Table.h"
+#include "platform/AppPath.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileSystem.h"
-#include "results/TimeCounter.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QFileInfo>
-#include <QFrame>
-#include <QLabel>
+#include "session/TestSession.h"
 
 namespace vedomec {
-
-namespace {
-
-// What one test type uses in the main window.
-struct TypeBinding {
-    data::TTable* table = nullptr;
-    data::TDataSource* source = nullptr;
-    QFrame* panel = nullptr;
-    QWidget* firstControl = nullptr;
-    QCheckBox* firstBox = nullptr; // nullptr for the fill-in edit
-};
-
-} // namespace
 
 void TOtevritDialog::message(const QString& text, int type)
 {
@@ -69,103 +46,42 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
         return;
     }
 
-    THlavniDialog* w = m_main;
-    if (!w || !m_dm)
+    ITestHost* host = m_main;
+    if (!host || !m_dm)
         return;
     const QString type = DBEdit3->Text();
-    TypeBinding b;
-    if (type == QLatin1String("A"))
-        b = {m_dm->Table1, m_dm->DataSource1, w->TestA, w->RadioButton1, w->RadioButton1};
-    else if (type == QLatin1String("B"))
-        b = {m_dm->Table2, m_dm->DataSource2, w->TestB, w->RadioButton5, w->RadioButton5};
-    else if (type == QLatin1String("C"))
-        b = {m_dm->Table3, m_dm->DataSource3, w->TestC, w->Edit971, nullptr};
-    else {
+    data::TTable* table = nullptr;
+    results::TestType testType = results::TestType::A;
+    if (type == QLatin1String("A")) {
+        table = m_dm->Table1;
+    } else if (type == QLatin1String("B")) {
+        table = m_dm->Table2;
+        testType = results::TestType::B;
+    } else if (type == QLatin1String("C")) {
+        table = m_dm->Table3;
+        testType = results::TestType::C;
+    } else {
         // No table object serves such a row; refuse it before anything changes.
         message(QStringLiteral("Neznámý typ testu!"), mtError);
         return;
     }
 
-    // Open and read the question table first: a damaged file or a wrong
-    // layout ends the action here, with the main window as it was and this
-    // dialog still open.
-    // The table holds the test for this program until it is closed again; a
-    // test another copy sharing the folder has open is refused here.
-    QString cas1, cas2, cas3;
-    int rows = 0;
-    b.table->Close();
-    try {
-        b.table->SetDatabaseName(QFileInfo(file).absolutePath());
-        b.table->SetTableName(QFileInfo(file).fileName());
-        b.table->Open();
-        b.table->First();
-        cas1 = b.table->FieldAsString(QStringLiteral("CAS1"));
-        cas2 = b.table->FieldAsString(QStringLiteral("CAS2"));
-        cas3 = b.table->FieldAsString(QStringLiteral("CAS3"));
-        rows = b.table->RecordCount();
-    } catch (const data::ETableInUse&) {
-        b.table->Close();
-        message(QStringLiteral("Tento test má právě otevřený někdo jiný. Vyberte si prosím jiný test."), mtInformation);
-        return;
-    } catch (...) {
-        b.table->Close();
-        throw;
-    }
-
-    // The main window, common part.
-    w->Cislo->setText(QStringLiteral("1"));
-    w->Cislo->setVisible(true);
-    w->ToolbarButton971->setEnabled(false);
-    w->ToolbarButton972->setEnabled(true);
-    w->ToolbarButton974->setEnabled(false);
-    w->ToolbarButton975->setEnabled(true);
-    w->T1->setEnabled(false);
-    w->T2->setEnabled(false);
-    w->T3->setEnabled(true);
-    w->T4->setEnabled(true);
-    w->Label5->setText(DBEdit4->Text() + QStringLiteral(" - ") + DBEdit5->Text());
-    w->Label5->setVisible(true);
-
-    // The type part.
-    w->Cas1->setText(AllowedTimeText(cas1, cas2, cas3));
-    if (b.firstBox) {
-        QCheckBox* const boxes[] = {w->RadioButton1, w->RadioButton2, w->RadioButton3, w->RadioButton4};
-        QCheckBox* const yesNo[] = {w->RadioButton5, w->RadioButton6};
-        if (b.panel == w->TestA)
-            for (QCheckBox* box : boxes)
-                box->setChecked(false);
-        else
-            for (QCheckBox* box : yesNo)
-                box->setChecked(false);
-    } else {
-        w->Edit971->setText(QString());
-    }
-    // Exactly one answer panel is visible while a test is open.
-    for (QFrame* panel : {w->TestA, w->TestB, w->TestC})
-        if (panel != b.panel)
-            panel->setVisible(false);
-    b.panel->setVisible(true);
+    // The test is opened and read first: a damaged file or a wrong layout
+    // ends the action here, with the main window as it was and this dialog
+    // still open.  A test another copy of the program has open is taken on a
+    // working copy of this pupil's own.
+    auto test = std::make_unique<session::TTestSession>(table, testType);
+    test->Open(file);
+    const OpenedTest shown {DBEdit4->Text() + QStringLiteral(" - ") + DBEdit5->Text(),
+                            AllowedTimeText(table->FieldAsString(QStringLiteral("CAS1")),
+                                            table->FieldAsString(QStringLiteral("CAS2")),
+                                            table->FieldAsString(QStringLiteral("CAS3")))};
+    host->TestOpened(std::move(test), shown);
 
     // Closing runs the close handler at once: the catalogue is closed and the
     // main window enabled, so it can take the focus next.
     close();
-    if (!w->isActiveWindow() && w->isVisible()) {
-        w->activateWindow();
-        // The focus below must arrive now, not with a later activation that
-        // would mark the first answer after it was cleared.
-        QApplication::setActiveWindow(w);
-    }
-    b.firstControl->setFocus(Qt::OtherFocusReason);
-    if (b.firstBox)
-        b.firstBox->setChecked(false);
-
-    w->Label10->setText(QString::number(rows));
-    w->BindAuthorLines(b.source);
-    w->TimeCounter1->Reset();
-    w->TimeCounter1->Start();
-    w->Cas->setText(TTimeCounter::formatElapsed(0));
-    w->K1->setText(QStringLiteral("1"));
-    w->Panel4->setVisible(false);
+    host->TestStarted();
 }
 
 } // namespace vedomec

@@ -1,8 +1,7 @@
 #include "catalogue/Otevrit.h"
 #include "controls/Fonts.h"
 
-#include "app/DialogHelp.h"
-#include "app/Hlavni.h"
+#include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "catalogue/TreeFill.h"
 #include "controls/CaptionButton.h"
@@ -33,9 +32,9 @@ QFont buttonFont()
 
 } // namespace
 
-TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
-    : TToolDialog(main)
-    , m_main(main)
+TOtevritDialog::TOtevritDialog(ITestHost* host, data::TDataModule1* dm)
+    : TToolDialog(host ? host->HostWindow() : nullptr)
+    , m_main(host)
     , m_dm(dm)
 {
     setObjectName(QStringLiteral("OtevritDialog"));
@@ -107,6 +106,7 @@ TOtevritDialog::TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm)
                        static_cast<QWidget*>(Button2)})
         w->installEventFilter(this);
     TreeView1->viewport()->installEventFilter(this);
+    setUpAccessibility();
 
     OtevritDialog = this;
 }

@@ -3,6 +3,7 @@
 // choosing a test and pressing "Otevřít" (or double-clicking it) opens it in
 // the main window.
 #include "catalogue/CatalogueTree.h"
+#include "catalogue/TestHost.h"
 #include "controls/ToolDialog.h"
 
 #include <QStringList>
@@ -13,7 +14,6 @@ class QTreeWidgetItem;
 
 namespace vedomec {
 
-class THlavniDialog;
 class THelpBook;
 class TDBEdit;
 namespace data {
@@ -32,7 +32,7 @@ public:
     static constexpr int kClientWidth = 298;
     static constexpr int kClientHeight = 240;
 
-    TOtevritDialog(THlavniDialog* main, data::TDataModule1* dm);
+    TOtevritDialog(ITestHost* host, data::TDataModule1* dm);
     ~TOtevritDialog() override;
 
     QTreeWidget* TreeView1 = nullptr;
@@ -83,8 +83,10 @@ private:
     // The open action; a double click with nothing chosen does nothing.
     void OpenSelectedTest(bool doubleClick);
     void message(const QString& text, int type);
+    // What a screen reader hears of the tree (OtevritAccessible.cpp).
+    void setUpAccessibility();
 
-    THlavniDialog* m_main;
+    ITestHost* m_main;
     data::TDataModule1* m_dm;
     QStringList m_fieldList;
     catalogue::TCatalogueTree m_tree;

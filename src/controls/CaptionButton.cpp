@@ -1,5 +1,7 @@
 #include "controls/CaptionButton.h"
 
+#include "controls/Accessible.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -23,6 +25,7 @@ TCaptionButton::TCaptionButton(QWidget* owner)
     : QObject(owner)
     , m_owner(owner)
 {
+    InstallAccessibility();
     const StyleTitleMetrics m = StyleTitleMetrics::of(owner);
     m_left = 4 * m.captionButtonWidth + 4;
     m_top = m.sizingFrame + 2;
@@ -117,6 +120,17 @@ void TCaptionButton::setToggle(bool on)
 {
     m_toggle = on;
     redraw();
+}
+
+void TCaptionButton::Click()
+{
+    m_down = m_toggle ? !m_down : true;
+    const bool click = m_down;
+    if (!m_toggle)
+        m_down = false;
+    redraw();
+    if (click)
+        emit OnClick(this);
 }
 
 void TCaptionButton::setStandard(TStandardButton s)

@@ -82,6 +82,10 @@ public:
     TStandardButton Standard() const { return m_standard; }
     void setStandard(TStandardButton s);
 
+    // A click that comes from elsewhere than the mouse (a screen reader
+    // pressing the button): as a press and a release on it.
+    void Click();
+
     QWidget* Owner() const { return m_owner; }
     // The button's rectangle in the owner's window coordinates.
     QRect ButtonRect() const;

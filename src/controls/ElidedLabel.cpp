@@ -1,5 +1,7 @@
 #include "controls/ElidedLabel.h"
 
+#include "controls/Accessible.h"
+
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -10,6 +12,7 @@ namespace vedomec {
 TElidedLabel::TElidedLabel(QWidget* parent)
     : QLabel(parent)
 {
+    controls::InstallAccessibility();
     // What these labels show is data (titles, names), never markup.
     setTextFormat(Qt::PlainText);
 }

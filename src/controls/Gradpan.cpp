@@ -1,5 +1,7 @@
 #include "controls/Gradpan.h"
 
+#include "controls/Accessible.h"
+
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPainter>
@@ -34,6 +36,7 @@ TGradPan::TGradPan(QWidget* parent)
     : QWidget(parent)
     , m_bitmap(defaultBitmap())
 {
+    InstallAccessibility();
     // The whole client area is painted on every paint.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -1,5 +1,6 @@
 #include "controls/ToolDialog.h"
 
+#include "controls/Accessible.h"
 #include "controls/CaptionButton.h"
 #include "controls/Gradpan.h"
 
@@ -81,6 +82,7 @@ TToolDialog::TToolDialog(QWidget* mainWindow)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_mainWindow(mainWindow)
 {
+    InstallAccessibility();
     m_titleBar = new TitleBar(this);
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("ClientArea"));
@@ -319,6 +321,12 @@ TGradPan* CreateLeftStrip(QWidget* parent, DialogIcon icon, const QRect& geometr
     image->setObjectName(QStringLiteral("Image1"));
     image->setGeometry(x + 2, x + 2, 32, 32);
     image->setPixmap(DialogIconPixmap(icon));
+    switch (icon) {
+    case DialogIcon::Folder: image->setAccessibleName(QStringLiteral("Složka")); break;
+    case DialogIcon::Import: image->setAccessibleName(QStringLiteral("Import")); break;
+    case DialogIcon::IdCard: image->setAccessibleName(QStringLiteral("Průkaz")); break;
+    case DialogIcon::Chart: image->setAccessibleName(QStringLiteral("Graf")); break;
+    }
     return strip;
 }
 

@@ -87,7 +87,8 @@ TDataModule1::TDataModule1(const QString& appFolder, QObject* parent)
     Table2->SetFieldDefs(layoutB());
     Table3->SetFieldDefs(layoutC());
     // The question table of the running test belongs to this program until
-    // the test ends: another copy sharing the folder cannot take it too.
+    // the test ends: another copy sharing the folder takes that test on a
+    // working copy of its own.
     for (TTable* t : {Table1, Table2, Table3})
         t->SetHeld(true);
     // What a teacher imported is flushed to the disk before it counts.

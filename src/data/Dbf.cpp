@@ -1,5 +1,6 @@
 #include "data/Dbf.h"
 
+#include "data/CodePage.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -61,10 +62,11 @@ void stampDate(char* header)
     header[3] = char(today.day());
 }
 
-// Parses the decimal text of a number field: blanks around, an optional
-// sign, digits, an optional fraction (dropped).  False for anything else,
-// such as the "****" dBASE writes when a value overflowed its field.
-bool parseWhole(const char* p, int len, qint64* out)
+// The decimal text of a whole-number field, every digit kept: blanks
+// around, an optional sign, digits, an optional fraction (dropped).  Empty
+// for anything else, such as the "****" dBASE writes when a value overflowed
+// its field.
+QString wholeNumberText(const char* p, int len)
 {
     int i = 0;
     while (i < len && (p[i] == ' ' || p[i] == '\0'))
@@ -72,30 +74,29 @@ bool parseWhole(const char* p, int len, qint64* out)
     int end = len;
     while (end > i && (p[end - 1] == ' ' || p[end - 1] == '\0'))
         --end;
-    if (i == end)
-        return false;
     bool negative = false;
-    if (p[i] == '-' || p[i] == '+') {
+    if (i < end && (p[i] == '-' || p[i] == '+')) {
         negative = p[i] == '-';
         ++i;
     }
-    qint64 v = 0;
-    int digits = 0;
-    while (i < end && p[i] >= '0' && p[i] <= '9') {
-        if (v < (qint64(1) << 50))
-            v = v * 10 + (p[i] - '0');
+    const int digitsFrom = i;
+    while (i < end && p[i] >= '0' && p[i] <= '9')
         ++i;
-        ++digits;
-    }
+    const int digitsEnd = i;
     if (i < end && p[i] == '.') {
         ++i;
         while (i < end && p[i] >= '0' && p[i] <= '9')
             ++i;
     }
-    if (i != end || digits == 0)
-        return false;
-    *out = negative ? -v : v;
-    return true;
+    if (i != end || digitsEnd == digitsFrom)
+        return QString();
+    int first = digitsFrom;
+    while (first + 1 < digitsEnd && p[first] == '0')
+        ++first;
+    QString text = QString::fromLatin1(p + first, digitsEnd - first);
+    if (negative && text != QLatin1String("0"))
+        text.prepend(u'-');
+    return text;
 }
 
 } // namespace
@@ -150,14 +151,17 @@ void DbfFile::parse()
     const uint32_t count = le32(h + 4);
     const int headerLength = le16(h + 8);
     const int recordLength = le16(h + 10);
-    if (headerLength < 32 + 32 + 1)
-        damaged(m_path, QStringLiteral("header length %1 leaves no room for fields").arg(headerLength));
+    // A table may have no fields at all: the header is then its 32 bytes and
+    // the terminator, and each record its deletion flag.
+    if (headerLength < 32 + 1)
+        damaged(m_path, QStringLiteral("header length %1 is too small").arg(headerLength));
     if (headerLength > size)
         damaged(m_path, QStringLiteral("header length %1 is beyond the end of the file (%2 bytes)")
                             .arg(headerLength)
                             .arg(size));
-    if (recordLength < 2)
+    if (recordLength < 1)
         damaged(m_path, QStringLiteral("record length %1 is too small").arg(recordLength));
+    const CodePage* codePage = CodePage::forLanguageDriver(uint8_t(h[29]));
 
     std::vector<DbfField> fields;
     m_duplicateField.clear();
@@ -187,6 +191,7 @@ void DbfFile::parse()
         f.type = d[11];
         f.length = uint8_t(d[16]);
         f.decimals = uint8_t(d[17]);
+        f.codePage = codePage;
         const uint8_t t = uint8_t(f.type);
         if (!((t >= 'A' && t <= 'Z') || t == '@' || t == '+' || t == '0'))
             damaged(m_path, QStringLiteral("field '%1' has an invalid type").arg(f.name));
@@ -209,8 +214,6 @@ void DbfFile::parse()
     }
     if (!terminated)
         damaged(m_path, QStringLiteral("the field descriptors are not terminated"));
-    if (fields.empty())
-        damaged(m_path, QStringLiteral("the table has no fields"));
     if (offset != recordLength)
         damaged(m_path, QStringLiteral("record length %1 disagrees with the fields (%2)").arg(recordLength).arg(offset));
 
@@ -226,6 +229,7 @@ void DbfFile::parse()
     m_recordLength = recordLength;
     m_count = count;
     m_fields = std::move(fields);
+    m_codePage = codePage;
 }
 
 void DbfFile::create(const QString& path, const std::vector<DbfFieldSpec>& fields, bool productionIndex)
@@ -299,6 +303,16 @@ int DbfFile::recordLength() const { return m_recordLength; }
 uint32_t DbfFile::recordCount() const { return m_count; }
 const std::vector<DbfField>& DbfFile::fields() const { return m_fields; }
 
+uint32_t DbfFile::recordsInFile() const
+{
+    qint64 data = image().size() - m_headerLength;
+    // The end-of-file marker is no record, even where records are one byte.
+    if (data > qint64(m_count) * m_recordLength && image().endsWith(char(0x1A)))
+        --data;
+    const qint64 held = data / m_recordLength;
+    return uint32_t(std::clamp<qint64>(held, 0, 0xFFFFFFFF));
+}
+
 int DbfFile::fieldIndex(const QString& name) const
 {
     for (size_t i = 0; i < m_fields.size(); ++i)
@@ -312,7 +326,7 @@ std::vector<MdxFieldRef> DbfFile::mdxFields() const
     std::vector<MdxFieldRef> out;
     out.reserve(m_fields.size());
     for (const DbfField& f : m_fields)
-        out.push_back(MdxFieldRef{f.name, f.type, f.offset, f.length});
+        out.push_back(MdxFieldRef{f.name, f.type, f.offset, f.length, f.codePage});
     return out;
 }
 
@@ -402,15 +416,11 @@ QString DbfFile::readField(const DbfField& f, const char* record)
     switch (f.type) {
     case 'N':
     case 'F': {
-        if (f.decimals == 0) {
-            qint64 v = 0;
-            // Whole numbers come back as the value itself; the files this
-            // program uses hold 16-bit values only, and a larger value is
-            // shown as stored rather than wrapped around.
-            if (!parseWhole(p, f.length, &v))
-                return QString();
-            return QString::number(v);
-        }
+        // Whole numbers come back as the value itself; the files this
+        // program uses hold 16-bit values only, and a larger value is shown
+        // as stored, every digit of it, rather than wrapped around.
+        if (f.decimals == 0)
+            return wholeNumberText(p, f.length);
         int i = 0, end = f.length;
         while (i < end && p[i] == ' ')
             ++i;
@@ -428,7 +438,7 @@ QString DbfFile::readField(const DbfField& f, const char* record)
         int end = f.length;
         while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\0'))
             --end;
-        return cp1250ToUnicode(p, end);
+        return decodeText(f.codePage, p, end);
     }
     }
 }
@@ -473,7 +483,7 @@ void DbfFile::writeField(const DbfField& f, char* record, const QString& text)
         std::memcpy(p + f.length - digits.size(), digits.constData(), size_t(digits.size()));
         return;
     }
-    const QByteArray bytes = unicodeToCp1250(text);
+    const QByteArray bytes = encodeText(f.codePage, text);
     const int n = int(std::min<qsizetype>(bytes.size(), f.length));
     std::memcpy(p, bytes.constData(), size_t(n));
     std::memset(p + n, ' ', size_t(f.length - n));

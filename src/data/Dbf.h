@@ -18,12 +18,15 @@
 
 namespace vedomec::data {
 
+class CodePage;
+
 struct DbfField {
     QString name;      // as stored in the descriptor (normally upper case)
     char type = 'C';   // dBASE field type letter
     int offset = 0;    // byte offset inside the record; the deletion flag is byte 0
     int length = 0;
     int decimals = 0;
+    const CodePage* codePage = nullptr; // the table's, for text; nullptr: Windows-1250
 };
 
 // A field of a table to be created.
@@ -64,9 +67,15 @@ public:
     uint8_t version() const;
     bool hasProductionIndex() const;
     uint8_t languageDriver() const;
+    // The code page its text is in: the one the language driver names, or
+    // nullptr for Windows-1250 (CodePage.h).
+    const CodePage* codePage() const { return m_codePage; }
     int headerLength() const;
     int recordLength() const;
     uint32_t recordCount() const; // physical records, deleted ones included
+    // Whole records the file holds after the header (a trailing end-of-file
+    // marker aside): more than recordCount() when the header counts too few.
+    uint32_t recordsInFile() const;
 
     const std::vector<DbfField>& fields() const;
     int fieldIndex(const QString& name) const; // without regard to case, the first; -1 when none
@@ -87,7 +96,8 @@ public:
     // the header's record count and date.  Returns the new record number.
     uint32_t appendRecord(const char* data);
 
-    // Field values as text (see Table.h for the rules).
+    // Field values as text (see Table.h for the rules; a whole number keeps
+    // every digit it has).
     static QString readField(const DbfField& f, const char* record);
     // Encodes `text` into the field; throws EDatabaseError for a number
     // field given something that is not a 16-bit whole number.
@@ -108,6 +118,7 @@ private:
     uint32_t m_count = 0;
     std::vector<DbfField> m_fields;
     QString m_duplicateField;
+    const CodePage* m_codePage = nullptr;
 };
 
 // Creates an empty table and, when tags are given, its production index

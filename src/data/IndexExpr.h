@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,12 +13,15 @@
 
 namespace vedomec::data {
 
+class CodePage;
+
 // A field of the table as the expressions need it.
 struct MdxFieldRef {
     QString name;        // as in the .DBF descriptor
     char type = 'C';     // dBASE field type
     int offset = 0;      // byte offset inside the record (after the deletion flag byte, i.e. record[offset])
     int length = 0;
+    const CodePage* codePage = nullptr; // the table's text; nullptr: Windows-1250
 };
 
 namespace mdxkey {
@@ -86,6 +91,7 @@ private:
     };
     std::vector<Part> m_parts;
     char m_type = 'C';
+    const std::array<unsigned char, 256>* m_upper = nullptr; // UPPER() in the table's code page
 };
 
 // The FOR clause of a tag: which records the tag holds.

@@ -86,6 +86,10 @@ public:
     char keyType(int tag) const;          // 'C', 'N' (numeric) or 'D' (date)
     QString tagForClause(int tag) const;  // empty when the tag has none
     bool tagUnique(int tag) const;        // each key once
+    // The tag's header contradicts itself: the key format's bit calls it
+    // unique, its unique flag does not.  Other dBASE programs go by the flag,
+    // and so does tagUnique().
+    bool tagUniqueBitOnly(int tag) const;
     bool tagDescending(int tag) const;    // walked from the greatest key
     // Order of two keys of the tag (padded or cut to its key length) as the
     // tag keeps them: negative, 0 or positive.

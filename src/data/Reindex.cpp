@@ -10,10 +10,69 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 
 namespace vedomec::data {
 
-QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& known)
+namespace {
+
+// Whether the records from `from` + 1 to `to` look like records: a deletion
+// flag, and in every field what its type allows; and nothing follows them
+// but the end-of-file marker.
+bool recordsIntact(const DbfFile& dbf, uint32_t from, uint32_t to)
+{
+    const qint64 end = qint64(dbf.headerLength()) + qint64(to) * dbf.recordLength();
+    const QByteArray& bytes = dbf.file().bytes();
+    if (bytes.size() - end > 1 || (bytes.size() - end == 1 && bytes.at(end) != char(0x1A)))
+        return false;
+    const auto all = [](const char* p, int n, const char* allowed) {
+        for (int i = 0; i < n; ++i)
+            if (p[i] == '\0' || !std::strchr(allowed, p[i]))
+                return false;
+        return true;
+    };
+    for (uint32_t r = from; r < to; ++r) {
+        const char* rec = bytes.constData() + dbf.headerLength() + qint64(r) * dbf.recordLength();
+        if (rec[0] != ' ' && rec[0] != '*')
+            return false;
+        for (const DbfField& f : dbf.fields()) {
+            const char* p = rec + f.offset;
+            bool ok = true;
+            switch (f.type) {
+            case 'N':
+            case 'F': ok = all(p, f.length, " +-.0123456789eE*"); break;
+            case 'D': ok = all(p, f.length, " 0123456789"); break;
+            case 'L': ok = all(p, f.length, " ?YyNnTtFf"); break;
+            case 'M': ok = all(p, f.length, " 0123456789"); break;
+            default: break;
+            }
+            if (!ok)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Sets the header's record count, as one change through the journal.
+void restoreRecordCount(DbfFile& dbf, uint32_t count, TableJournal* journal, const QString& dbfPath)
+{
+    char bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((count >> (8 * i)) & 0xFF);
+    TableFile& file = dbf.file();
+    file.beginChange();
+    file.write(4, bytes, 4);
+    CommitOptions options;
+    options.sync = true;
+    options.allowDirect = false;
+    options.tableName = dbfPath;
+    commitChange(journal, &file, nullptr, options);
+    dbf.reparse();
+}
+
+} // namespace
+
+QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& known, QStringList* notes)
 {
     const QFileInfo info(dbfPath);
     std::unique_ptr<TableFile> dbfFile = TableFile::open(dbfPath, true, TableFile::Kind::Table);
@@ -44,6 +103,23 @@ QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagS
     const std::unique_ptr<DbfFile> dbf = DbfFile::fromFile(std::move(dbfFile));
     if (!dbf->hasProductionIndex())
         throw EDatabaseError(QStringLiteral("Table '%1' has no production index").arg(dbfPath));
+    // An index of the counted rows would leave out rows the file holds.
+    if (dbf->recordsInFile() > dbf->recordCount()) {
+        const uint32_t counted = dbf->recordCount(), held = dbf->recordsInFile();
+        if (!recordsIntact(*dbf, counted, held))
+            throw EDatabaseError(QStringLiteral("Table '%1': its header counts %2 records, but the file holds %3; the "
+                                                "records beyond the count are not whole, so the index is not rebuilt "
+                                                "and nothing is changed")
+                                     .arg(dbfPath)
+                                     .arg(counted)
+                                     .arg(held));
+        restoreRecordCount(*dbf, held, journal.get(), dbfPath);
+        if (notes)
+            *notes << QStringLiteral("the header counted %1 records, but the file holds %2 whole ones; the count is "
+                                     "restored to %2")
+                          .arg(counted)
+                          .arg(held);
+    }
 
     std::vector<MdxTagSpec> specs;
     if (hadIndex) {

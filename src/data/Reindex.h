@@ -3,6 +3,7 @@
 #include "data/Mdx.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -19,6 +20,11 @@ namespace vedomec::data {
 // table open read the new index before their next operation.  Returns the
 // path the old index was moved to, empty when there was none.  Throws
 // EDatabaseError; the files are then as they were.
-QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& known = {});
+// A table whose header counts fewer records than the file holds would get
+// an index that leaves rows out: when every record beyond the count is
+// whole, the count is restored first (one change through the journal, told
+// in `notes`), otherwise the rebuild is refused, naming both counts.
+QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagSpec>& known = {},
+                               QStringList* notes = nullptr);
 
 } // namespace vedomec::data

@@ -8,6 +8,8 @@
 // (TableFile.h), made under an exclusive byte-range lock (Locks.h); before
 // each operation the cursor notices a change another program made and
 // reloads its image of the files.
+#include "data/TableFile.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -49,9 +51,10 @@ public:
     const QList<FieldDef>& FieldDefs() const;
     // Held tables belong to this program while they are open: Open refuses a
     // table another program holds (ETableInUse) and keeps every other
-    // program's change out until Close.  The question table of the running
-    // test is held, so two copies never take one test at once.  Only while
-    // closed.
+    // program's change out until Close; others may still read it between two
+    // changes (readTableImage).  The question table of the running test is
+    // held: only one copy answers in it, the others take the test on a copy
+    // of their own.  Only while closed.
     void SetHeld(bool held);
     bool Held() const;
     // Flush every change to the disk before Post returns, so that a power
@@ -93,9 +96,19 @@ public:
     void SetFieldAsString(const QString& name, const QString& value);
     void Post();
     void Cancel();
-    // Marks the current row deleted and takes its keys out of the index, as
-    // one change; the cursor moves on to the next row (or the one before).
+    // Marks the current row deleted, as one change; the cursor moves on to
+    // the next row (or the one before).  Its keys stay in the index, as in
+    // every dBASE program until the table is packed: a walk passes over them.
     void Delete();
+
+    // The last change this cursor wrote to the files (a Post, a Delete).
+    WrittenChange LastChange() const;
+    // Takes back a change made to this table (LastChange(), also of an
+    // earlier opening), as one change of its own, so the files are again
+    // what they were before it: only while the files still hold what that
+    // change wrote, its bytes and the files' sizes; otherwise nothing changes
+    // and false comes back.  The cursor goes to the first row.
+    bool TakeBack(const WrittenChange& change);
 
     // 8. The rows a scan visits: the live rows, or those the selected tag holds.
     int RecordCount() const;

@@ -1,18 +1,15 @@
 #include "data/TableFile.h"
 
-#include "data/Locks.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <atomic>
 #include <ctime>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,85 +17,14 @@ namespace vedomec::data {
 
 namespace {
 
-// The journal's header; the change record follows it at kRecordStart.
-//    0  magic
-//    8  count of changes (the word other programs watch)
-//   16  state: 0 idle, 1 an unfinished change is recorded, 2 a change that
-//       failed and is to be undone whatever reached the files
-//   20  number of files (2: the .DBF and the .MDX)
-//   24  length of the record's entries
-//   32  checksum of the entries
-//   40  sizes of the two files before the change
-//   56  sizes of the two files after it
-//   72  checksum of the header (magic and bytes 20-71)
-constexpr char kMagic[8] = {'V', 'D', 'J', 'O', 'U', 'R', 'N', '1'};
-constexpr int kCounterAt = 8;
-constexpr int kStateAt = 16;
-constexpr int kFilesAt = 20;
-constexpr int kLengthAt = 24;
-constexpr int kEntriesSumAt = 32;
-constexpr int kBeforeAt = 40;
-constexpr int kAfterAt = 56;
-constexpr int kHeaderSumAt = 72;
-constexpr qint64 kRecordStart = 80;
-constexpr quint32 kAbandoned = 2;
-constexpr qint64 kMappedBytes = 4096;
-constexpr qint64 kMaxRecord = qint64(1) << 30;
-constexpr quint64 kNoFile = ~quint64(0);
-// Every program that has the table open holds this byte of the journal
-// shared, so none deletes the journal under another.
-constexpr qint64 kPresenceByte = 0x7FFFFFF0;
-// An entry: file (4), kind (4), offset (8), length (8), checksum (8), then
-// for an original its bytes padded to 8.
-constexpr int kEntryHead = 32;
-enum EntryKind : quint32 { kOriginal = 0, kNewBytes = 1 };
-
-void put32(char* p, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = char((v >> (8 * i)) & 0xFF);
-}
-void put64(char* p, quint64 v)
-{
-    for (int i = 0; i < 8; ++i)
-        p[i] = char((v >> (8 * i)) & 0xFF);
-}
-quint32 get32(const char* p)
-{
-    quint32 v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= quint32(quint8(p[i])) << (8 * i);
-    return v;
-}
-quint64 get64(const char* p)
-{
-    quint64 v = 0;
-    for (int i = 0; i < 8; ++i)
-        v |= quint64(quint8(p[i])) << (8 * i);
-    return v;
-}
-
 QString systemText(int e)
 {
     return QString::fromLocal8Bit(std::strerror(e));
 }
 
-qint64 memoryPage()
-{
-    static const qint64 page = [] {
-        const long p = ::sysconf(_SC_PAGESIZE);
-        return p > 0 ? qint64(p) : qint64(4096);
-    }();
-    return page;
-}
+} // namespace
 
-quint64 headerChecksum(const char* header)
-{
-    char buf[8 + kHeaderSumAt - kFilesAt];
-    std::memcpy(buf, header, 8);
-    std::memcpy(buf + 8, header + kFilesAt, size_t(kHeaderSumAt - kFilesAt));
-    return rangeChecksum(buf, qint64(sizeof buf));
-}
+namespace detail {
 
 bool readFully(int fd, char* data, qint64 size, qint64 offset, qint64* got)
 {
@@ -117,7 +43,9 @@ bool readFully(int fd, char* data, qint64 size, qint64 offset, qint64* got)
     return true;
 }
 
-} // namespace
+} // namespace detail
+
+using detail::readFully;
 
 quint64 rangeChecksum(const char* data, qint64 size)
 {
@@ -299,25 +227,7 @@ void TableFile::write(qint64 offset, const char* data, qint64 size)
         if (!fs::writeAt(m_fd, data, size, offset, &error))
             throw EDatabaseError(writeError(error));
     } else {
-        // The bytes this write replaces, where no earlier write of the change
-        // replaced them already and the file had them.
-        auto it = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
-                                   [](const Range& r, qint64 at) { return r.second <= at; });
-        qint64 pos = offset;
-        for (auto r = it; pos < end;) {
-            if (r != m_changed.end() && r->first <= pos) {
-                pos = std::max(pos, r->second);
-                ++r;
-                continue;
-            }
-            const qint64 gapEnd = r != m_changed.end() ? std::min(end, r->first) : end;
-            const qint64 keepEnd = std::min(gapEnd, m_sizeBefore);
-            if (pos < keepEnd) {
-                m_originals.push_back({pos, keepEnd - pos, m_saved.size()});
-                m_saved.append(m_bytes.constData() + pos, keepEnd - pos);
-            }
-            pos = gapEnd;
-        }
+        saveOriginals(offset, end);
         // The range joins those it touches.
         auto lo = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
                                    [](const Range& r, qint64 at) { return r.second < at; });
@@ -348,10 +258,58 @@ void TableFile::write(qint64 offset, const char* data, qint64 size)
     std::memcpy(m_bytes.data() + offset, data, size_t(size));
 }
 
+void TableFile::saveOriginals(qint64 offset, qint64 end)
+{
+    // The bytes about to be replaced, where no earlier write of the change
+    // replaced them already and the file had them.
+    auto r = std::lower_bound(m_changed.begin(), m_changed.end(), offset,
+                              [](const Range& range, qint64 at) { return range.second <= at; });
+    qint64 pos = offset;
+    while (pos < end) {
+        if (r != m_changed.end() && r->first <= pos) {
+            pos = std::max(pos, r->second);
+            ++r;
+            continue;
+        }
+        const qint64 gapEnd = r != m_changed.end() ? std::min(end, r->first) : end;
+        // Bytes beyond the image's end were saved when the change cut it.
+        const qint64 keepEnd = std::min({gapEnd, m_sizeBefore, qint64(m_bytes.size())});
+        if (pos < keepEnd) {
+            m_originals.push_back({pos, keepEnd - pos, m_saved.size()});
+            m_saved.append(m_bytes.constData() + pos, keepEnd - pos);
+        }
+        pos = gapEnd;
+    }
+}
+
+void TableFile::truncate(qint64 size)
+{
+    if (!m_recording || size < 0 || size >= m_bytes.size())
+        return;
+    saveOriginals(size, m_bytes.size());
+    // Written ranges end where the file now ends.
+    while (!m_changed.empty() && m_changed.back().first >= size)
+        m_changed.pop_back();
+    if (!m_changed.empty() && m_changed.back().second > size)
+        m_changed.back().second = size;
+    m_bytes.truncate(size);
+}
+
+void TableFile::setImage(QByteArray bytes)
+{
+    m_bytes = std::move(bytes);
+    m_recording = false;
+    m_changed.clear();
+    m_originals.clear();
+}
+
 void TableFile::undoChange()
 {
     if (!m_recording)
         return;
+    // A change that cut the file short saved the bytes it cut off.
+    if (m_bytes.size() < m_sizeBefore)
+        m_bytes.resize(m_sizeBefore);
     for (auto it = m_originals.rbegin(); it != m_originals.rend(); ++it)
         std::memcpy(m_bytes.data() + it->offset, originalBytes(*it), size_t(it->size));
     if (m_bytes.size() > m_sizeBefore)
@@ -365,495 +323,6 @@ void TableFile::endChange()
     m_changed.clear();
     m_originals.clear();
     m_saved.truncate(0); // keeps its room for the next change
-}
-
-// ---------------------------------------------------------------------------
-// TableJournal
-
-QString TableJournal::pathFor(const QString& tablePath)
-{
-    return tablePath + QStringLiteral("-journal");
-}
-
-bool TableJournal::unfinishedChangeRecorded(const QString& tablePath)
-{
-    QFile f(pathFor(tablePath));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(kStateAt + 4);
-    return head.size() == kStateAt + 4 && std::memcmp(head.constData(), kMagic, 8) == 0
-        && get32(head.constData() + kStateAt) != 0;
-}
-
-std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool network)
-{
-    const QString path = pathFor(tablePath);
-    const QByteArray native = QFile::encodeName(path);
-    struct stat table {};
-    const mode_t mode = ::stat(QFile::encodeName(tablePath).constData(), &table) == 0 ? (table.st_mode & 0666) : 0644;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        bool writable = true;
-        int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            // Whoever may write the table may write its journal, whatever
-            // the creator's umask.
-            ::fchmod(fd, mode);
-        } else if (errno == EEXIST) {
-            fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
-            if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-                fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-                writable = false;
-            }
-            if (fd < 0 && errno == ENOENT)
-                continue; // deleted between the two calls
-        } else if (errno == EACCES || errno == EPERM || errno == EROFS) {
-            fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-            writable = false;
-        }
-        if (fd < 0)
-            return nullptr;
-        try {
-            lockWithin(fd, kPresenceByte, LockMode::Shared, path);
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-        // The last user may have deleted the file before we marked it.
-        struct stat mine {}, named {};
-        if (::fstat(fd, &mine) != 0 || ::stat(native.constData(), &named) != 0 || mine.st_dev != named.st_dev
-            || mine.st_ino != named.st_ino) {
-            ::close(fd);
-            continue;
-        }
-        std::unique_ptr<TableJournal> j(new TableJournal);
-        j->m_path = path;
-        j->m_fd = fd;
-        j->m_writable = writable;
-        j->m_network = network;
-        return j;
-    }
-    throw EDatabaseError(QStringLiteral("Cannot open the journal %1").arg(path));
-}
-
-TableJournal::~TableJournal()
-{
-    if (m_map)
-        ::munmap(m_map, size_t(kMappedBytes));
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-void TableJournal::prepare()
-{
-    if (m_map || m_fd < 0)
-        return;
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
-        return;
-    if (st.st_size < kMappedBytes) {
-        if (!m_writable || ::ftruncate(m_fd, off_t(kMappedBytes)) != 0)
-            return; // read under the lock instead
-    }
-    if (m_network)
-        return;
-    void* map = ::mmap(nullptr, size_t(kMappedBytes), m_writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, m_fd, 0);
-    if (map == MAP_FAILED)
-        return;
-    m_map = map;
-    m_counterWord = reinterpret_cast<quint64*>(static_cast<char*>(map) + kCounterAt);
-    m_stateWord = reinterpret_cast<quint32*>(static_cast<char*>(map) + kStateAt);
-}
-
-quint64 TableJournal::counter() const
-{
-    if (m_map)
-        return std::atomic_ref<quint64>(*m_counterWord).load(std::memory_order_acquire);
-    const QByteArray b = readAt(kCounterAt, 8);
-    return b.size() == 8 ? get64(b.constData()) : 0;
-}
-
-bool TableJournal::pending() const
-{
-    if (m_map)
-        return std::atomic_ref<quint32>(*m_stateWord).load(std::memory_order_acquire) != 0;
-    const QByteArray b = readAt(kStateAt, 4);
-    return b.size() == 4 && get32(b.constData()) != 0;
-}
-
-void TableJournal::writeHeaderWord(int offset, quint64 value)
-{
-    char buf[8];
-    put64(buf, value);
-    const int size = offset == kStateAt ? 4 : 8;
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t w = ::pwrite(m_fd, buf + done, size_t(size - done), off_t(offset + done));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return;
-        done += w;
-    }
-}
-
-void TableJournal::bump()
-{
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint64>(*m_counterWord).fetch_add(1, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kCounterAt, counter() + 1);
-}
-
-void TableJournal::markIdle()
-{
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint32>(*m_stateWord).store(0, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kStateAt, 0);
-}
-
-void TableJournal::markAbandoned()
-{
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint32>(*m_stateWord).store(kAbandoned, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kStateAt, kAbandoned);
-}
-
-void TableJournal::closeAndRemoveIfUnused()
-{
-    if (m_fd < 0)
-        return;
-    int error = 0;
-    if (m_writable && tryLock(m_fd, kPresenceByte, LockMode::Exclusive, &error) && !pending()) {
-        const QByteArray native = QFile::encodeName(m_path);
-        struct stat mine {}, named {};
-        if (::fstat(m_fd, &mine) == 0 && ::stat(native.constData(), &named) == 0 && mine.st_dev == named.st_dev
-            && mine.st_ino == named.st_ino)
-            ::unlink(native.constData());
-    }
-    if (m_map)
-        ::munmap(m_map, size_t(kMappedBytes));
-    m_map = nullptr;
-    ::close(m_fd);
-    m_fd = -1;
-}
-
-void TableJournal::writeRecord(const QByteArray& record, bool sync)
-{
-    int error = 0;
-    if (!fs::writeAt(m_fd, record.constData(), record.size(), 0, &error)
-        || (sync && !fs::syncData(m_fd, &error)))
-        throw EDatabaseError(QStringLiteral("Cannot write the journal %1: %2").arg(m_path, systemText(error)));
-}
-
-QByteArray TableJournal::readAt(qint64 offset, qint64 size) const
-{
-    QByteArray b(qsizetype(size), Qt::Uninitialized);
-    qint64 got = 0;
-    if (m_fd < 0 || !readFully(m_fd, b.data(), size, offset, &got))
-        return {};
-    b.resize(got);
-    return b;
-}
-
-// ---------------------------------------------------------------------------
-// Changes
-
-namespace {
-
-QByteArray buildRecord(quint64 counter, TableFile* const files[2])
-{
-    qint64 length = 0;
-    for (int i = 0; i < 2; ++i) {
-        const TableFile* f = files[i];
-        if (!f || !f->recording())
-            continue;
-        for (const TableFile::Original& o : f->originals())
-            length += kEntryHead + (o.size + 7) / 8 * 8;
-        length += kEntryHead * qint64(f->changedRanges().size());
-    }
-    QByteArray record(kRecordStart + length, '\0');
-    char* e = record.data() + kRecordStart;
-    quint64 before[2] = {kNoFile, kNoFile};
-    quint64 after[2] = {kNoFile, kNoFile};
-    for (int i = 0; i < 2; ++i) {
-        TableFile* f = files[i];
-        if (!f)
-            continue;
-        before[i] = quint64(f->recording() ? f->sizeBefore() : f->size());
-        after[i] = quint64(f->size());
-        if (!f->recording())
-            continue;
-        for (const TableFile::Original& o : f->originals()) {
-            put32(e, quint32(i));
-            put32(e + 4, kOriginal);
-            put64(e + 8, quint64(o.offset));
-            put64(e + 16, quint64(o.size));
-            std::memcpy(e + kEntryHead, f->originalBytes(o), size_t(o.size));
-            e += kEntryHead + (o.size + 7) / 8 * 8;
-        }
-        for (const auto& [from, to] : f->changedRanges()) {
-            put32(e, quint32(i));
-            put32(e + 4, kNewBytes);
-            put64(e + 8, quint64(from));
-            put64(e + 16, quint64(to - from));
-            put64(e + 24, rangeChecksum(f->bytes().constData() + from, to - from));
-            e += kEntryHead;
-        }
-    }
-    char* h = record.data();
-    std::memcpy(h, kMagic, 8);
-    put64(h + kCounterAt, counter);
-    put32(h + kStateAt, 1);
-    put32(h + kFilesAt, 2);
-    put64(h + kLengthAt, quint64(length));
-    put64(h + kEntriesSumAt, rangeChecksum(record.constData() + kRecordStart, length));
-    for (int i = 0; i < 2; ++i) {
-        put64(h + kBeforeAt + 8 * i, before[i]);
-        put64(h + kAfterAt + 8 * i, after[i]);
-    }
-    put64(h + kHeaderSumAt, headerChecksum(h));
-    return record;
-}
-
-// Writes a range of the image.  The bytes go to the kernel from a small
-// buffer of their own: the kernel reading straight from the large image
-// touches page after page of it, which some virtual machines make costly.
-bool writeRange(const TableFile* f, qint64 from, qint64 to, int* error)
-{
-    constexpr qint64 kStaged = 64 * 1024;
-    if (to - from > kStaged)
-        return fs::writeAt(f->fd(), f->bytes().constData() + from, to - from, from, error);
-    thread_local std::vector<char> staged(kStaged);
-    std::memcpy(staged.data(), f->bytes().constData() + from, size_t(to - from));
-    return fs::writeAt(f->fd(), staged.data(), to - from, from, error);
-}
-
-bool truncateIfNeeded(TableFile* f, qint64 size, int* error)
-{
-    struct stat st {};
-    if (::fstat(f->fd(), &st) != 0) {
-        *error = errno;
-        return false;
-    }
-    return st.st_size == size || fs::truncateTo(f->fd(), size, error);
-}
-
-} // namespace
-
-void abandonChange(TableFile* dbf, TableFile* mdx)
-{
-    if (dbf)
-        dbf->undoChange();
-    if (mdx)
-        mdx->undoChange();
-}
-
-void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const CommitOptions& options)
-{
-    TableFile* const files[2] = {dbf, mdx};
-    int ranges = 0;
-    TableFile* only = nullptr;
-    for (TableFile* f : files)
-        if (f && f->recording() && !f->changedRanges().empty()) {
-            ranges += int(f->changedRanges().size());
-            only = f;
-        }
-    if (ranges == 0) {
-        abandonChange(dbf, mdx);
-        return;
-    }
-
-    if (ranges == 1 && !options.sync && options.allowDirect) {
-        const auto [from, to] = *only->changedRanges().begin();
-        const qint64 page = memoryPage();
-        if (to <= only->sizeBefore() && only->size() == only->sizeBefore() && from / page == (to - 1) / page) {
-            int error = 0;
-            if (!writeRange(only, from, to, &error)) {
-                // Whatever part of the range reached the file goes back.
-                int ignored = 0;
-                for (const TableFile::Original& o : only->originals())
-                    fs::writeAt(only->fd(), only->originalBytes(o), o.size, o.offset, &ignored);
-                abandonChange(dbf, mdx);
-                throw EDatabaseError(only->writeError(error));
-            }
-            if (dbf)
-                dbf->endChange();
-            if (mdx)
-                mdx->endChange();
-            if (journal)
-                journal->bump();
-            return;
-        }
-    }
-
-    if (!journal || !journal->writable()) {
-        abandonChange(dbf, mdx);
-        throw EDatabaseError(QStringLiteral("Cannot write to table '%1': its journal %2 cannot be written in that folder")
-                                 .arg(options.tableName, journal ? journal->path() : TableJournal::pathFor(options.tableName)));
-    }
-    const QByteArray record = buildRecord(journal->counter() + 1, files);
-    try {
-        journal->writeRecord(record, options.sync);
-    } catch (...) {
-        // No file was touched; a record that did reach the journal describes
-        // a change whose new bytes are nowhere, so it would be undone, to the
-        // same bytes.
-        journal->markIdle();
-        abandonChange(dbf, mdx);
-        throw;
-    }
-
-    int error = 0;
-    TableFile* failed = nullptr;
-    for (TableFile* f : files) {
-        if (!f || !f->recording())
-            continue;
-        for (const auto& [from, to] : f->changedRanges())
-            if (!writeRange(f, from, to, &error)) {
-                failed = f;
-                break;
-            }
-        if (!failed && options.sync && !f->changedRanges().empty() && !fs::syncData(f->fd(), &error))
-            failed = f;
-        if (failed)
-            break;
-    }
-    if (!failed) {
-        journal->markIdle();
-        if (dbf)
-            dbf->endChange();
-        if (mdx)
-            mdx->endChange();
-        return;
-    }
-
-    // Back to the bytes before; when even that fails the journal keeps the
-    // record, and whoever uses the table next undoes the change, even where
-    // all of it reached the files (a flush that failed).
-    journal->markAbandoned();
-    bool restored = true;
-    for (TableFile* f : files) {
-        if (!f || !f->recording())
-            continue;
-        int ignored = 0;
-        for (const TableFile::Original& o : f->originals())
-            restored = fs::writeAt(f->fd(), f->originalBytes(o), o.size, o.offset, &ignored) && restored;
-        restored = truncateIfNeeded(f, f->sizeBefore(), &ignored) && restored;
-        if (options.sync)
-            restored = fs::syncData(f->fd(), &ignored) && restored;
-    }
-    if (restored)
-        journal->markIdle();
-    const QString message = failed->writeError(error);
-    abandonChange(dbf, mdx);
-    throw EDatabaseError(restored ? message
-                                  : message + QStringLiteral("; the change is undone when the table is next opened"));
-}
-
-bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync)
-{
-    TableFile* const files[2] = {dbf, mdx};
-    const QByteArray header = journal.readAt(0, kRecordStart);
-    if (header.size() < kRecordStart || get32(header.constData() + kStateAt) == 0) {
-        return false;
-    }
-    const char* h = header.constData();
-    const qint64 length = qint64(get64(h + kLengthAt));
-    // A record that was never written whole describes no change that began.
-    if (std::memcmp(h, kMagic, 8) != 0 || get64(h + kHeaderSumAt) != headerChecksum(h) || get32(h + kFilesAt) != 2
-        || length < 0 || length > kMaxRecord) {
-        journal.markIdle();
-        return false;
-    }
-    const QByteArray entries = journal.readAt(kRecordStart, length);
-    if (entries.size() != length || rangeChecksum(entries.constData(), length) != get64(h + kEntriesSumAt)) {
-        journal.markIdle();
-        return false;
-    }
-
-    struct Entry {
-        int file;
-        quint32 kind;
-        qint64 offset;
-        qint64 size;
-        quint64 sum;
-        const char* bytes;
-    };
-    std::vector<Entry> list;
-    const QString damaged = QStringLiteral("The journal %1 is not valid").arg(journal.path());
-    for (qint64 at = 0; at < length;) {
-        if (length - at < kEntryHead)
-            throw EDatabaseError(damaged);
-        const char* e = entries.constData() + at;
-        Entry en{int(get32(e)), get32(e + 4), qint64(get64(e + 8)), qint64(get64(e + 16)), get64(e + 24), e + kEntryHead};
-        if (en.file < 0 || en.file > 1 || en.offset < 0 || en.size < 0 || en.size > kMaxRecord || en.offset > kMaxRecord * 4)
-            throw EDatabaseError(damaged);
-        at += kEntryHead;
-        if (en.kind == kOriginal) {
-            const qint64 padded = (en.size + 7) / 8 * 8;
-            if (length - at < padded)
-                throw EDatabaseError(damaged);
-            at += padded;
-        } else if (en.kind != kNewBytes) {
-            throw EDatabaseError(damaged);
-        }
-        if (!files[en.file])
-            throw EDatabaseError(QStringLiteral("The journal %1 records a change of a file that is missing").arg(journal.path()));
-        list.push_back(en);
-    }
-
-    bool complete = true;
-    for (int i = 0; i < 2 && complete; ++i) {
-        const quint64 after = get64(h + kAfterAt + 8 * i);
-        if (files[i] && after != kNoFile) {
-            struct stat st {};
-            complete = ::fstat(files[i]->fd(), &st) == 0 && quint64(st.st_size) == after;
-        }
-    }
-    for (const Entry& en : list) {
-        if (!complete)
-            break;
-        if (en.kind != kNewBytes)
-            continue;
-        QByteArray now(qsizetype(en.size), Qt::Uninitialized);
-        qint64 got = 0;
-        complete = readFully(files[en.file]->fd(), now.data(), en.size, en.offset, &got) && got == en.size
-            && rangeChecksum(now.constData(), en.size) == en.sum;
-    }
-    if (complete && get32(h + kStateAt) != kAbandoned) {
-        journal.markIdle();
-        return false;
-    }
-
-    for (TableFile* f : files)
-        if (f && !f->writable())
-            throw EDatabaseError(
-                QStringLiteral("Table '%1' holds an unfinished change that only a program allowed to write it can undo")
-                    .arg(f->path()));
-    int error = 0;
-    for (const Entry& en : list)
-        if (en.kind == kOriginal && !fs::writeAt(files[en.file]->fd(), en.bytes, en.size, en.offset, &error))
-            throw EDatabaseError(files[en.file]->writeError(error));
-    for (int i = 0; i < 2; ++i) {
-        const quint64 before = get64(h + kBeforeAt + 8 * i);
-        if (!files[i] || before == kNoFile)
-            continue;
-        if (!truncateIfNeeded(files[i], qint64(before), &error) || (sync && !fs::syncData(files[i]->fd(), &error)))
-            throw EDatabaseError(files[i]->writeError(error));
-    }
-    journal.markIdle();
-    return true;
 }
 
 } // namespace vedomec::data

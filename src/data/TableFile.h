@@ -61,6 +61,9 @@ public:
     bool replacedOnDisk() const;
     // Reads the file as it is on disk now, without touching the image.
     QByteArray readDisk() const;
+    // Replaces the image without writing the file (a change that stopped
+    // half way, undone in memory only).
+    void setImage(QByteArray bytes);
 
     const QByteArray& bytes() const { return m_bytes; }
     qint64 size() const { return m_bytes.size(); }
@@ -71,6 +74,9 @@ public:
     void beginChange();
     bool recording() const { return m_recording; }
     void write(qint64 offset, const char* data, qint64 size);
+    // Cuts the image short, as part of the recorded change (nothing happens
+    // otherwise); the bytes cut off are remembered like replaced ones.
+    void truncate(qint64 size);
     // Puts the replaced bytes back into the image and forgets the change.
     void undoChange();
     // Forgets the record of the change; the image keeps the new bytes.
@@ -93,6 +99,7 @@ public:
 
 private:
     TableFile() = default;
+    void saveOriginals(qint64 offset, qint64 end);
 
     QString m_path;
     int m_fd = -1;
@@ -184,6 +191,26 @@ struct CommitOptions {
     QString tableName;         // for errors
 };
 
+// A change as it went to a table's files: for the .DBF and the .MDX, the
+// sizes before and after, the bytes it replaced and the bytes it wrote;
+// enough to take the change back while the files still hold what it wrote.
+struct WrittenChange {
+    struct Bytes {
+        qint64 offset = 0;
+        QByteArray bytes;
+    };
+    struct File {
+        bool changed = false;
+        qint64 sizeBefore = 0, sizeAfter = 0;
+        std::vector<Bytes> before, after;
+    };
+    File files[2];
+    bool empty() const { return !files[0].changed && !files[1].changed; }
+};
+
+// What the changes recorded on the files will write (before commitChange).
+WrittenChange describeChange(const TableFile* dbf, const TableFile* mdx);
+
 // Writes out the changes recorded on `files` (the table's .DBF, then its
 // .MDX or nullptr) as one change; see the top of this file.  On failure the
 // files on disk are as before (or the journal records how to make them so),
@@ -193,11 +220,44 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
 // Undoes the images' recorded changes without writing anything.
 void abandonChange(TableFile* dbf, TableFile* mdx);
 
+// What became of a change that stopped half way.
+enum class Recovery {
+    None,     // the journal records no unfinished change
+    NotBegun, // its record was never written whole: the files were not touched
+    Kept,     // every range held its new bytes: the change stays
+    Undone,   // the original bytes went back
+};
+
 // Looks at an unfinished change the journal records (with the table's
 // change lock held exclusively): keeps it when every range holds its new
 // bytes, else puts the original bytes back.  Marks the journal idle.
-// Returns true when it changed a file.  Throws EDatabaseError when it cannot
-// write; the journal then stays as it was.
-bool recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync);
+// Throws EDatabaseError when it cannot write; the journal then stays as it
+// was.
+Recovery recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bool sync);
+
+// The same judgement on the images of files loaded under the change lock
+// (shared is enough), for a reader that may not write them: an undone
+// change is undone in the images only.  The journal is read, not changed.
+Recovery recoverChangeInImages(const QString& tablePath, TableFile* dbf, TableFile* mdx);
+
+// A table's files read as the next program to open the table would find
+// them: with a change that stopped half way kept or undone, on the files
+// themselves when this program may write them (under the change lock held
+// exclusively), else in the images only (which then stand apart from the
+// files).  `mdxPath` empty: the table's index is not read.
+struct TableSnapshot {
+    std::unique_ptr<TableFile> dbf, mdx;
+    Recovery recovery = Recovery::None;
+};
+TableSnapshot readTableSnapshot(const QString& dbfPath, const QString& mdxPath = QString());
+
+// What a recovery did, for the user; empty for Recovery::None.
+QString recoveryText(Recovery recovery, const QString& tablePath);
+
+namespace detail {
+// Reads `size` bytes at `offset`, going on after short reads; *got is less
+// than `size` only at the end of the file.  False when the read fails.
+bool readFully(int fd, char* data, qint64 size, qint64 offset, qint64* got);
+} // namespace detail
 
 } // namespace vedomec::data

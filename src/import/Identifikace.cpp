@@ -1,9 +1,8 @@
 #include "import/Identifikace.h"
 #include "controls/Fonts.h"
 
-#include "app/AppPath.h"
-#include "app/DialogHelp.h"
-#include "app/Hlavni.h"
+#include "platform/AppPath.h"
+#include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "catalogue/AllowedTime.h"
 #include "controls/CaptionButton.h"
@@ -38,9 +37,9 @@ QFont formFont()
 
 } // namespace
 
-TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1* dm)
-    : TToolDialog(main)
-    , m_main(main)
+TIdentifikaceDialog::TIdentifikaceDialog(controls::IDialogHost* host, data::TDataModule1* dm)
+    : TToolDialog(host ? host->HostWindow() : nullptr)
+    , m_main(host)
     , m_dm(dm)
 {
     setObjectName(QStringLiteral("IdentifikaceDialog"));
@@ -132,6 +131,7 @@ TIdentifikaceDialog::TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1
     connect(Button2, &QPushButton::clicked, this, &TIdentifikaceDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TIdentifikaceDialog::CaptionButton2Click);
     HelpBook1 = CreateDialogHelp(this, IdentifikaceHelpTexts());
+    setUpAccessibility();
 
     IdentifikaceDialog = this;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The identification of an imported test: shows who made the chosen file and
 // what kind of test it is, and on "Ok" takes it into the catalogue.
+#include "controls/DialogHost.h"
 #include "controls/ToolDialog.h"
 #include "import/ImportLogic.h"
 
@@ -10,7 +11,6 @@ class QPushButton;
 
 namespace vedomec {
 
-class THlavniDialog;
 class THelpBook;
 namespace data {
 class TDataModule1;
@@ -29,7 +29,7 @@ public:
     static constexpr int kClientWidth = 366;
     static constexpr int kClientHeight = 223;
 
-    TIdentifikaceDialog(THlavniDialog* main, data::TDataModule1* dm);
+    TIdentifikaceDialog(controls::IDialogHost* host, data::TDataModule1* dm);
     ~TIdentifikaceDialog() override;
 
     // The dialog's own table over the import file (test-wide fields only)
@@ -73,8 +73,10 @@ protected:
 
 private:
     void accept();
+    // What a screen reader hears (ImportAccessible.cpp).
+    void setUpAccessibility();
 
-    THlavniDialog* m_main;
+    controls::IDialogHost* m_main;
     data::TDataModule1* m_dm;
     importing::CopyFunction m_copy;
 };

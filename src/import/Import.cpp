@@ -1,8 +1,7 @@
 #include "import/Import.h"
 
-#include "app/AppPath.h"
-#include "app/DialogHelp.h"
-#include "app/Hlavni.h"
+#include "platform/AppPath.h"
+#include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
@@ -47,9 +46,9 @@ QIcon tableFileIcon()
 
 } // namespace
 
-TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
-    : TToolDialog(main)
-    , m_main(main)
+TImportDialog::TImportDialog(controls::IDialogHost* host, data::TDataModule1* dm)
+    : TToolDialog(host ? host->HostWindow() : nullptr)
+    , m_main(host)
     , m_dm(dm)
 {
     setObjectName(QStringLiteral("ImportDialog"));
@@ -102,6 +101,7 @@ TImportDialog::TImportDialog(THlavniDialog* main, data::TDataModule1* dm)
     connect(Button2, &QPushButton::clicked, this, &TImportDialog::Button2Click);
     connect(CaptionButton2, &controls::TCaptionButton::OnClick, this, &TImportDialog::CaptionButton2Click);
     HelpBook1 = CreateDialogHelp(this, ImportHelpTexts());
+    setUpAccessibility();
 
     ImportDialog = this;
 }

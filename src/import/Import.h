@@ -2,6 +2,7 @@
 // The import dialog: lists the test files waiting in Testy/Import, refuses a
 // file whose name is taken in Testy, and hands the chosen file over to the
 // identification dialog.
+#include "controls/DialogHost.h"
 #include "controls/ToolDialog.h"
 
 class QLabel;
@@ -11,7 +12,6 @@ class QPushButton;
 
 namespace vedomec {
 
-class THlavniDialog;
 class THelpBook;
 namespace data {
 class TDataModule1;
@@ -27,7 +27,7 @@ public:
     static constexpr int kClientWidth = 296;
     static constexpr int kClientHeight = 241;
 
-    TImportDialog(THlavniDialog* main, data::TDataModule1* dm);
+    TImportDialog(controls::IDialogHost* host, data::TDataModule1* dm);
     ~TImportDialog() override;
 
     QLabel* Label1 = nullptr;
@@ -58,10 +58,12 @@ protected:
 
 private:
     void FileListBox1Change(QListWidgetItem* current);
+    // What a screen reader hears (ImportAccessible.cpp).
+    void setUpAccessibility();
     void importSelected();
     void showError(const QString& text);
 
-    THlavniDialog* m_main;
+    controls::IDialogHost* m_main;
     data::TDataModule1* m_dm;
     QString m_folder;
 };

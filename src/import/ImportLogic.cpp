@@ -187,25 +187,6 @@ ImportedTest readImportedTest(TTable& table, const QString& fileName)
     return t;
 }
 
-bool takeBackRow(const QString& dbfPath, uint32_t recno, const QString& field, const QString& value)
-{
-    TTable t;
-    const QFileInfo info(dbfPath);
-    t.SetDatabaseName(info.path());
-    t.SetTableName(info.fileName());
-    t.Open();
-    try {
-        t.GotoBookmark(data::Bookmark(recno));
-    } catch (const EDatabaseError&) {
-        return false; // gone already, or never there
-    }
-    if (!t.FieldNames().contains(field, Qt::CaseInsensitive) || t.FieldAsString(field) != value)
-        return false;
-    t.Delete();
-    t.Close();
-    return true;
-}
-
 ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& test,
                           const ImportFolders& folders, const CopyFunction& copy)
 {
@@ -242,7 +223,7 @@ ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& 
         return result;
     }
 
-    QString kindFile;
+    data::WrittenChange kindRow; // what adding the kind wrote, to take back
     bool copied = false;
     bool catalogued = false;
     try {
@@ -270,7 +251,7 @@ ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& 
             kinds.Post();
             result.kindAdded = true;
             result.kindRecNo = uint32_t(kinds.RecNo());
-            kindFile = kinds.FilePath();
+            kindRow = kinds.LastChange();
         }
         kinds.Close();
 
@@ -318,12 +299,19 @@ ImportResult acceptImport(TTable& catalogue, TTable& kinds, const ImportedTest& 
         if (!catalogued) {
             // Take back what this attempt added; a failure here must not
             // hide the original error, which is what the user needs to see.
+            // The kind row goes as it came, byte for byte, so the kind table
+            // is what it was; where that cannot be done it stays, a whole row
+            // that shows nowhere until a test of its kind is imported, and
+            // the next attempt finds it instead of adding it again.
             if (copied)
                 QFile::remove(target);
-            try {
-                if (result.kindRecNo && !kindFile.isEmpty())
-                    takeBackRow(kindFile, result.kindRecNo, QStringLiteral("DRUH"), test.kind);
-            } catch (...) {
+            if (!kindRow.empty()) {
+                try {
+                    kinds.Open();
+                    kinds.TakeBack(kindRow);
+                } catch (...) {
+                }
+                closeQuietly(kinds);
             }
             throw;
         }

@@ -88,7 +88,8 @@ struct ImportResult {
 //      through the catalogue's index: from now on the test can be opened;
 //   4. only then is the import file deleted.
 // Each step is one change of its table or folder.  When a step fails, what
-// this attempt added is taken back and the import file stays where it was;
+// this attempt added is taken back (the kind row through the kind table's
+// journal, to the bytes before it) and the import file stays where it was;
 // the error is rethrown for the standard error report.  After a failure or
 // a crash at any point, importing again completes the import: a kind row is
 // not added twice, a complete copy left in the tests folder is used, and a
@@ -98,11 +99,5 @@ struct ImportResult {
 // `catalogue` and `kinds` come configured (folder, file, layout, index).
 ImportResult acceptImport(data::TTable& catalogue, data::TTable& kinds, const ImportedTest& test,
                           const ImportFolders& folders, const CopyFunction& copy = {});
-
-// Marks a row of a closed table deleted and removes its keys from the
-// table's production index, after checking that the row still holds
-// `field` = `value` (so nothing but the row just added can be removed).
-// Returns false when the row does not match.  Throws EDatabaseError.
-bool takeBackRow(const QString& dbfPath, uint32_t recno, const QString& field, const QString& value);
 
 } // namespace vedomec::importing

@@ -1,15 +1,12 @@
 #include "results/Vysledek.h"
 #include "controls/Fonts.h"
 
-#include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "controls/ElidedLabel.h"
 #include "controls/Gradpan.h"
-#include "controls/ToolbarButton97.h"
 #include "data/Data.h"
 #include "data/Table.h"
 #include "platform/ErrorReport.h"
-#include "results/Evaluate.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -184,8 +181,8 @@ void TShape::paintEvent(QPaintEvent*)
 
 // --- The dialog -----------------------------------------------------------------
 
-TVysledekDialog::TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm)
-    : controls::TToolDialog(main), m_main(main), m_dm(dm)
+TVysledekDialog::TVysledekDialog(IResultsHost* host, data::TDataModule1* dm)
+    : controls::TToolDialog(host ? host->HostWindow() : nullptr), m_host(host), m_dm(dm)
 {
     VysledekDialog = this;
     setObjectName(QStringLiteral("VysledekDialog"));
@@ -253,9 +250,10 @@ TVysledekDialog::TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm)
     connect(Tl1, &QPushButton::clicked, this, [this] { guarded([this] { Tl1Click(); }); });
     // Esc closes the form from everywhere but "Ukázat".
     Tl1->installEventFilter(this);
+    setUpAccessibility();
 
-    if (m_main && m_main->Panel4)
-        BuildResultsPanel(m_main->Panel4);
+    if (m_host)
+        BuildResultsPanel(m_host->ResultsPanel());
 }
 
 TVysledekDialog::~TVysledekDialog()
@@ -283,10 +281,10 @@ void TVysledekDialog::FormShow()
         Tl1->show();
         Button1->setFocus();
 
-        if (m_main) {
-            m_main->EndSessionState();
-            m_main->PlaySoundCue(QStringLiteral("Dialog.wav"));
-            m_main->setEnabled(false);
+        if (m_host) {
+            m_host->EndSessionState();
+            m_host->PlaySoundCue(QStringLiteral("Dialog.wav"));
+            m_host->HostWindow()->setEnabled(false);
         }
 
         if (L2->text() == L3->text()) {
@@ -301,11 +299,23 @@ void TVysledekDialog::Button1Click()
     close();
 }
 
+void TVysledekDialog::ShowOutcome(const results::Outcome& o)
+{
+    L7->setText(o.correctList);
+    L5->setText(o.wrongList);
+    L2->setText(QString::number(o.r));
+    L3->setText(QString::number(o.wrong));
+    L4->setText(o.percentText);
+    Shape3->resize(o.barWidth, Shape3->height());
+    if (!o.grade.isEmpty())
+        L6->setText(o.grade);
+}
+
 void TVysledekDialog::Tl1Click()
 {
-    if (!m_main)
+    if (!m_host)
         return;
-    if (m_main->UserMessage(QStringLiteral("Opravdu chcete vidět všechny správné odpovědi?"), mtConfirmation,
+    if (m_host->UserMessage(QStringLiteral("Opravdu chcete vidět všechny správné odpovědi?"), mtConfirmation,
                             mbYes | mbNo)
         == mrYes) {
         L7->show();
@@ -318,38 +328,24 @@ void TVysledekDialog::FormClose()
     guarded([this] { closeSteps(); });
     // However the closing went, the main window is handed back: a failed
     // table operation must not leave the program without a usable window.
-    if (m_main)
-        m_main->setEnabled(true);
+    if (m_host)
+        m_host->HostWindow()->setEnabled(true);
 }
 
 void TVysledekDialog::closeSteps()
 {
-    if (!m_main)
+    if (!m_host)
         return;
-    THlavniDialog& h = *m_main;
-
-    // The answers go first, so the next opening starts from none.
-    h.EraseAnswers();
-
-    h.TestA->hide();
-    h.TestB->hide();
-    h.TestC->hide();
-    h.Cislo->hide();
-    for (auto* b : {h.T1, h.T2, h.T3, h.T4})
-        b->setEnabled(false);
-    h.ToolbarButton975->setEnabled(false);
-    h.ToolbarButton972->setEnabled(false);
-    h.ToolbarButton971->setEnabled(true);
-    h.ToolbarButton974->setEnabled(true);
+    m_host->EndTestAfterResults();
 
     if (m_dm) {
         for (data::TTable* t : {m_dm->Table1, m_dm->Table2, m_dm->Table3, m_dm->Table4, m_dm->Table5})
             t->Close();
     }
 
-    h.setEnabled(true);
+    m_host->HostWindow()->setEnabled(true);
 
-    QWidget* panel = h.Panel4;
+    QWidget* panel = m_host->ResultsPanel();
     BuildResultsPanel(panel);
     const std::pair<const char*, QLabel*> figures[] = {{"L1", L1}, {"L2", L2}, {"L3", L3}, {"L4", L4},
                                                        {"L5", L5}, {"L6", L6}, {"L7", L7}};

@@ -4,6 +4,8 @@
 // leaves the results on the main window's results panel.
 #include "controls/ElidedLabel.h"
 #include "controls/ToolDialog.h"
+#include "results/ResultsHost.h"
+#include "results/Scoring.h"
 
 #include <QBrush>
 #include <QPen>
@@ -21,8 +23,6 @@ class TDataModule1;
 namespace controls {
 class TGradPan;
 } // namespace controls
-
-class THlavniDialog;
 
 // A filled rectangle with an outline, drawn inside its bounds as the form's
 // shapes are: a one-pixel pen on the outermost pixels, the brush within.
@@ -49,7 +49,7 @@ public:
     static constexpr int kClientWidth = 472;
     static constexpr int kClientHeight = 440;
 
-    TVysledekDialog(THlavniDialog* main, data::TDataModule1* dm);
+    TVysledekDialog(IResultsHost* host, data::TDataModule1* dm);
     ~TVysledekDialog() override;
 
     controls::TGradPan* GradPan1 = nullptr;
@@ -88,6 +88,10 @@ public:
     void Button1Click();
     void Tl1Click();
 
+    // The figures of an evaluated test: the counts, the lists, the
+    // percentage, the bar and (unless the outcome leaves it) the grade.
+    void ShowOutcome(const results::Outcome& o);
+
 protected:
     void FormShow() override;
     void FormClose() override;
@@ -95,8 +99,12 @@ protected:
 
 private:
     void closeSteps();
+    // What a screen reader hears (VysledekAccessible.cpp): the whole result
+    // as one text, read out when the dialog opens.
+    void setUpAccessibility();
+    QString spokenResult() const;
 
-    THlavniDialog* m_main;
+    IResultsHost* m_host;
     data::TDataModule1* m_dm;
 };
 

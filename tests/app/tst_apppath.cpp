@@ -1,7 +1,7 @@
 // Where the program finds its data: its own folder when the data are there
 // (a build, a folder copied from Windows), else, installed, a folder of the
 // user's own made once from the pristine sample and kept from then on.
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -4,7 +4,7 @@
 // recorded, error reports collected and messages answered by the test.
 #include "TestData.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"

@@ -206,10 +206,22 @@ class TestJournal : public QObject {
                     ::_exit(death.operations() >= n ? 5 : 0);
                 });
                 QVERIFY2(status == 0 || status == -SIGKILL, qPrintable(at + QStringLiteral(": %1").arg(status)));
+                // A reader that may not write the files undoes or keeps the
+                // change in memory as the next opening does on disk.
+                const QString dbfPath = QDir(m_work).filePath(s.table);
+                const QString mdxPath = QDir(m_work).filePath(QFileInfo(s.table).completeBaseName() + ".MDX");
+                auto dbfImage = TableFile::open(dbfPath, false, TableFile::Kind::Table);
+                auto mdxImage = QFile::exists(mdxPath) ? TableFile::open(mdxPath, false, TableFile::Kind::Index) : nullptr;
+                dbfImage->load(qint64(1) << 30);
+                if (mdxImage)
+                    mdxImage->load(qint64(1) << 30);
+                recoverChangeInImages(dbfPath, dbfImage.get(), mdxImage.get());
                 TTable next;
                 openIn(next, m_work, s, false, false);
                 next.Close();
                 const QMap<QString, QByteArray> now = folderBytes(m_work);
+                QVERIFY2(dbfImage->bytes() == now.value(s.table), qPrintable(at + ": in memory"));
+                QVERIFY2(!mdxImage || mdxImage->bytes() == now.value(QFileInfo(mdxPath).fileName()), qPrintable(at + ": in memory"));
                 QVERIFY2(now == before || now == after, qPrintable(at));
                 QVERIFY2(!QFile::exists(journal), qPrintable(at + ": journal left"));
                 QVERIFY2(indexProblems(m_work, s.table).isEmpty(), qPrintable(at));
@@ -271,7 +283,7 @@ private slots:
         everyFailure(s);
     }
 
-    // A row deleted, its key taken out of the index.
+    // A row deleted; its key stays in the index, as dBASE keeps it.
     void deletion()
     {
         Scenario s{"Testy.DBF", configureCatalogue,
@@ -279,6 +291,72 @@ private slots:
                    [](TTable& t) { t.Delete(); }};
         prepare(s, [&](const QString& folder) { buildCatalogue(folder, 60); });
         everyFailure(s);
+    }
+
+    // An insert taken back to the bytes before it, a change that cuts the
+    // files short.
+    void takeBack()
+    {
+        WrittenChange added;
+        QMap<QString, QByteArray> pristine;
+        const auto build = [&](const QString& folder) {
+            buildCatalogue(folder, 40);
+            pristine = folderBytes(folder);
+            TTable t;
+            t.SetDatabaseName(folder);
+            t.SetTableName("Testy.DBF");
+            configureCatalogue(t);
+            t.Open();
+            insertCatalogueRow(t, "Hudební výchova", "Noty");
+            added = t.LastChange();
+        };
+        Scenario s{"Testy.DBF", configureCatalogue, [](TTable& t) { t.First(); },
+                   [&](TTable& t) {
+                       if (!t.TakeBack(added))
+                           throw EDatabaseError("refused");
+                   }};
+        prepare(s, build);
+        QVERIFY(folderBytes(m_after) == pristine);
+        everyFailure(s);
+    }
+
+    // A deleted row keeps its keys, so the index is what a reindex makes of
+    // the table; a change is taken back only while the files still hold what
+    // it wrote.
+    void deletedRowsKeepTheirKeysAndTakeBackWaitsForNoOne()
+    {
+        buildCatalogue(m_work, 20);
+        const QString mdxPath = QDir(m_work).filePath("Testy.MDX");
+        TTable t;
+        t.SetDatabaseName(m_work);
+        t.SetTableName("Testy.DBF");
+        configureCatalogue(t);
+        t.Open();
+        QVERIFY(t.FindKey({kindOf(5), catalogueRow(5)}));
+        t.Delete();
+        QVERIFY(!t.FindKey({kindOf(5), catalogueRow(5)}));
+        QCOMPARE(t.RecordCount(), 19);
+        QCOMPARE(MdxFile::open(mdxPath, false)->entryCount(0), 20);
+        QCOMPARE(indexProblems(m_work, "Testy.DBF"), QStringList());
+
+        insertCatalogueRow(t, "Hudební výchova", "Noty");
+        const WrittenChange added = t.LastChange();
+        TTable other;
+        other.SetDatabaseName(m_work);
+        other.SetTableName("Testy.DBF");
+        configureCatalogue(other);
+        other.Open();
+        insertCatalogueRow(other, "Hudební výchova", "Stupnice");
+        const QMap<QString, QByteArray> now = folderBytes(m_work);
+        QVERIFY(!t.TakeBack(added));
+        QVERIFY(folderBytes(m_work) == now);
+        QVERIFY(other.TakeBack(other.LastChange()));
+        QVERIFY(t.TakeBack(added));
+        QCOMPARE(t.RecordCount(), 19);
+        QVERIFY(!other.FindKey({"Hudební výchova", "Noty"}));
+        other.Close();
+        t.Close();
+        QCOMPARE(indexProblems(m_work, "Testy.DBF"), QStringList());
     }
 
     // An answer stored in the held question table of a running test (one

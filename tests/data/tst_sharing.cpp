@@ -9,6 +9,7 @@
 #include "data/Locks.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
+#include "data/TableFile.h"
 #include "data/TagCheck.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -335,6 +336,34 @@ private slots:
         QCOMPARE(t.FieldAsString("HESLO"), QStringLiteral("tajné"));
         QCOMPARE(t.FieldAsString("AUTOR"), QStringLiteral("Jiná"));
         t.Close();
+        QCOMPARE(indexProblems(m_folder), QStringList());
+    }
+
+    // Three users of one table: while one has it open, another closing it
+    // leaves the journal to him, so a third who opens it then watches the
+    // same journal and sees the first one's change before his own; no row is
+    // lost, and the last to close takes the journal with him.
+    void aUserClosingLeavesTheJournalToTheOthers()
+    {
+        freshCatalogue();
+        const QString journal = TableJournal::pathFor(QDir(m_folder).filePath("Testy.DBF"));
+        TTable first, second, third;
+        openCatalogue(first, m_folder);
+        openCatalogue(second, m_folder);
+        second.Close();
+        QVERIFY(QFile::exists(journal));
+        openCatalogue(third, m_folder);
+        insertRow(first, QStringLiteral("Zeměpis"), 1);
+        insertRow(third, QStringLiteral("Dějepis"), 2);
+        QCOMPARE(third.RecordCount(), 2);
+        first.Close();
+        third.Close();
+        QVERIFY(!QFile::exists(journal));
+        TTable reader;
+        openCatalogue(reader, m_folder);
+        QVERIFY(reader.FindKey({"Zeměpis", rowName(1)}));
+        QVERIFY(reader.FindKey({"Dějepis", rowName(2)}));
+        reader.Close();
         QCOMPARE(indexProblems(m_folder), QStringList());
     }
 

@@ -6,6 +6,7 @@
 #include "data/Data.h"
 #include "data/Mdx.h"
 #include "data/Table.h"
+#include "data/TagCheck.h"
 #include "import/ImportLogic.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
@@ -14,6 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
 
 using namespace vedomec;
 using namespace vedomec::importing;
@@ -95,6 +99,35 @@ void verifyIndexSound(const QString& mdxPath)
     auto mdx = data::MdxFile::open(mdxPath, false);
     const QStringList problems = mdx->check();
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
+// The kind table as another dBASE program reads it: every record, a deleted
+// one marked '*', in physical order; and its index must hold every record
+// under its key, deleted ones too, which dBASE keeps until the table is
+// packed.
+QStringList kindRecords(const AppFolder& app)
+{
+    const auto dbf = data::DbfFile::open(app.path() + "Data/TestD.DBF");
+    QStringList out;
+    for (uint32_t r = 1; r <= dbf->recordCount(); ++r)
+        out << (dbf->isDeleted(r) ? "*" : "") + data::DbfFile::readField(dbf->fields().front(), dbf->record(r));
+    return out;
+}
+
+void verifyKindIndexHoldsEveryRecord(const AppFolder& app, const QString& at)
+{
+    const auto dbf = data::DbfFile::open(app.path() + "Data/TestD.DBF");
+    const auto mdx = data::MdxFile::open(app.path() + "Data/TestD.MDX", false);
+    QStringList problems = mdx->check() << data::checkTagsAgainstTable(*dbf, *mdx).problems;
+    QList<uint32_t> indexed;
+    for (auto p = mdx->first(0); p.valid(); p = mdx->next(0, p))
+        indexed << mdx->recno(0, p);
+    std::sort(indexed.begin(), indexed.end());
+    QList<uint32_t> all(dbf->recordCount());
+    std::iota(all.begin(), all.end(), 1u);
+    if (indexed != all)
+        problems << QStringLiteral("the tag holds %1 of %2 records").arg(indexed.size()).arg(all.size());
+    QVERIFY2(problems.isEmpty(), qPrintable(at + ": " + problems.join("; ")));
 }
 
 // What an import can change, as the user sees it: the catalogue and the kind
@@ -242,6 +275,24 @@ private slots:
         verifyIndexSound(app.path() + "Data/TestD.MDX");
     }
 
+    // A test already in the catalogue comes again under its name in other
+    // letters' case: the file in Testy is that test, so the import only
+    // removes the import file, and the catalogue lists the test once.
+    void reimportInOtherLetterCaseIsListedOnce()
+    {
+        AppFolder app;
+        app.addImport("Zemepis.dbf", testdata::simpleTest("B", 2));
+        Store s(app);
+        acceptImport(s.catalogue, s.kinds, prepare(app, "Zemepis.dbf"), foldersOf(app));
+        QVERIFY(QFile::copy(app.testy() + "Zemepis.dbf", app.import() + "ZEMEPIS.DBF"));
+        const ImportResult again = acceptImport(s.catalogue, s.kinds, prepare(app, "ZEMEPIS.DBF"), foldersOf(app));
+        QVERIFY(again.finishedEarlier && again.sourceRemoved);
+        QCOMPARE(walk(s.catalogue, {"NAZEV"}), QStringList{"Zemepis.dbf"});
+        QCOMPARE(walk(s.kinds, {"DRUH"}).size(), 1);
+        QVERIFY(testdata::folderBytes(app.import()).isEmpty());
+        QCOMPARE(testdata::folderBytes(app.testy()).keys(), QStringList{"Zemepis.dbf"});
+    }
+
     // A failed copy (injected, and a real one into a missing folder) takes
     // back the catalogue row and the new kind row and leaves the file.
     void copyFailureLosesNothing_data()
@@ -355,23 +406,6 @@ private slots:
         QVERIFY(QFile::exists(app.import() + "Dvojce.dbf"));
     }
 
-    // The take-back removes only the row it was given.
-    void takeBackChecksTheRow()
-    {
-        AppFolder app;
-        app.addKind("Jedna");
-        app.addKind("Dva");
-        const QString kinds = app.path() + "Data/TestD.DBF";
-        QVERIFY(!takeBackRow(kinds, 1, "DRUH", "Dva"));
-        QVERIFY(!takeBackRow(kinds, 7, "DRUH", "Dva"));
-        QVERIFY(takeBackRow(kinds, 2, "DRUH", "Dva"));
-        QVERIFY(!takeBackRow(kinds, 2, "DRUH", "Dva")); // already gone
-        QCOMPARE(testdata::readColumn(kinds, "DRUH"), QStringList{"Jedna"});
-        Store s(app);
-        QCOMPARE(walk(s.kinds, {"DRUH"}), QStringList{"Jedna"});
-        verifyIndexSound(app.path() + "Data/TestD.MDX");
-    }
-
     // A name the catalogue's NAZEV cannot hold exactly is refused before
     // anything changes; a name of exactly 50 characters is taken.
     void namesTheCatalogueCannotHold_data()
@@ -412,51 +446,69 @@ private slots:
         QVERIFY(QFile::exists(app.testy() + fifty));
     }
 
-    // Every write of an import fails in turn (the disk fails once, or is
-    // full at that moment): the user sees nothing changed, and importing
-    // again completes the import.
+    // Every write of an import fails in turn (the disk fails once, or for
+    // good; it is full at that moment): the user sees nothing changed, the
+    // kind table is byte for byte what it was (or, when the disk refused even
+    // that, keeps the new kind as a whole row), every record of it is in its
+    // index, and importing again completes the import with one row per kind.
     void everyWriteOfAnImportMayFail()
     {
         TestFile t = testdata::simpleTest("C", 3);
         t.druh = "Nový druh";
         for (testdata::WriteFaults::Kind kind : {testdata::WriteFaults::Kind::Io, testdata::WriteFaults::Kind::FullDisk}) {
-            for (int n = 1;; ++n) {
-                const QString at = QStringLiteral("%1 at operation %2").arg(kind == testdata::WriteFaults::Kind::Io ? "EIO" : "ENOSPC").arg(n);
-                AppFolder app;
-                app.addTest("Stary.dbf", testdata::simpleTest("A", 2));
-                app.addKind("Zeměpis");
-                app.addImport("Novy.dbf", t);
-                const ImportState before = stateOf(app);
-                const QByteArray bytes = testdata::bytesOf(app.import() + "Novy.dbf");
-                const ImportedTest it = prepare(app, "Novy.dbf");
-                Store s(app);
-                s.catalogue.SetSyncWrites(true);
-                s.kinds.SetSyncWrites(true);
-                bool failed = false, triggered = false;
-                {
-                    testdata::WriteFaults faults(n, kind);
-                    try {
-                        acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
-                    } catch (const EVedomecError&) {
-                        failed = true;
+            for (bool persistent : {false, true}) {
+                for (int n = 1;; ++n) {
+                    const QString at = QStringLiteral("%1%2 at operation %3")
+                                           .arg(kind == testdata::WriteFaults::Kind::Io ? "EIO" : "ENOSPC",
+                                                persistent ? " for good" : "")
+                                           .arg(n);
+                    AppFolder app;
+                    app.addTest("Stary.dbf", testdata::simpleTest("A", 2));
+                    app.addKind("Zeměpis");
+                    app.addImport("Novy.dbf", t);
+                    const ImportState before = stateOf(app);
+                    const QMap<QString, QByteArray> dataBefore = testdata::folderBytes(app.path() + "Data");
+                    const QByteArray bytes = testdata::bytesOf(app.import() + "Novy.dbf");
+                    const ImportedTest it = prepare(app, "Novy.dbf");
+                    Store s(app);
+                    s.catalogue.SetSyncWrites(true);
+                    s.kinds.SetSyncWrites(true);
+                    bool failed = false, triggered = false;
+                    {
+                        testdata::WriteFaults faults(n, kind, persistent);
+                        try {
+                            acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                        } catch (const EVedomecError&) {
+                            failed = true;
+                        }
+                        triggered = faults.triggered();
                     }
-                    triggered = faults.triggered();
+                    QVERIFY2(!s.catalogue.Active() && !s.kinds.Active(), qPrintable(at));
+                    if (failed) {
+                        ImportState now = stateOf(app);
+                        if (persistent && now.kinds != before.kinds) {
+                            QVERIFY2(kindRecords(app) == (QStringList{"Zeměpis", "Nový druh"}), qPrintable(at));
+                            now.kinds = before.kinds;
+                        } else {
+                            QVERIFY2(testdata::folderBytes(app.path() + "Data") == dataBefore, qPrintable(at + ": not as before"));
+                        }
+                        QVERIFY2(now == before, qPrintable(at));
+                        verifyKindIndexHoldsEveryRecord(app, at);
+                        acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
+                    }
+                    const ImportState after = stateOf(app);
+                    QVERIFY2(after.catalogue.size() == 2 && after.catalogue.contains("Nový druh|Hlavní města|Novy.dbf|C||"),
+                             qPrintable(at + ": " + after.catalogue.join(", ")));
+                    QVERIFY2(after.kinds == (QStringList{"Nový druh", "Zeměpis"}), qPrintable(at));
+                    QVERIFY2(kindRecords(app) == (QStringList{"Zeměpis", "Nový druh"}),
+                             qPrintable(at + ": " + kindRecords(app).join(", ")));
+                    QVERIFY2(after.tests.value("Novy.dbf") == bytes && after.tests.size() == 2, qPrintable(at));
+                    QVERIFY2(after.imports.isEmpty(), qPrintable(at));
+                    verifyIndexSound(app.path() + "Data/Testy.MDX");
+                    verifyKindIndexHoldsEveryRecord(app, at);
+                    if (!triggered)
+                        break;
                 }
-                QVERIFY2(!s.catalogue.Active() && !s.kinds.Active(), qPrintable(at));
-                if (failed) {
-                    QVERIFY2(stateOf(app) == before, qPrintable(at));
-                    acceptImport(s.catalogue, s.kinds, it, foldersOf(app));
-                }
-                const ImportState after = stateOf(app);
-                QVERIFY2(after.catalogue.size() == 2 && after.catalogue.contains("Nový druh|Hlavní města|Novy.dbf|C||"),
-                         qPrintable(at + ": " + after.catalogue.join(", ")));
-                QVERIFY2(after.kinds == (QStringList{"Nový druh", "Zeměpis"}), qPrintable(at));
-                QVERIFY2(after.tests.value("Novy.dbf") == bytes && after.tests.size() == 2, qPrintable(at));
-                QVERIFY2(after.imports.isEmpty(), qPrintable(at));
-                verifyIndexSound(app.path() + "Data/Testy.MDX");
-                verifyIndexSound(app.path() + "Data/TestD.MDX");
-                if (!triggered)
-                    break;
             }
         }
     }

@@ -25,8 +25,29 @@ done
 for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg \
          share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
-         share/doc/vedomec/navod.md share/doc/vedomec/README.md; do
+         share/doc/vedomec/navod.md share/doc/vedomec/README.md \
+         share/doc/vedomec/copyright share/doc/vedomec/changelog.gz share/lintian/overrides/vedomec \
+         share/man/man1/vedomec.1.gz share/man/man1/vedomec-mktest.1.gz share/man/man1/vedomec-table.1.gz; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
+done
+# The licence, as Debian reads it: every file ours, under the GPL 3 or later.
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$prefix/share/doc/vedomec/copyright" \
+  || fail "the copyright file is not in the machine-readable format"
+grep -qx 'License: GPL-3.0-or-later' "$prefix/share/doc/vedomec/copyright" || fail "the copyright file names no licence"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$prefix/share/metainfo/$id.metainfo.xml" \
+  || fail "the AppStream data name no licence"
+# Each page is a compressed manual page that names its program's options.
+for page in vedomec vedomec-mktest vedomec-table; do
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$page.1.gz" 2>&1) || fail "man -l $page.1.gz"
+  for word in NAME SYNOPSIS OPTIONS FILES EXAMPLE --help --version; do
+    grep -q -- "$word" <<<"$text" || fail "the manual page of $page has no $word"
+  done
+done
+LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec.1.gz" | grep -q -- '--data-folder' \
+  || fail "the manual page of vedomec does not name --data-folder"
+for cmd in dump tags walk seek check insert reindex catalogue add-test; do
+  LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/vedomec-table.1.gz" | grep -q "^ *$cmd " \
+    || fail "the manual page of vedomec-table does not name the command $cmd"
 done
 # The PNG header holds the width and height as 32-bit big-endian numbers.
 for size in 48 256; do
@@ -40,6 +61,12 @@ diff -r "$pristine/Zvuky" "$prefix/share/vedomec/sample/Zvuky" >/dev/null || fai
 [ -d "$prefix/share/vedomec/sample/Testy/Import" ] || fail "no Testy/Import in the sample"
 if find "$prefix/bin" -mindepth 1 -iname data | grep -q .; then fail "data next to the installed program"; fi
 
+# The installed programs answer --version with no display and no home.
+for prog in vedomec vedomec-mktest vedomec-table; do
+  out=$(env -i PATH=/usr/bin:/bin "$prefix/bin/$prog" --version) || fail "$prog --version failed"
+  [[ "$out" =~ ^$prog\ [0-9]+\.[0-9]+ ]] || fail "$prog --version printed '$out'"
+done
+
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (package desktop-file-utils; scripts/deps.sh installs it)"
 command -v appstreamcli >/dev/null || fail "appstreamcli is missing (package appstream; scripts/deps.sh installs it)"
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
@@ -50,11 +77,17 @@ exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$id.desktop")
 # The prefix as a package leaves it: nobody's to write.
 chmod -R a-w "$prefix"
 
-start() { # HOME, then extra environment; prints the application folder
+start() { # HOME, then extra environment, then -- and options; prints the application folder
   local home=$1; shift
+  local vars=()
+  while (($#)) && [ "$1" != "--" ]; do vars+=("$1"); shift; done
+  (($#)) && shift
   mkdir -p "$home" "$work/runtime"; chmod 700 "$work/runtime"
-  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
-      VEDOMEC_STARTUP_CHECK=1 "$@" timeout 120 "$prefix/bin/$exec_line" 2>"$work/stderr"
+  # The machine's own /etc/xdg is not this test's: a class's folder named
+  # there must not take the place of the folders tried here.
+  env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_DIRS="$work/no-etc-xdg" \
+      QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 "${vars[@]}" \
+      timeout 120 "$prefix/bin/$exec_line" "$@" 2>"$work/stderr"
 }
 check_quiet() {
   if grep -q '^vedomec:' "$work/stderr"; then cat "$work/stderr" >&2; fail "$1: the program reported an error"; fi
@@ -81,6 +114,54 @@ diff -r "$pristine/Testy" "$prefix/share/vedomec/sample/Testy" >/dev/null || fai
 # XDG_DATA_HOME chooses where the user's data live.
 folder3=$(start "$work/home2" XDG_DATA_HOME="$work/xdg") || fail "start with XDG_DATA_HOME (exit $?)"
 [ "$folder3" = "$work/xdg/vedomec/" ] || fail "with XDG_DATA_HOME the program ran on '$folder3'"
+
+# A class's folder, named once for every user of the machine in the
+# system-wide configuration: the program runs on it and makes nothing of
+# the user's own.
+class=$work/srv/vedomec
+mkdir -p "$work/srv" && cp -r "$prefix/share/vedomec/sample" "$class" && chmod -R u+w "$class"
+etc=$work/etc-xdg
+mkdir -p "$etc/vedomec"
+printf '[General]\nDataFolder=%s\n' "$class" >"$etc/vedomec/vedomec.conf"
+pupil=$work/pupil
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || fail "start with the system-wide setting (exit $?)"
+check_quiet "start with the system-wide setting"
+[ "$folder" = "$class/" ] || fail "with the system-wide setting the program ran on '$folder'"
+[ ! -e "$pupil/.local/share/vedomec" ] || fail "the pupil got a folder of his own beside the class's"
+
+# The user's own configuration overrides it, and the option overrides both.
+own=$work/own
+cp -r "$prefix/share/vedomec/sample" "$own" && chmod -R u+w "$own"
+mkdir -p "$pupil/.config/vedomec"
+printf 'DataFolder=%s\n' "$own" >"$pupil/.config/vedomec/vedomec.conf"
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || fail "start with the user's setting (exit $?)"
+[ "$folder" = "$own/" ] || fail "with the user's setting the program ran on '$folder'"
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc" -- --data-folder "$class") || fail "start with the option (exit $?)"
+check_quiet "start with the option"
+[ "$folder" = "$class/" ] || fail "with --data-folder the program ran on '$folder'"
+rm -r "$pupil/.config"
+
+# An empty folder the user may write to is filled from the sample, and he
+# is told so.
+empty=$work/empty
+mkdir "$empty"
+folder=$(start "$pupil" -- --data-folder="$empty") || fail "start on an empty folder (exit $?)"
+[ "$folder" = "$empty/" ] || fail "named an empty folder, the program ran on '$folder'"
+grep -q "^vedomec: Složka s daty „$empty“ byla prázdná" "$work/stderr" || { cat "$work/stderr" >&2; fail "no word of the filled folder"; }
+diff -r "$pristine/Data" "$empty/Data" >/dev/null || fail "the empty folder was not filled with the sample"
+
+# A folder that is not there: a message, exit status 1, and no other folder.
+status=0
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc" -- --data-folder "$work/none") || status=$?
+[ "$status" = 1 ] || fail "named a missing folder, the program ended with $status"
+[ -z "$folder" ] || fail "named a missing folder, the program ran on '$folder'"
+grep -q "^vedomec: Složka s daty „$work/none“ neexistuje" "$work/stderr" || { cat "$work/stderr" >&2; fail "no word of the missing folder"; }
+[ ! -e "$work/none" ] && [ ! -e "$pupil/.local/share/vedomec" ] || fail "named a missing folder, the program made one"
+printf 'DataFolder=%s\n' "$work/none" >"$etc/vedomec/vedomec.conf"
+status=0
+folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || status=$?
+[ "$status" = 1 ] && [ -z "$folder" ] || fail "the system-wide setting named a missing folder: exit $status, ran on '$folder'"
+grep -q "$etc/vedomec/vedomec.conf" "$work/stderr" || { cat "$work/stderr" >&2; fail "the message does not name the setting's file"; }
 
 # The installed tools read the installed (read-only) tables.
 "$prefix/bin/vedomec-mktest" --text "$prefix/share/vedomec/sample/Testy/ZemepisCR.dbf" >"$work/z.txt" || fail "vedomec-mktest --text"

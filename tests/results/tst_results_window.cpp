@@ -2,7 +2,7 @@
 // the main window as the user drives them.
 #include "TestData.h"
 
-#include "app/AppPath.h"
+#include "platform/AppPath.h"
 #include "app/Hlavni.h"
 #include "assistant/oaAssist.h"
 #include "controls/CaptionButton.h"
@@ -15,6 +15,7 @@
 #include "platform/Sound.h"
 #include "results/TimeCounter.h"
 #include "results/Vysledek.h"
+#include "session/TestSession.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -86,8 +87,9 @@ class TestResultsWindow : public QObject {
     }
 
 
-    // The question table as the test opening leaves it: open on row 1, its
-    // panel shown, the session state of an open test, the clock from zero.
+    // The test opened as the open action opens it (the session handed to the
+    // window): its panel shown, the session state of an open test, the
+    // clock from zero.
     void openTest(const TestFile& t, const QString& allowed = QStringLiteral("neomezeno"))
     {
         fileName = QStringLiteral("T%1%2.DBF").arg(t.type).arg(++opened);
@@ -95,35 +97,13 @@ class TestResultsWindow : public QObject {
         data::TTable* table = t.type == QLatin1String("A") ? dm->Table1
                             : t.type == QLatin1String("B") ? dm->Table2
                                                             : dm->Table3;
-        QWidget* panel = t.type == QLatin1String("A") ? h().TestA : t.type == QLatin1String("B") ? h().TestB : h().TestC;
-        table->SetDatabaseName(folder->testy());
-        table->SetTableName(fileName);
-        table->Open();
-        table->First();
-        panel->show();
-        for (QCheckBox* b : {h().RadioButton1, h().RadioButton2, h().RadioButton3, h().RadioButton4,
-                             h().RadioButton5, h().RadioButton6})
-            b->setChecked(false);
-        h().Edit971->setText(QString());
-        h().Panel4->hide();
-        h().Label5->setText(t.druh + QStringLiteral(" - ") + t.nazev);
-        h().Label5->show();
-        h().Label10->setText(QString::number(t.questions.size()));
-        h().Cislo->setText(QStringLiteral("1"));
-        h().Cislo->show();
-        h().Cas1->setText(allowed);
-        h().Cas->setText(QStringLiteral("0:00:00"));
-        h().ToolbarButton971->setEnabled(false);
-        h().ToolbarButton974->setEnabled(false);
-        h().ToolbarButton972->setEnabled(true);
-        h().ToolbarButton975->setEnabled(true);
-        h().T1->setEnabled(false);
-        h().T2->setEnabled(false);
-        h().T3->setEnabled(true);
-        h().T4->setEnabled(true);
-        h().TimeCounter1->Reset();
-        h().TimeCounter1->Start();
-        h().K1->setText(QStringLiteral("1"));
+        const results::TestType type = t.type == QLatin1String("A") ? results::TestType::A
+                                     : t.type == QLatin1String("B") ? results::TestType::B
+                                                                     : results::TestType::C;
+        auto test = std::make_unique<session::TTestSession>(table, type);
+        test->Open(folder->testy() + fileName);
+        h().TestOpened(std::move(test), {t.druh + QStringLiteral(" - ") + t.nazev, allowed});
+        h().TestStarted();
         h().Timer1Timer();
     }
 
@@ -446,10 +426,13 @@ private slots:
     {
         // 200 questions, every one answered wrong: neither list fits its box.
         TestFile t = questionsOf(QStringLiteral("A"), QStringList(200, QStringLiteral("A")));
-        for (Question& q : t.questions)
-            q.odpoved = QStringLiteral("B");
         t.nazev = QString(100, QLatin1Char('x'));
         openTest(t);
+        for (int i = 0; i < 200; ++i) {
+            h().RadioButton2->setChecked(true);
+            if (i < 199)
+                h().T3Click();
+        }
         h().Timer1Timer();
         h().ToolbarButton975Click();
         QVERIFY(d().isVisible());

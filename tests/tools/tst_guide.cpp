@@ -6,7 +6,9 @@
 #include "AppFixture.h"
 
 #include "TestSource.h"
-#include "app/AppPath.h"
+#include "app/DataFolder.h"
+#include "app/Settings.h"
+#include "platform/AppPath.h"
 #include "data/Table.h"
 
 #include <QAbstractButton>
@@ -178,7 +180,9 @@ private slots:
 
     // The command blocks, in order, on a pupil's account that has started
     // the installed program once: the sandbox stands in for the machine's
-    // /usr/share/vedomec and /srv, and "sudo" runs the command as it is.
+    // /usr/share/vedomec, /srv and /etc/xdg, and "sudo" runs the command as
+    // it is.  A block that names another place outside the sandbox is not
+    // run.
     void commandsRunInOrder()
     {
         QTemporaryDir root;
@@ -200,10 +204,13 @@ private slots:
             f.write(b.body.toUtf8());
         }
 
-        static const QRegularExpression machinePath(QStringLiteral("(^|\\s)(/srv/|/usr/share/vedomec)"));
+        static const QRegularExpression machinePath(QStringLiteral("(^|[\\s=])(/srv/|/usr/share/vedomec|/etc/xdg/)"));
+        static const QRegularExpression anyPath(QStringLiteral("(^|[\\s=])/"));
         for (const Block& b : blocksOf(QStringLiteral("sh"))) {
             QString script = b.body;
             script.replace(machinePath, QStringLiteral("\\1") + root.path() + QStringLiteral("\\2"));
+            QVERIFY2(!QString(script).replace(root.path(), QStringLiteral("SANDBOX")).contains(anyPath),
+                     qPrintable(QStringLiteral("navod.md:%1 names a place outside the sandbox:\n%2").arg(b.line).arg(script)));
             QProcess p;
             QProcessEnvironment env;
             env.insert(QStringLiteral("HOME"), home);
@@ -220,22 +227,26 @@ private slots:
         }
 
         // The tables made on the pupil's own folder wait there for the import.
-        const QString kept = home + QStringLiteral("/.local/share/vedomec-puvodni");
         for (const char* t : {"Zvirata.dbf", "Savci.dbf", "Mesta.dbf", "ZemepisCR2.dbf"})
-            QVERIFY2(QFile::exists(kept + QStringLiteral("/Testy/Import/") + QLatin1String(t)), t);
+            QVERIFY2(QFile::exists(own + QStringLiteral("/Testy/Import/") + QLatin1String(t)), t);
         // An unedited test made again is the same table, but for its date.
-        QByteArray before = fileBytes(kept + QStringLiteral("/Testy/ZemepisCR.dbf"));
-        QByteArray after = fileBytes(kept + QStringLiteral("/Testy/Import/ZemepisCR2.dbf"));
+        QByteArray before = fileBytes(own + QStringLiteral("/Testy/ZemepisCR.dbf"));
+        QByteArray after = fileBytes(own + QStringLiteral("/Testy/Import/ZemepisCR2.dbf"));
         QVERIFY(before.size() > 32);
         before.replace(1, 3, QByteArray(3, '\0'));
         after.replace(1, 3, QByteArray(3, '\0'));
         QCOMPARE(after, before);
 
-        // The pupil's folder is now the class's, and the program runs on it.
-        QCOMPARE(QFileInfo(own).symLinkTarget(), root.filePath(QStringLiteral("srv/vedomec")));
-        QCOMPARE(TAppPath::resolve(bin, sample, own), own + u'/');
+        // The system-wide setting names the class's folder, and the program
+        // runs on it, whatever the pupil's own folder holds.
+        const QString classFolder = root.filePath(QStringLiteral("srv/vedomec"));
+        TSettings settings;
+        QVERIFY(settings.readFiles({root.filePath(QStringLiteral("etc/xdg/vedomec/vedomec.conf"))}).isEmpty());
+        const TDataFolderChoice choice = chooseDataFolder(settings.value(Setting::DataFolder), {}, sample);
+        QVERIFY2(choice.problem.isEmpty() && choice.notice.isEmpty(), qPrintable(choice.problem + choice.notice));
+        QCOMPARE(choice.folder, classFolder);
         data::TTable catalogue;
-        catalogue.SetDatabaseName(own + QStringLiteral("/Data"));
+        catalogue.SetDatabaseName(classFolder + QStringLiteral("/Data"));
         catalogue.SetTableName(QStringLiteral("Testy.DBF"));
         catalogue.SetFieldDefs(data::catalogueLayout());
         catalogue.SetIndexName(QStringLiteral("DRUHJMENO"));
@@ -263,7 +274,7 @@ private slots:
                 ++keys;
             }
         }
-        QCOMPARE(keys, 9);
+        QCOMPARE(keys, 11);
         for (const QString& key : {QStringLiteral("Ctrl+O"), QStringLiteral("Ctrl+I")})
             QVERIFY2(shortcuts.contains(QKeySequence::fromString(key)) && guide().contains(u'(' + key + u')'), qPrintable(key));
 

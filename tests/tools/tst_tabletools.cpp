@@ -5,12 +5,13 @@
 #include "StoreFaults.h"
 #include "TableTools.h"
 #include "TestSource.h"
-#include "../data/ForeignIndexFixture.h"
+#include "TableToolRun.h"
 
 #include "data/Data.h"
 #include "data/Dbf.h"
 #include "data/Locks.h"
 #include "data/Table.h"
+#include "data/TableFile.h"
 #include "platform/Errors.h"
 
 #include <QDir>
@@ -22,7 +23,6 @@
 using namespace vedomec;
 using namespace vedomec::data;
 using namespace vedomec::tools;
-namespace ff = foreignfixture;
 
 namespace {
 
@@ -54,30 +54,6 @@ const char* const SourceC =
     "Druh: Zeměpis\nNázev: Hlavní města\nAutor: Eva Malá\nTyp: C\nČas: 2:05:07\n\n"
     "Otázka: Hlavní město Maďarska?\nSprávně: Budapešť\n";
 
-QString toolPath(const char* name)
-{
-    const QString dir = qEnvironmentVariable("VEDOMEC_BIN_DIR");
-    return QDir(dir).filePath(QLatin1String(name));
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run runTool(const char* tool, const QStringList& args)
-{
-    QProcess p;
-    p.start(toolPath(tool), args);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 void openTable(TTable& t, const QString& folder, const QString& file, const QList<FieldDef>& layout,
                const QString& index = QString())
 {
@@ -91,27 +67,6 @@ void openTable(TTable& t, const QString& folder, const QString& file, const QLis
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// The foreign fixture with only the named tags, as F.DBF in `dir`.
-QString writeForeign(const QTemporaryDir& dir, const QList<QByteArray>& names)
-{
-    const QString table = dir.filePath(QStringLiteral("F.DBF"));
-    QList<mdxtest::Tag> tags;
-    for (const QByteArray& name : names)
-        tags << ff::tagNamed(ff::tags(), name);
-    ff::write(table, ff::rows(), tags);
-    return table;
-}
-
-// The record numbers `walk` prints, in its order.
-QStringList walkedRecords(const QString& table, const QString& tag)
-{
-    const Run r = runTool("vedomec-table", {QStringLiteral("walk"), table, tag});
-    QStringList out;
-    for (const QString& line : r.out.split(u'\n', Qt::SkipEmptyParts))
-        out << line.section(u'\t', 0, 0);
-    return out;
 }
 
 } // namespace
@@ -434,10 +389,10 @@ private slots:
         QCOMPARE(r.out.count(u'\n'), 2);
     }
 
-    // `check` finds what the quick look at an index shows and a change that
-    // stopped half way; `reindex` makes the index anew from the table so that
-    // check accepts it, keeping the old file; opening the table undoes the
-    // unfinished change.
+    // `check` finds what the quick look at an index shows; `reindex` makes
+    // the index anew from the table so that check accepts it, keeping the old
+    // file; a change that stopped half way is undone by check, which says so
+    // before it judges the table.
     void checkAndReindexOnTheCommandLine()
     {
         QTemporaryDir dir;
@@ -498,13 +453,124 @@ private slots:
         });
         QCOMPARE(status, -SIGKILL);
         Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.out.contains(QStringLiteral("records an unfinished change")), qPrintable(r.out + r.err));
+        const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal recorded an unfinished change; it is undone\n"));
+        QVERIFY2(r.code == 0 && said >= 0 && said < r.out.indexOf(QStringLiteral(": ok, ")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
         QCOMPARE(r.out.count(u'\n'), 2);
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).code, 0);
         QCOMPARE(dbftest::readFile(catalogue), table);
         QVERIFY(!QFile::exists(catalogue + QStringLiteral("-journal")));
+    }
+
+    // A program killed at any write of an insert: whichever command comes
+    // first reads the table as the next opening leaves it, the change undone
+    // or kept, and check says which before it judges the files.
+    void everyCommandReadsAnUnfinishedChangeAlike()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("Data"));
+        const QString pristine = dir.filePath(QStringLiteral("pristine"));
+        QVERIFY(QDir().mkpath(pristine));
+        createCatalogue(pristine);
+        const QString catalogue = QDir(data).filePath(QStringLiteral("Testy.DBF"));
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("insert"), QDir(pristine).filePath(QStringLiteral("Testy.DBF")),
+                                           QStringLiteral("NAZEV=a.dbf"), QStringLiteral("DRUH=Zeměpis"), QStringLiteral("JMENO=Hory")})
+                     .code,
+                 0);
+        const QList<QStringList> commands = {
+            {QStringLiteral("dump"), catalogue},
+            {QStringLiteral("tags"), catalogue},
+            {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")},
+            {QStringLiteral("seek"), catalogue, QStringLiteral("DRUHJMENO"), QStringLiteral("Zeměpis"), QStringLiteral("Hory")},
+            {QStringLiteral("check"), catalogue},
+            {QStringLiteral("insert"), catalogue, QStringLiteral("NAZEV=c.dbf"), QStringLiteral("DRUH=Dějepis")},
+        };
+        for (const QStringList& command : commands) {
+            for (int n = 1;; ++n) {
+                const QString at = command.first() + QStringLiteral(" after a kill at operation %1").arg(n);
+                testdata::emptyFolder(data);
+                testdata::copyFolder(pristine, data);
+                const int status = testdata::inChild([&] {
+                    TTable t;
+                    t.SetDatabaseName(data);
+                    t.SetTableName(QStringLiteral("Testy.DBF"));
+                    t.SetFieldDefs(catalogueLayout());
+                    t.SetSyncWrites(true);
+                    t.Open();
+                    testdata::DeathAtWrite death(n, n % 2 == 0);
+                    t.Insert();
+                    t.SetFieldAsString(QStringLiteral("NAZEV"), QStringLiteral("b.dbf"));
+                    t.SetFieldAsString(QStringLiteral("DRUH"), QStringLiteral("Dějepis"));
+                    t.Post();
+                    death.finish();
+                });
+                if (status == 0)
+                    break;
+                const bool unfinished = TableJournal::unfinishedChangeRecorded(catalogue);
+                const Run r = runTool("vedomec-table", command);
+                QVERIFY2(r.code == 0, qPrintable(at + u' ' + r.out + r.err));
+                if (command.first() == QLatin1String("check"))
+                    QVERIFY2(r.out.contains(QStringLiteral("unfinished change")) == unfinished
+                                 && r.out.contains(QStringLiteral(": ok, ")),
+                             qPrintable(at + u' ' + r.out));
+                const Run dump = runTool("vedomec-table", {QStringLiteral("dump"), catalogue});
+                const qsizetype rows = dump.out.count(QStringLiteral("\n#"));
+                const qsizetype added = command.first() == QLatin1String("insert") ? 1 : 0;
+                QVERIFY2(rows == 1 + added || rows == 2 + added, qPrintable(at + u' ' + dump.out + dump.err));
+                QVERIFY2(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).out.contains(QStringLiteral(": ok, ")), qPrintable(at));
+                QCOMPARE(walkedRecords(catalogue, QStringLiteral("DRUHJMENO")).size(), rows);
+            }
+        }
+    }
+
+    // reindex never writes an index that leaves out a row the file holds:
+    // a header that counts too few whole records gets its count back, and
+    // says so; records beyond the count that are not whole stop it before
+    // anything changes.
+    void reindexKeepsEveryRowTheFileHolds()
+    {
+        QTemporaryDir dir;
+        createCatalogue(dir.path());
+        const QString catalogue = dir.filePath(QStringLiteral("Testy.DBF"));
+        const QString index = dir.filePath(QStringLiteral("Testy.MDX"));
+        for (const char* name : {"a", "b", "c", "d", "e"})
+            QCOMPARE(runTool("vedomec-table", {QStringLiteral("insert"), catalogue, QStringLiteral("NAZEV=%1.dbf").arg(name),
+                                               QStringLiteral("DRUH=Zeměpis"), QStringLiteral("JMENO=%1").arg(name)})
+                         .code,
+                     0);
+        const QByteArray table = dbftest::readFile(catalogue);
+
+        QByteArray counted = table;
+        dbftest::put32(counted, 4, 3);
+        QVERIFY(dbftest::writeFile(catalogue, counted));
+        Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
+        QVERIFY2(r.code == 1 && r.out.contains(QStringLiteral("the header counts 3 records, but the file holds 5")), qPrintable(r.out));
+        r = runTool("vedomec-table", {QStringLiteral("reindex"), catalogue});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("the header counted 3 records, but the file holds 5 whole ones; the count is restored to 5")),
+                 qPrintable(r.out));
+        QCOMPARE(dbftest::readFile(catalogue), table);
+        QCOMPARE(walkedRecords(catalogue, QStringLiteral("DRUHJMENO")).size(), 5);
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).code, 0);
+
+        const int recordLength = dbftest::get32(table, 10) & 0xFFFF;
+        const int headerLength = dbftest::get32(table, 8) & 0xFFFF;
+        QByteArray flagged = counted;
+        flagged[headerLength + 4 * recordLength] = 'X';
+        QByteArray tail = counted;
+        tail.chop(1);
+        tail.append("junk");
+        for (const QByteArray& damaged : {flagged, tail}) {
+            QVERIFY(dbftest::writeFile(catalogue, damaged));
+            const QStringList before = entries(dir.path());
+            const QByteArray mdx = dbftest::readFile(index);
+            r = runTool("vedomec-table", {QStringLiteral("reindex"), catalogue});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(QStringLiteral("its header counts 3 records, but the file holds 5")), qPrintable(r.err));
+            QCOMPARE(dbftest::readFile(catalogue), damaged);
+            QCOMPARE(dbftest::readFile(index), mdx);
+            QCOMPARE(entries(dir.path()), before);
+        }
     }
 
     // add-test is the program's import: a name the catalogue cannot hold is
@@ -557,106 +623,6 @@ private slots:
             if (status == 0)
                 break;
         }
-    }
-
-    // What an administrator sees of indexes other dBASE programs wrote: one
-    // case for each fault the table tool once had with such files, each on a
-    // table whose index holds the tags the case is about.
-
-    void emptyTagWalksNoRow()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"NIC", "ZIVE"});
-        Run r = runTool("vedomec-table", {QStringLiteral("walk"), table, QStringLiteral("NIC")});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QString());
-        r = runTool("vedomec-table", {QStringLiteral("walk"), table, QStringLiteral("ZIVE")});
-        QCOMPARE(r.out.count(u'\n'), 6);
-    }
-
-    void forClausesAreShownAndRespected()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"ZIVE", "NIC", "TYPA"});
-        Run r = runTool("vedomec-table", {QStringLiteral("tags"), table});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("ZIVE\tDRUH+JMENO\tkey C 18\tFOR .NOT. DELETED()\n"
-                                       "NIC\tJMENO\tkey C 8\tFOR .F.\n"
-                                       "TYPA\tJMENO\tkey C 8\tFOR TEST = \"A\" .AND. .NOT. DELETED()\n"));
-        r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(r.out.contains(QStringLiteral(": ok, 7 records (6 live), 3 tags")), qPrintable(r.out));
-
-        // Real damage is still found: a row the clause admits is gone.
-        QList<mdxtest::Tag> tags{ff::tagNamed(ff::tags(), "TYPA")};
-        tags[0].entries.removeFirst();
-        ff::write(table, ff::rows(), tags);
-        r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.out.contains(QStringLiteral("tag TYPA: record 1 is missing from the index")), qPrintable(r.out));
-    }
-
-    void numericTagsAreCheckedAndSought()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"POCET"});
-        Run r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("20")});
-        QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.startsWith(QStringLiteral("#2\tDRUH=Auta\tJMENO=Bob")), qPrintable(r.out));
-        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("-0.25")});
-        QVERIFY(r.out.contains(QStringLiteral("JMENO=Gita")));
-        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("7")});
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.out, QStringLiteral("not found\n"));
-        r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("sedm")});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("holds numbers")), qPrintable(r.err));
-    }
-
-    void uniqueAndDescendingFlagsAreShown()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"DRUHY", "JMENA"});
-        Run r = runTool("vedomec-table", {QStringLiteral("tags"), table});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("DRUHY\tUPPER(DRUH)\tkey C 10\tunique\n"
-                                       "JMENA\tJMENO\tkey C 8\tdescending\n"));
-        r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QCOMPARE(walkedRecords(table, QStringLiteral("JMENA")), (QStringList{"#7", "#6", "#4", "#3", "#2", "#1"}));
-    }
-
-    void equalKeysNewestFirstAreSound()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"TEST"});
-        const Run r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QCOMPARE(walkedRecords(table, QStringLiteral("TEST")), (QStringList{"#7", "#3", "#1", "#6", "#2", "#4"}));
-    }
-
-    void fieldNamedTwiceIsReadNotWritten()
-    {
-        QTemporaryDir dir;
-        const QString table = writeForeign(dir, {"ZIVE"});
-        QList<dbftest::RawField> fields = ff::fields();
-        fields[4] = {"JMENO", 'C', 1, 0};
-        QVERIFY(dbftest::writeFile(table, ff::dbfImage(ff::rows(), fields)));
-        const QByteArray before = dbftest::readFile(table);
-        Run r = runTool("vedomec-table", {QStringLiteral("dump"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.err));
-        QVERIFY2(r.out.contains(QStringLiteral("#1\tDRUH=Hory\tJMENO=Ana\tPOCET=11\tDATUM=20010305\tJMENO=A")),
-                 qPrintable(r.out));
-        QCOMPARE(walkedRecords(table, QStringLiteral("ZIVE")).size(), 6);
-        r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY(r.out.contains(QStringLiteral("note: the header names the field JMENO twice")));
-        r = runTool("vedomec-table", {QStringLiteral("insert"), table, QStringLiteral("DRUH=Lesy")});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.contains(QStringLiteral("names the field 'JMENO' twice")), qPrintable(r.err));
-        QCOMPARE(dbftest::readFile(table), before);
     }
 };
 

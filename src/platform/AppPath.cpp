@@ -1,4 +1,4 @@
-#include "AppPath.h"
+#include "platform/AppPath.h"
 
 #include "platform/FileSystem.h"
 
@@ -9,6 +9,11 @@
 #include <QStandardPaths>
 #include <QUuid>
 #include <QtDebug>
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #ifndef VEDOMEC_SAMPLE_FROM_BIN
 #define VEDOMEC_SAMPLE_FROM_BIN "../share/vedomec/sample"
@@ -80,7 +85,90 @@ bool makeUserFolder(const QString& sample, const QString& user, QString* error)
     return false;
 }
 
+// The work folder a fill of a named folder copies the sample into, inside
+// that folder: a start killed half way leaves only this behind.
+const QLatin1String kFillWork(".vedomec-sample-");
+
+// Gives everything below `root` the permissions of the folder it fills
+// (files without the execute bits).
+bool takePermissions(const QString& root, mode_t folderMode, QString* error)
+{
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const mode_t mode = it.fileInfo().isDir() ? (folderMode & 0777) : (folderMode & 0666);
+        if (::chmod(QFile::encodeName(path).constData(), mode) != 0) {
+            *error = QStringLiteral("Cannot set the permissions of %1").arg(path);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+TAppPath::NamedFolder TAppPath::prepareNamed(const QString& folder, const QString& sampleFolder, QString* error)
+{
+    QString ignored;
+    QString& why = error ? *error : ignored;
+    why.clear();
+    const QByteArray native = QFile::encodeName(folder);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        return errno == EACCES ? NamedFolder::Unreadable : NamedFolder::Missing;
+    if (!S_ISDIR(st.st_mode))
+        return NamedFolder::NotAFolder;
+    if (::access(native.constData(), R_OK | X_OK) != 0)
+        return NamedFolder::Unreadable;
+
+    const QDir dir(folder);
+    QStringList leftovers;
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (!name.startsWith(kFillWork))
+            return NamedFolder::Ready; // somebody's: used as it is
+        leftovers << name;
+    }
+    if (::access(native.constData(), W_OK) != 0)
+        return NamedFolder::EmptyReadOnly;
+    if (!QFileInfo(sampleFolder).isDir()) {
+        why = QStringLiteral("No sample folder %1").arg(sampleFolder);
+        return NamedFolder::FillFailed;
+    }
+
+    const QString work = dir.filePath(kFillWork + QUuid::createUuid().toString(QUuid::Id128).left(12));
+    bool filled = copyTree(sampleFolder, work, &why) && takePermissions(work, st.st_mode, &why);
+    if (filled) {
+        QStringList names = QDir(work).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        std::stable_partition(names.begin(), names.end(), [](const QString& n) {
+            return n.compare(QLatin1String("Data"), Qt::CaseInsensitive) != 0;
+        });
+        QStringList moved;
+        for (const QString& name : std::as_const(names)) {
+            if (!fs::renameNoReplace(QDir(work).filePath(name), dir.filePath(name))) {
+                why = QStringLiteral("Cannot rename %1 to %2").arg(QDir(work).filePath(name), dir.filePath(name));
+                filled = false;
+                break;
+            }
+            moved << name;
+        }
+        if (!filled) // back to empty
+            for (const QString& name : std::as_const(moved))
+                fs::renameNoReplace(dir.filePath(name), QDir(work).filePath(name));
+    }
+    QDir(work).removeRecursively();
+    if (!filled)
+        return fs::isDir(fs::join(folder, QStringLiteral("Data"))) ? NamedFolder::Ready // another start filled it
+                                                                    : NamedFolder::FillFailed;
+    for (const QString& name : std::as_const(leftovers))
+        QDir(dir.filePath(name)).removeRecursively();
+    return NamedFolder::Filled;
+}
+
+QString TAppPath::sampleFolder()
+{
+    return QDir::cleanPath(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(VEDOMEC_SAMPLE_FROM_BIN)));
+}
 
 QString TAppPath::resolve(const QString& programFolder, const QString& sampleFolder, const QString& userFolder,
                           QString* error)
@@ -109,10 +197,8 @@ QString TAppPath::Path()
         return overridePath();
     // Found once: the first call may make the per-user folder.
     static const QString found = [] {
-        const QString program = QCoreApplication::applicationDirPath();
-        const QString sample = QDir::cleanPath(QDir(program).filePath(QStringLiteral(VEDOMEC_SAMPLE_FROM_BIN)));
         QString error;
-        const QString folder = resolve(program, sample, userFolder(), &error);
+        const QString folder = resolve(QCoreApplication::applicationDirPath(), sampleFolder(), userFolder(), &error);
         if (!error.isEmpty())
             qWarning("vedomec: %s", qPrintable(error));
         return folder;

@@ -1,7 +1,11 @@
-#include "app/DialogHelp.h"
+#include "assistant/DialogHelp.h"
 
 #include "assistant/HelpBook.h"
+#include "assistant/RichText.h"
 
+#include <QAbstractButton>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace vedomec {
@@ -15,6 +19,27 @@ const char* const kZpet = R"({\rtf1\ansi\ansicpg1250\deff0\deflang1029{\fonttbl{
 \par
 Uzav\'f8e dialogov\'e9 okno bez proveden\'ed operace.\par
 })";
+
+// A screen reader hears the help text without asking for it: the sentence
+// describes the control, and the heading names a control that has no
+// caption of its own (a list, a tree).
+void describeByHelp(QWidget* control, const char* rtf)
+{
+    QTextDocument doc;
+    LoadRichText(&doc, QByteArrayView(rtf));
+    QStringList lines;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (!b.text().trimmed().isEmpty())
+            lines << b.text().trimmed();
+    if (lines.isEmpty())
+        return;
+    const QString heading = lines.takeFirst();
+    auto* button = qobject_cast<QAbstractButton*>(control);
+    if (control->accessibleName().isEmpty() && !(button && !button->text().isEmpty()))
+        control->setAccessibleName(heading);
+    if (control->accessibleDescription().isEmpty())
+        control->setAccessibleDescription(lines.join(QLatin1Char(' ')));
+}
 
 } // namespace
 
@@ -80,7 +105,10 @@ THelpBook* CreateDialogHelp(QWidget* dialog, const QList<DialogHelpText>& texts)
         item->setWidth(t.width);
         item->setHeight(t.height);
         item->setRTF(QByteArray(t.rtf));
-        item->setControl(dialog->findChild<QWidget*>(QLatin1String(t.control)));
+        QWidget* control = dialog->findChild<QWidget*>(QLatin1String(t.control));
+        item->setControl(control);
+        if (control)
+            describeByHelp(control, t.rtf);
     }
     return book;
 }

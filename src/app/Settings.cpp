@@ -1,0 +1,188 @@
+#include "Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace vedomec {
+namespace {
+
+const std::array<SettingInfo, SettingCount> Settings = {{
+    {Setting::DataFolder, "DataFolder", "data-folder", "SLOŽKA",
+     "složka s daty (Data, Testy, Zvuky), místo té, kterou určuje nastavení"},
+}};
+
+// Qt's own options, which QApplication takes from the same command line.
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+const QtOption QtOptions[] = {
+    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"style", true},     {"stylesheet", true},         {"session", true},       {"display", true},
+    {"geometry", true},  {"qwindowgeometry", true},    {"qwindowtitle", true},  {"qwindowicon", true},
+    {"reverse", false},
+};
+
+const QtOption* qtOption(const QString& name)
+{
+    for (const QtOption& o : QtOptions)
+        if (name == QLatin1String(o.name))
+            return &o;
+    return nullptr;
+}
+
+QString quoted(const QString& s)
+{
+    return QStringLiteral("„%1“").arg(s);
+}
+
+} // namespace
+
+const SettingInfo& settingInfo(Setting setting)
+{
+    return Settings[size_t(setting)];
+}
+
+QStringList configurationFiles()
+{
+    QStringList files;
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        files << QDir(dir).filePath(QStringLiteral("vedomec/vedomec.conf"));
+    files.removeDuplicates();
+    return files;
+}
+
+TCommandLine TCommandLine::parse(const QStringList& arguments)
+{
+    TCommandLine cl;
+    auto refuse = [&cl](const QString& why) {
+        cl.action = Refused;
+        cl.error = why;
+        return cl;
+    };
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (!options || !a.startsWith(u'-') || a == QLatin1String("-"))
+            return refuse(QStringLiteral("nečekaný argument %1").arg(quoted(a)));
+        if (a == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.action = Help;
+            return cl;
+        }
+        if (a == QLatin1String("--version")) {
+            cl.action = Version;
+            return cl;
+        }
+        if (a.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = a.indexOf(u'=');
+            const QString name = a.mid(2, eq < 0 ? -1 : eq - 2);
+            const SettingInfo* info = nullptr;
+            for (const SettingInfo& s : Settings)
+                if (name == QLatin1String(s.option))
+                    info = &s;
+            if (!info)
+                return refuse(QStringLiteral("neznámá volba %1").arg(quoted(a)));
+            QString value;
+            if (eq >= 0)
+                value = a.mid(eq + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            if (value.isEmpty())
+                return refuse(QStringLiteral("volba --%1 potřebuje hodnotu %2")
+                                  .arg(QLatin1String(info->option), QString::fromUtf8(info->valueName)));
+            cl.values[size_t(info->setting)] = value;
+            continue;
+        }
+        // Qt's options have one dash; "-style=fusion" is also Qt's form.
+        const qsizetype eq = a.indexOf(u'=');
+        const QtOption* qt = qtOption(a.mid(1, eq < 0 ? -1 : eq - 1));
+        if (!qt || (!qt->takesValue && eq >= 0))
+            return refuse(QStringLiteral("neznámá volba %1").arg(quoted(a)));
+        if (qt->takesValue && eq < 0) {
+            if (i + 1 >= arguments.size())
+                return refuse(QStringLiteral("volba %1 potřebuje hodnotu").arg(a));
+            ++i;
+        }
+    }
+    return cl;
+}
+
+QString usageText()
+{
+    QString line = QStringLiteral("Použití: vedomec");
+    for (const SettingInfo& s : Settings)
+        line += QStringLiteral(" [--%1 %2]").arg(QLatin1String(s.option), QString::fromUtf8(s.valueName));
+    return line + QStringLiteral(" [--help] [--version]\n");
+}
+
+QString helpText()
+{
+    QString text = usageText();
+    text += QStringLiteral("Vyplňování školních testů se známkou na konci.\n\n");
+    for (const SettingInfo& s : Settings)
+        text += QStringLiteral("  --%1 %2\n      %3\n")
+                    .arg(QLatin1String(s.option), QString::fromUtf8(s.valueName), QString::fromUtf8(s.help));
+    text += QStringLiteral("  -h, --help\n      vypíše tuto nápovědu\n"
+                           "  --version\n      vypíše verzi programu\n\n");
+    QStringList keys;
+    for (const SettingInfo& s : Settings)
+        keys << QString::fromLatin1(s.key);
+    text += QStringLiteral("Nastavení (%1) čte program ze souboru ~/.config/vedomec/vedomec.conf\n"
+                           "a pro všechny uživatele z /etc/xdg/vedomec/vedomec.conf; volba platí přednostně.\n"
+                           "Podrobnosti: man vedomec\n")
+                .arg(keys.join(QStringLiteral(", ")));
+    return text;
+}
+
+QStringList TSettings::readFiles(const QStringList& files)
+{
+    QStringList problems;
+    for (const QString& file : files) {
+        if (!QFileInfo::exists(file))
+            continue;
+        // QSettings reads what it can of a file it cannot open and says
+        // nothing: try it first, so a file an administrator wrote is never
+        // passed over silently.
+        QFile probe(file);
+        if (!probe.open(QIODevice::ReadOnly)) {
+            problems << QStringLiteral("Soubor s nastavením %1 nelze přečíst: %2.").arg(file, probe.errorString());
+            continue;
+        }
+        probe.close();
+        const QSettings ini(file, QSettings::IniFormat);
+        if (ini.status() != QSettings::NoError) {
+            problems << QStringLiteral("Soubor s nastavením %1 má chybný zápis.").arg(file);
+            continue;
+        }
+        for (const QString& key : ini.allKeys()) {
+            for (const SettingInfo& s : Settings) {
+                SettingValue& v = m_values[size_t(s.setting)];
+                if (v.given() || key.compare(QLatin1String(s.key), Qt::CaseInsensitive) != 0)
+                    continue;
+                // An unquoted comma makes a list of the value: join it back.
+                const QVariant value = ini.value(key);
+                v.value = value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+                v.origin = file;
+            }
+        }
+    }
+    return problems;
+}
+
+void TSettings::apply(const TCommandLine& commandLine)
+{
+    for (const SettingInfo& s : Settings) {
+        const auto& given = commandLine.values[size_t(s.setting)];
+        if (given)
+            m_values[size_t(s.setting)] = {*given, QStringLiteral("--%1").arg(QLatin1String(s.option))};
+    }
+}
+
+} // namespace vedomec

@@ -1,0 +1,120 @@
+// The command-line manners of the three programs: --help and --version print
+// and succeed without a display, anything unknown is refused with a usage
+// line and exit status 2, before anything else happens.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+// Started with nothing that names a display and no platform chosen: a
+// program that tried to open a window would abort.
+Run run(const QString& program, const QStringList& args, const QString& home = QString())
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(v));
+    if (!home.isEmpty()) {
+        env.insert(QStringLiteral("HOME"), home);
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    }
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("VEDOMEC_BIN_DIR") + u'/' + program, args);
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void manners_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("usage"); // how its usage line begins
+        QTest::newRow("vedomec") << "vedomec" << "Použití: vedomec [--data-folder SLOŽKA]";
+        QTest::newRow("vedomec-mktest") << "vedomec-mktest" << "Použití: vedomec-mktest [--check]";
+        QTest::newRow("vedomec-table") << "vedomec-table" << "usage: vedomec-table COMMAND";
+    }
+    void manners()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, usage);
+        // A home of its own: nothing may be made in it.
+        QTemporaryDir home;
+
+        for (const QString& help : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+            const Run h = run(program, {help}, home.path());
+            QCOMPARE(h.code, 0);
+            QVERIFY2(h.out.startsWith(usage), qPrintable(h.out));
+            QVERIFY2(h.out.contains(QStringLiteral("--version")), qPrintable(h.out));
+            QVERIFY2(h.out.contains(QStringLiteral("man ") + program), qPrintable(h.out));
+            QVERIFY2(h.err.isEmpty(), qPrintable(h.err));
+        }
+
+        const Run v = run(program, {QStringLiteral("--version")}, home.path());
+        QCOMPARE(v.code, 0);
+        QCOMPARE(v.out, QStringLiteral("%1 %2\n").arg(program, QStringLiteral(VEDOMEC_VERSION)));
+        QVERIFY2(v.err.isEmpty(), qPrintable(v.err));
+
+        for (const QString& bad : {QStringLiteral("--bogus"), QStringLiteral("-q")}) {
+            const Run u = run(program, {bad}, home.path());
+            QCOMPARE(u.code, 2);
+            QVERIFY2(u.err.contains(bad), qPrintable(u.err));
+            QVERIFY2(u.err.contains(usage), qPrintable(u.err));
+            QVERIFY2(u.out.isEmpty(), qPrintable(u.out));
+        }
+        QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void programRefusesWhatItDoesNotTake()
+    {
+        QTemporaryDir home;
+        const QList<QStringList> refused = {
+            {QStringLiteral("Testy.DBF")},
+            {QStringLiteral("--data-folder")},
+            {QStringLiteral("--data-folder="), QStringLiteral("--help")},
+            {QStringLiteral("-platform")},
+        };
+        for (const QStringList& args : refused) {
+            const Run r = run(QStringLiteral("vedomec"), args, home.path());
+            QVERIFY2(r.code == 2, qPrintable(args.join(u' ') + QStringLiteral(": ") + r.err));
+            QVERIFY2(r.err.startsWith(QStringLiteral("vedomec: ")), qPrintable(r.err));
+            QVERIFY2(r.err.contains(QStringLiteral("Použití: vedomec")), qPrintable(r.err));
+        }
+        QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void toolsTakeFileNamesAfterDoubleDash()
+    {
+        QTemporaryDir dir;
+        QFile source(dir.filePath(QStringLiteral("-zvirata.txt")));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("Druh: Přírodověda\nNázev: Zvířata\nTyp: B\n\nOtázka: Netopýr je savec.\nSprávně: ANO\n");
+        source.close();
+        const Run check = run(QStringLiteral("vedomec-mktest"), {QStringLiteral("--check"), QStringLiteral("--"), source.fileName()});
+        QVERIFY2(check.code == 0, qPrintable(check.err));
+        const Run refused = run(QStringLiteral("vedomec-mktest"), {QStringLiteral("--check"), QStringLiteral("-zvirata.txt")});
+        QCOMPARE(refused.code, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
