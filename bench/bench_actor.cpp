@@ -30,7 +30,8 @@ double cpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-void codecFigures(const TAssistantActor& actor)
+// False when an animation cannot be read.
+bool codecFigures(const TAssistantActor& actor)
 {
     std::vector<QByteArrayView> resources;
     std::vector<QByteArray> plain;
@@ -38,8 +39,15 @@ void codecFigures(const TAssistantActor& actor)
     qsizetype unpacked = 0;
     for (int n = 1; n <= actor.animationCount(); ++n) {
         const QByteArrayView r = actor.module().resource(actor.animation(n)->resourceId);
+        const std::optional<QByteArray> data =
+            r.size() > 8 ? lzrw1kh::decompressStream(r.sliced(8), MaxAnimationDataSize) : std::nullopt;
+        if (!data) {
+            std::fprintf(stderr, "bench_actor: cannot measure: animation %d (%s) cannot be read\n", n,
+                         qPrintable(actor.animation(n)->name));
+            return false;
+        }
         resources.push_back(r.sliced(8));
-        plain.push_back(*lzrw1kh::decompressStream(r.sliced(8), MaxAnimationDataSize));
+        plain.push_back(*data);
         packed += r.size() - 8;
         unpacked += plain.back().size();
     }
@@ -69,6 +77,7 @@ void codecFigures(const TAssistantActor& actor)
     wall = double(t.nsecsElapsed()) / 1e9;
     std::printf("compression:   %.0f MB/s of input (%.0f MB/s by processor time)\n", double(bytes) / 1e6 / wall,
                 double(bytes) / 1e6 / (cpuSeconds() - cpu0));
+    return true;
 }
 
 // 100 frames of 10 hundredths: 10 seconds at speed 100.
@@ -94,7 +103,8 @@ QByteArray tenSecondAnimation()
     return writeAnimationResource(a, compressor);
 }
 
-void engineFigures(QApplication& app)
+// False when the engine showed too few frames to time.
+bool engineFigures(QApplication& app)
 {
     TAssistantStage stage;
     stage.setActorFrameSize(QSize(120, 128));
@@ -118,6 +128,8 @@ void engineFigures(QApplication& app)
     while (!ended)
         app.processEvents(QEventLoop::WaitForMoreEvents);
     const qint64 playingCpu = engine.threadCpuTimeNs() - threadCpu0;
+    if (starts.size() < 2)
+        return false;
 
     std::vector<double> late;
     for (size_t k = 1; k < starts.size(); ++k)
@@ -144,6 +156,7 @@ void engineFigures(QApplication& app)
     std::printf("parked engine thread: %lld ns of processor time in %.1f s (parked: %s)\n",
                 (long long)(engine.threadCpuTimeNs() - parked0), double(idle.elapsed()) / 1000.0,
                 engine.isParked() ? "yes" : "no");
+    return true;
 }
 
 } // namespace
@@ -170,7 +183,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;
     }
-    codecFigures(actor);
-    engineFigures(app);
+    if (actor.animationCount() == 0) {
+        std::fprintf(stderr, "bench_actor: cannot measure: %s has no animations\n", qPrintable(library));
+        return 1;
+    }
+    if (!codecFigures(actor))
+        return 1;
+    if (!engineFigures(app)) {
+        std::fprintf(stderr, "bench_actor: cannot measure: the engine showed fewer than two frames\n");
+        return 1;
+    }
     return 0;
 }

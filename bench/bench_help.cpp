@@ -104,6 +104,7 @@ Usage usage(qint64 pid)
 struct Idle {
     double percent = 0;
     double wakeupsPerSecond = 0;
+    QString failure; // why there are no figures
 };
 
 Idle idle(const QString& mode, const QString& appFolder, int seconds)
@@ -113,15 +114,18 @@ Idle idle(const QString& mode, const QString& appFolder, int seconds)
     p.setArguments({mode, appFolder});
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start();
-    p.waitForStarted();
-    while (!p.canReadLine() && p.waitForReadyRead(10000)) {
-    }
-    if (!p.canReadLine()) {
-        std::fprintf(stderr, "%s: the program did not come up\n", qPrintable(mode));
-        p.kill();
-        p.waitForFinished();
-        return {-1, -1};
-    }
+    auto gone = [&](const char* why) {
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished();
+        }
+        return Idle {0, 0, QStringLiteral("the program (%1) %2").arg(mode, QLatin1String(why))};
+    };
+    if (!p.waitForStarted(10000))
+        return gone("did not start");
+    while (!p.canReadLine())
+        if (!p.waitForReadyRead(10000))
+            return gone("showed no window within 10 s");
     QThread::sleep(2); // the zoom-in and the first paints are over
     const Usage before = usage(p.processId());
     QElapsedTimer t;
@@ -129,9 +133,18 @@ Idle idle(const QString& mode, const QString& appFolder, int seconds)
     QThread::sleep(seconds);
     const Usage after = usage(p.processId());
     const double elapsed = double(t.nsecsElapsed());
+    if (p.state() != QProcess::Running || before.runs == 0 || after.runs == 0)
+        return gone("ended before its processor time could be read");
     p.kill();
     p.waitForFinished();
-    return {100.0 * double(after.ns - before.ns) / elapsed, double(after.runs - before.runs) / (elapsed / 1e9)};
+    return {100.0 * double(after.ns - before.ns) / elapsed, double(after.runs - before.runs) / (elapsed / 1e9), {}};
+}
+
+// A benchmark that cannot measure says why and prints no figure.
+int cannotMeasure(const QString& why)
+{
+    std::fprintf(stderr, "bench_help: cannot measure: %s\n", qPrintable(why));
+    return 1;
 }
 
 } // namespace
@@ -167,17 +180,17 @@ int main(int argc, char** argv)
         for (int i = 0; i < runs; ++i) {
             a->CloseBalloon();
             w->activateWindow();
-            if (!until([&] { return QApplication::activeWindow() == w; })) {
-                std::fprintf(stderr, "the main window does not become active\n");
-                return 1;
-            }
+            if (!until([&] { return QApplication::activeWindow() == w; }))
+                return cannotMeasure(QStringLiteral("the main window does not become active"));
             QElapsedTimer t;
             t.start();
             QTest::keyClick(w, Qt::Key_F1);
-            until([&] { return b->isVisible() && b->zoomStage() >= 1; });
+            if (!until([&] { return b->isVisible() && b->zoomStage() >= 1; }))
+                return cannotMeasure(QStringLiteral("F1 shows no guide within 5 s"));
             QApplication::processEvents(); // painted
             f1.push_back(double(t.nsecsElapsed()) / 1e6);
-            until([&] { return b->zoomStage() == 3; });
+            if (!until([&] { return b->zoomStage() == 3; }))
+                return cannotMeasure(QStringLiteral("the guide's zoom-in does not end within 5 s"));
             f1Full.push_back(double(t.nsecsElapsed()) / 1e6);
         }
 
@@ -189,11 +202,13 @@ int main(int argc, char** argv)
         auto* text = b->findChild<QLabel*>(QStringLiteral("BalloonText"));
         for (int i = 0; i < runs; ++i) {
             box->setPlainText(requests[i % requests.size()]);
-            until([&] { return b->zoomStage() == 3; });
+            if (!until([&] { return b->zoomStage() == 3; }))
+                return cannotMeasure(QStringLiteral("the guide does not come back after a search"));
             QElapsedTimer t;
             t.start();
             QTest::mouseClick(button, Qt::LeftButton);
-            until([&] { return b->isVisible() && text->text() == a->GuideDlg()->Description(); });
+            if (!until([&] { return b->isVisible() && text->text() == a->GuideDlg()->Description(); }))
+                return cannotMeasure(QStringLiteral("a search shows no answer within 5 s"));
             QApplication::processEvents(); // painted
             search.push_back(double(t.nsecsElapsed()) / 1e6);
         }
@@ -208,16 +223,24 @@ int main(int argc, char** argv)
     const QString appFolder =
         qEnvironmentVariable("VEDOMEC_APP_DIR", QCoreApplication::applicationDirPath() + "/../bin");
     const Idle plain = idle(QStringLiteral("--idle"), appFolder, idleSeconds);
+    if (!plain.failure.isEmpty())
+        return cannotMeasure(plain.failure);
     std::printf("idle CPU over %d s, the assistant built, no balloon open: %.4f %% of one core, %.1f wakeups/s "
                 "(goal < 0.05 %%)\n",
                 idleSeconds, plain.percent, plain.wakeupsPerSecond);
     const Idle guide = idle(QStringLiteral("--idle-guide"), appFolder, idleSeconds);
+    if (!guide.failure.isEmpty())
+        return cannotMeasure(guide.failure);
     std::printf("idle CPU over %d s with the guide open: %.4f %% of one core, %.1f wakeups/s\n", idleSeconds,
                 guide.percent, guide.wakeupsPerSecond);
     const Idle sova = idle(QStringLiteral("--idle-sova"), appFolder, idleSeconds);
+    if (!sova.failure.isEmpty())
+        return cannotMeasure(sova.failure);
     std::printf("idle CPU over %d s with Sova shown and idling: %.4f %% of one core, %.1f wakeups/s (goal < 0.5 %%)\n",
                 idleSeconds, sova.percent, sova.wakeupsPerSecond);
     const Idle hidden = idle(QStringLiteral("--idle-sova-hidden"), appFolder, idleSeconds);
+    if (!hidden.failure.isEmpty())
+        return cannotMeasure(hidden.failure);
     std::printf("idle CPU over %d s with Sova chosen and closed: %.4f %% of one core, %.1f wakeups/s (goal < 0.05 %%)\n",
                 idleSeconds, hidden.percent, hidden.wakeupsPerSecond);
     return 0;

@@ -59,8 +59,11 @@ int main(int argc, char** argv)
         t.start();
         const rtf::Document d = rtf::Parse(item->RTF());
         parseUs.push_back(t.nsecsElapsed() / 1000.0);
-        if (d.paragraphs.size() != 3)
+        if (d.paragraphs.size() != 3) {
+            std::fprintf(stderr, "bench_helppopup: cannot measure: the help text of %s reads as %zu paragraphs, not 3\n",
+                         largest.control, size_t(d.paragraphs.size()));
             return 1;
+        }
     }
 
     std::vector<double> openMs;
@@ -70,6 +73,11 @@ int main(int argc, char** argv)
         t.start();
         item->ShowHelp();
         THelpWin* win = THelpWin::Current();
+        if (!win) {
+            std::fprintf(stderr, "bench_helppopup: cannot measure: the help popup of %s did not open\n",
+                         largest.control);
+            return 1;
+        }
         win->repaint(); // the text laid out and drawn
         const double ms = t.nsecsElapsed() / 1e6;
         if (i == 0)

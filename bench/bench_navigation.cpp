@@ -52,6 +52,7 @@ struct Run {
     Figures middle;    // next / previous around the middle question
     Figures nearStart; // next / previous between questions 1 and 3
     Figures firstLast; // first / last
+    QString failure;   // why the figures mean nothing
 };
 
 // Alternates two handlers `steps` times, checking a different box before
@@ -87,8 +88,9 @@ Run measure(int questions, int steps)
     AppFixture f([&](AppFolder& a) { a.addTest(QStringLiteral("delka.dbf"), t); });
     r.buildMs = double(build.nsecsElapsed()) / 1e6;
     if (!openTest(f, t)) {
-        std::fprintf(stderr, "could not open the %d-question test: %s\n", questions,
-                     qPrintable(f.errors.join(QLatin1Char('\n'))));
+        r.failure = QStringLiteral("could not open the %1-question test: %2")
+                        .arg(questions)
+                        .arg(f.errors.join(QLatin1Char('\n')));
         return r;
     }
     THlavniDialog* w = f.main;
@@ -108,7 +110,9 @@ Run measure(int questions, int steps)
     r.firstLast = timeSteps(w, steps, [w] { w->T4Click(); }, [w] { w->T1Click(); });
 
     if (!f.errors.isEmpty() || !f.messages.empty())
-        std::fprintf(stderr, "unexpected messages or errors with %d questions\n", questions);
+        r.failure = QStringLiteral("unexpected messages or errors with %1 questions: %2")
+                        .arg(questions)
+                        .arg(f.errors.join(QLatin1Char('\n')));
     // Leave the file clean, as ending the test does.
     w->EraseAnswers();
     return r;
@@ -132,6 +136,11 @@ int main(int argc, char** argv)
 
     const Run small = measure(5, steps);
     const Run large = measure(longSize, steps);
+    for (const Run* r : {&small, &large})
+        if (!r->failure.isEmpty()) {
+            std::fprintf(stderr, "bench_navigation: cannot measure: %s\n", qPrintable(r->failure));
+            return 1;
+        }
 
     std::printf("Navigation step (save + move + restore, one row written per step), %d steps each\n", steps);
     std::printf("  building the test folders: %d questions %.0f ms, %d questions %.0f ms\n", small.questions,

@@ -63,7 +63,37 @@ int childProgram(int argc, char** argv, const QString& appFolder, bool stay, boo
         start);
 }
 
-double spawnAndTime(const QStringList& args)
+// Why a child could not be measured: how it ended and the last thing it
+// said.
+QString failure(QProcess& p, const char* what)
+{
+    QString how;
+    if (p.error() == QProcess::FailedToStart)
+        how = QStringLiteral("it did not start");
+    else if (p.state() != QProcess::NotRunning)
+        how = QStringLiteral("it showed no window within 10 s");
+    else if (p.exitStatus() == QProcess::CrashExit)
+        how = QStringLiteral("it crashed");
+    else
+        how = QStringLiteral("it ended with exit code %1 before showing a window").arg(p.exitCode());
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+    }
+    const QByteArray said = p.readAllStandardError().trimmed();
+    const QByteArray last = said.mid(said.lastIndexOf('\n') + 1);
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), how)
+        + (last.isEmpty() ? QString() : QStringLiteral(" (\"%1\")").arg(QString::fromLocal8Bit(last)));
+}
+
+// Milliseconds from the spawn until the child reports its window shown, or
+// why there is no such figure.
+struct Timing {
+    double ms = 0;
+    QString failure;
+};
+
+Timing spawnAndTime(const QStringList& args, const char* what)
 {
     QProcess p;
     p.setProgram(QCoreApplication::applicationFilePath());
@@ -72,17 +102,26 @@ double spawnAndTime(const QStringList& args)
     t.start();
     p.start();
     if (!p.waitForStarted(10000))
-        return -1;
+        return {0, failure(p, what)};
     while (!p.canReadLine())
         if (!p.waitForReadyRead(10000))
-            return -1;
+            return {0, failure(p, what)};
     const double ms = t.nsecsElapsed() / 1e6;
+    if (p.readLine().trimmed() != "shown")
+        return {0, failure(p, what)};
     p.waitForFinished(10000);
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished();
     }
-    return ms;
+    return {ms, QString()};
+}
+
+// A benchmark that cannot measure says why and prints no figure.
+int cannotMeasure(const QString& why)
+{
+    std::fprintf(stderr, "bench_startup: cannot measure: %s\n", qPrintable(why));
+    return 1;
 }
 
 double median(std::vector<double> v)
@@ -122,28 +161,36 @@ int main(int argc, char** argv)
     // Interleaved, so that a busy moment of the machine hits all three alike.
     std::vector<double> bare, program, sova;
     for (int i = 0; i < runs; ++i) {
-        bare.push_back(spawnAndTime({QStringLiteral("--bare")}));
-        program.push_back(spawnAndTime({QStringLiteral("--program"), appFolder}));
-        sova.push_back(spawnAndTime({QStringLiteral("--program-sova"), appFolder}));
+        const Timing b = spawnAndTime({QStringLiteral("--bare")}, "the bare Qt window");
+        if (!b.failure.isEmpty())
+            return cannotMeasure(b.failure);
+        const Timing p = spawnAndTime({QStringLiteral("--program"), appFolder}, "Vedomec");
+        if (!p.failure.isEmpty())
+            return cannotMeasure(p.failure);
+        const Timing s = spawnAndTime({QStringLiteral("--program-sova"), appFolder}, "Vedomec with Sova");
+        if (!s.failure.isEmpty())
+            return cannotMeasure(s.failure);
+        bare.push_back(b.ms);
+        program.push_back(p.ms);
+        sova.push_back(s.ms);
     }
     const double b = median(bare), p = median(program), s = median(sova);
     std::printf("platform: %s\n", qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM", "default")));
     std::printf("start-up to window shown (median of %d): bare Qt window %.1f ms, Vedomec %.1f ms, ratio %.2f (goal <= 2.0)\n",
                 runs, b, p, p / b);
-    if (std::any_of(sova.begin(), sova.end(), [](double ms) { return ms < 0; }))
-        std::printf("start-up with Sova chosen: she did not come (not installed beside this program?)\n");
-    else
-        std::printf("start-up with Sova chosen (median of %d): %.1f ms, %+.1f ms over Vedomec without her (goal <= +20 ms)\n",
-                    runs, s, s - p);
+    std::printf("start-up with Sova chosen (median of %d): %.1f ms, %+.1f ms over Vedomec without her (goal <= +20 ms)\n",
+                runs, s, s - p);
 
     // Idle CPU of the program with its main window up and no test open.
     QProcess idle;
     idle.setProgram(QCoreApplication::applicationFilePath());
     idle.setArguments({QStringLiteral("--idle"), appFolder});
     idle.start();
-    idle.waitForStarted();
-    while (!idle.canReadLine() && idle.waitForReadyRead(10000)) {
-    }
+    if (!idle.waitForStarted(10000))
+        return cannotMeasure(failure(idle, "the idle Vedomec"));
+    while (!idle.canReadLine())
+        if (!idle.waitForReadyRead(10000))
+            return cannotMeasure(failure(idle, "the idle Vedomec"));
     QThread::sleep(1);
     const long hz = sysconf(_SC_CLK_TCK);
     const qint64 before = cpuTicks(idle.processId());
@@ -152,6 +199,8 @@ int main(int argc, char** argv)
     QThread::sleep(10);
     const qint64 after = cpuTicks(idle.processId());
     const double seconds = t.nsecsElapsed() / 1e9;
+    if (before < 0 || after < 0 || idle.state() != QProcess::Running)
+        return cannotMeasure(failure(idle, "the idle Vedomec") + QStringLiteral(", no processor time to read"));
     std::printf("idle CPU over %.1f s: %.3f %% of one core (goal <= 0.2 %%)\n", seconds,
                 100.0 * double(after - before) / double(hz) / seconds);
     idle.kill();

@@ -79,15 +79,19 @@ AnimationData parseAnimationData(QByteArrayView data)
         a.sounds[size_t(i)] = QByteArray(p, qsizetype(length));
     }
     // A branch or exit into a frame the filmstrip does not have would show
-    // a frame that does not exist.
+    // a frame that does not exist.  Only targets that can be followed
+    // count: a branch after the branches before it took all 100 % is never
+    // tried, and at the last frame an exit ends the animation instead.
     for (int i = 0; i < f; ++i) {
+        int taken = 0;
         for (const FrameBranch& b : a.branches[i]) {
-            if (b.probability == 0)
+            if (b.probability == 0 || taken >= 100)
                 break;
             if (b.target >= f)
                 throw EInvalidAnimationData();
+            taken += b.probability;
         }
-        if (a.exits[i].flag != 0 && a.exits[i].target >= f)
+        if (a.exits[i].flag != 0 && i < f - 1 && a.exits[i].target >= f)
             throw EInvalidAnimationData();
     }
     const qsizetype bitmapSize = r.left();

@@ -290,9 +290,10 @@ TipsLayout layoutTips(const TipsLayoutInput& in)
     const int n = std::max(0, in.buttonCount);
     const int rowWidth = n > 0 ? n * in.buttonWidth + (n - 1) * kButtonGap : 0;
     const int wrap = std::max({kTipsWrapWidth, rowWidth, std::min(in.widestTip, kTipsMaxWrapWidth)});
-    const QSize text = in.measureText ? in.measureText(wrap) : QSize();
+    const int indent = std::clamp(in.indent, 0, wrap - 1);
+    const QSize text = in.measureText ? in.measureText(wrap - indent) : QSize();
     const int iconReach = in.icon.isEmpty() ? 0 : kTipIconInset + in.icon.width() - kMargin;
-    l.contentWidth = std::max({std::min(text.width(), wrap), rowWidth, iconReach, kMinContentWidth});
+    l.contentWidth = std::max({std::min(indent + text.width(), wrap), rowWidth, iconReach, kMinContentWidth});
     const int width = l.contentWidth + 2 * kMargin;
 
     int bottom = kMargin;
@@ -301,7 +302,7 @@ TipsLayout layoutTips(const TipsLayoutInput& in)
         l.icon = QRect(QPoint(x, kMargin), in.icon);
         bottom = l.icon.y() + l.icon.height();
     }
-    l.text = QRect(kMargin, kMargin, l.contentWidth, std::max(0, text.height()));
+    l.text = QRect(in.rtl ? kMargin : kMargin + indent, kMargin, l.contentWidth - indent, std::max(0, text.height()));
     bottom = std::max(bottom, l.text.y() + l.text.height());
     if (n > 0) {
         const int top = bottom + kMargin;

@@ -173,16 +173,19 @@ Placement place(const PlacementInput& in);
 
 struct TipsLayoutInput {
     QSize icon;
-    // The widest tip of the set on one line (its spaces included): all tips
+    // How far every line of the tip stands in from the edge of the text:
+    // the width of the spaces that cover the icon and its inset.
+    int indent = 0;
+    // The widest tip of the set on one line, its indent included: all tips
     // share one width, wide enough for that tip where the screen allows,
-    // so that paging does not resize the balloon and a tip wraps (under
-    // the icon) only when it has to.
+    // so that paging does not resize the balloon and a tip wraps only when
+    // it has to.
     int widestTip = 0;
     int buttonCount = 0; // the visible ones, in the order close, next, back
     int buttonWidth = 0;
     int buttonHeight = 0;
     bool rtl = false;
-    // The tip (with its leading spaces) wrapped at the given width.
+    // The tip wrapped at the given width.
     std::function<QSize(int wrapWidth)> measureText;
 };
 
@@ -194,9 +197,9 @@ struct TipsLayout {
     std::vector<QRect> buttons; // close, next, back (of those shown)
 };
 
-// The icon at the top corner, the tip beside it (the tip's own leading
-// spaces keep its first line clear of the icon), the buttons below at the
-// far edge: close outermost, then next, then back.
+// The icon at the top corner, the tip beside it with every line indented
+// clear of the icon, the buttons below at the far edge: close outermost,
+// then next, then back.
 TipsLayout layoutTips(const TipsLayoutInput& in);
 
 // --- Guide balloon ---

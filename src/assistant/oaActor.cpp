@@ -44,6 +44,26 @@ bool equalsIgnoringAsciiCase(const QByteArray& a, const QByteArray& b)
 
 using GetActorInfoFn = const void* (*)();
 
+// The library may hand out its block from its own data or from memory it
+// allocated; only what the block says is checked, never where it lies.  A
+// pointer to memory that is not there makes no valid block, and a block
+// that begins in the library's data must end there: records running past
+// the library's memory are not the library's.
+std::optional<ActorInfo> readActorInfo(const DynamicLibrary& lib, const void* block)
+{
+    const std::optional<QByteArray> header = DynamicLibrary::copyMemory(block, ActorInfoHeaderSize);
+    if (!header)
+        return std::nullopt;
+    const qsizetype count = qFromLittleEndian<quint16>(header->constData() + 522);
+    const qsizetype size = ActorInfoHeaderSize + count * AnimationRecordSize;
+    if (lib.containsRange(block, 1) && !lib.containsRange(block, size_t(size)))
+        return std::nullopt;
+    const std::optional<QByteArray> whole = DynamicLibrary::copyMemory(block, size_t(size));
+    if (!whole)
+        return std::nullopt;
+    return parseActorInfo(reinterpret_cast<const uchar*>(whole->constData()), whole->size());
+}
+
 } // namespace
 
 std::optional<ActorInfo> parseActorInfo(const uchar* block, qsizetype available)
@@ -141,16 +161,7 @@ void TAssistantActor::setLibrary(const QString& fileName)
     } catch (...) {
         throw invalid();
     }
-    // The block is read where it lies, so it must lie in the library's own
-    // memory: first the header, then as many records as it announces.
-    if (!lib.containsRange(block, ActorInfoHeaderSize))
-        throw invalid();
-    const auto* bytes = static_cast<const uchar*>(block);
-    const qsizetype count = qFromLittleEndian<quint16>(bytes + 522);
-    const qsizetype size = ActorInfoHeaderSize + count * AnimationRecordSize;
-    if (!lib.containsRange(block, size_t(size)))
-        throw invalid();
-    std::optional<ActorInfo> info = parseActorInfo(bytes, size);
+    std::optional<ActorInfo> info = readActorInfo(lib, block);
     if (!info)
         throw invalid();
 

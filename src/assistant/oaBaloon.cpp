@@ -1,5 +1,6 @@
 #include "oaBaloon.h"
 
+#include "BalloonParts.h"
 #include "controls/Accessible.h"
 
 #include <QApplication>
@@ -22,356 +23,12 @@
 
 namespace vedomec {
 
-namespace {
-
-// Stores value in field and says whether it differed, so a setter notifies
-// only a real change.
-template <class T>
-bool store(T& field, const T& value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
-} // namespace
-
-QColor colorFromTColor(quint32 tcolor)
-{
-    return QColor(int(tcolor & 0xFF), int((tcolor >> 8) & 0xFF), int((tcolor >> 16) & 0xFF));
-}
-
-quint32 tcolorFromColor(const QColor& c)
-{
-    return quint32(c.red()) | (quint32(c.green()) << 8) | (quint32(c.blue()) << 16);
-}
-
-TBalloonOptions::TBalloonOptions(QObject* parent)
-    : QObject(parent),
-      m_color(colorFromTColor(kDefaultColor)),
-      m_borderColor(colorFromTColor(kDefaultBorderColor))
-{
-    m_font.setFamily(QStringLiteral("Liberation Sans"));
-    m_font.setPixelSize(12);
-}
-
-void TBalloonOptions::setColor(const QColor& c)
-{
-    if (store(m_color, c))
-        emit changed();
-}
-
-void TBalloonOptions::setBorderColor(const QColor& c)
-{
-    if (store(m_borderColor, c))
-        emit changed();
-}
-
-void TBalloonOptions::setFont(const QFont& f)
-{
-    m_font = f;
-    m_fontChanged = true;
-    emit changed();
-}
-
-void TMsgDlgOptions::setTitle(const QString& t)
-{
-    if (store(m_title, t))
-        emit changed();
-}
-
-void TMsgDlgOptions::setCustomIcon(const QIcon& icon)
-{
-    m_customIcon = icon;
-    emit changed();
-}
-
-void TTipsDlgOptions::setVisibleButtons(TTipsDlgBtns buttons)
-{
-    buttons &= AllButtons;
-    if (store(m_buttons, buttons))
-        emit changed();
-}
-
-void TTipsDlgOptions::setTips(const QStringList& tips)
-{
-    m_tips = tips;
-    const int count = int(m_tips.size());
-    if (m_tipIndex >= count)
-        m_tipIndex = count - 1;
-    else if (m_tipIndex < 0 && count > 0)
-        m_tipIndex = 0;
-    emit changed();
-}
-
-void TTipsDlgOptions::setTipIndex(int index)
-{
-    const int count = int(m_tips.size());
-    index = count == 0 ? -1 : std::clamp(index, 0, count - 1);
-    if (store(m_tipIndex, index))
-        emit changed();
-}
-
-void TGuideDlgOptions::setVisibleButtons(TGuideDlgCmdBtns buttons)
-{
-    buttons &= CommandButtons;
-    if (store(m_buttons, buttons))
-        emit changed();
-}
-
-void TGuideDlgOptions::setRequestBox(bool on)
-{
-    if (store(m_requestBox, on))
-        emit changed();
-}
-
-void TGuideDlgOptions::setTopics(const QStringList& topics)
-{
-    m_topics = topics;
-    topicsChanged();
-}
-
-void TGuideDlgOptions::clearTopics()
-{
-    m_topics.clear();
-    topicsChanged();
-}
-
-void TGuideDlgOptions::addTopic(const QString& topic)
-{
-    m_topics.append(topic);
-    topicsChanged();
-}
-
-void TGuideDlgOptions::beginUpdate()
-{
-    ++m_updating;
-}
-
-void TGuideDlgOptions::endUpdate()
-{
-    if (m_updating == 0 || --m_updating > 0)
-        return;
-    if (std::exchange(m_topicsDirty, false))
-        emit changed();
-}
-
-void TGuideDlgOptions::topicsChanged()
-{
-    if (m_updating > 0)
-        m_topicsDirty = true;
-    else
-        emit changed();
-}
-
-void TGuideDlgOptions::setTitle(const QString& t)
-{
-    if (store(m_title, t))
-        emit changed();
-}
-
-void TGuideDlgOptions::setRequest(const QString& r)
-{
-    if (store(m_request, r))
-        emit changed();
-}
-
-void TGuideDlgOptions::setDescription(const QString& d)
-{
-    if (store(m_description, d))
-        emit changed();
-}
-
-namespace {
-
-// The balloon's texts break lines at carriage returns.
-QString displayText(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-constexpr int kTextFlags = Qt::TextWordWrap | Qt::TextExpandTabs;
-
-// Draws its text with exactly the flags it was measured with, so the
-// layout's wrapping and the shown wrapping never differ.
-class BalloonText final : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setFont(font());
-        p.setPen(palette().color(QPalette::WindowText));
-        const int align = isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft;
-        p.drawText(rect(), kTextFlags | align | Qt::AlignTop, displayText(text()));
-    }
-};
-
-// A flat button in the radio-button style whose caption wraps: the guide's
-// topics, and (without the circle) its two page links.
-class TopicButton final : public QAbstractButton {
-public:
-    static constexpr int Indicator = 11;
-    static constexpr int Gap = 5;
-
-    TopicButton(bool circle, QWidget* parent) : QAbstractButton(parent), m_circle(circle)
-    {
-        setAttribute(Qt::WA_Hover);
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::StrongFocus);
-    }
-
-    // As tall as the caption wrapped at the given button width.
-    static int heightFor(const QFontMetrics& fm, const QString& caption, int width, bool circle)
-    {
-        const int w = std::max(1, circle ? width - Indicator - Gap : width);
-        const int h = fm.boundingRect(QRect(0, 0, w, 1 << 20), Qt::TextWordWrap, caption).height();
-        return std::max(h, circle ? Indicator : 0);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const bool hot = isEnabled() && (underMouse() || isDown());
-        const QColor ink = !isEnabled() ? palette().color(QPalette::Disabled, QPalette::WindowText)
-            : hot                       ? QColor(0, 0, 160)
-                                        : palette().color(QPalette::WindowText);
-        const bool rtl = isRightToLeft();
-        QRect textRect = rect();
-        if (m_circle) {
-            const int top = (fontMetrics().height() - Indicator) / 2;
-            const int x = rtl ? width() - Indicator : 0;
-            const QRectF circle(x + 0.5, top + 0.5, Indicator - 1, Indicator - 1);
-            p.setPen(QPen(ink, 1));
-            p.setBrush(Qt::white);
-            p.drawEllipse(circle);
-            if (hot) {
-                p.setPen(Qt::NoPen);
-                p.setBrush(ink);
-                p.drawEllipse(circle.adjusted(3, 3, -3, -3));
-            }
-            textRect.adjust(rtl ? 0 : Indicator + Gap, 0, rtl ? -(Indicator + Gap) : 0, 0);
-        }
-        QFont f = font();
-        f.setUnderline(hot || !m_circle);
-        p.setFont(f);
-        p.setPen(ink);
-        // Topics wrap; a page link is one line.
-        const int flags = (m_circle ? Qt::TextWordWrap : Qt::TextSingleLine) | Qt::AlignTop
-            | (rtl ? Qt::AlignRight : Qt::AlignLeft);
-        p.drawText(textRect, flags, text());
-        if (hasFocus()) {
-            p.setRenderHint(QPainter::Antialiasing, false);
-            QPen dots(ink, 1, Qt::DotLine);
-            p.setPen(dots);
-            p.setBrush(Qt::NoBrush);
-            const QRect used = p.boundingRect(textRect, flags, text()) & rect();
-            p.drawRect(used.adjusted(0, 0, -1, -1));
-        }
-    }
-    void enterEvent(QEnterEvent* e) override
-    {
-        QAbstractButton::enterEvent(e);
-        update();
-    }
-    void leaveEvent(QEvent* e) override
-    {
-        QAbstractButton::leaveEvent(e);
-        update();
-    }
-
-private:
-    bool m_circle;
-};
-
-// The one-line memo of the guide: Enter searches instead of breaking the
-// line, Tab moves on.
-class RequestBox final : public QPlainTextEdit {
-public:
-    explicit RequestBox(QWidget* parent) : QPlainTextEdit(parent)
-    {
-        setTabChangesFocus(true);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        setFrameShape(QFrame::Box);
-        setLineWidth(1);
-        document()->setDocumentMargin(1);
-    }
-    std::function<void()> onEnter;
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            if (onEnter)
-                onEnter();
-            return;
-        }
-        QPlainTextEdit::keyPressEvent(e);
-    }
-    void insertFromMimeData(const QMimeData* source) override
-    {
-        // One line: pasted line breaks become spaces.
-        QString text = source->text();
-        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        insertPlainText(text);
-    }
-};
-
-// The light bulb of the tips balloon.
-QIcon drawTipIcon()
-{
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    // Rays.
-    p.setPen(QPen(QColor(0xe8, 0xb9, 0x23), 2, Qt::SolidLine, Qt::RoundCap));
-    for (const QLineF& ray : {QLineF(16, 1, 16, 4), QLineF(4, 6, 6.5, 8.5), QLineF(28, 6, 25.5, 8.5),
-                              QLineF(1, 15, 4, 15), QLineF(31, 15, 28, 15)})
-        p.drawLine(ray);
-    // Glass.
-    QRadialGradient glass(QPointF(13, 11), 11);
-    glass.setColorAt(0, QColor(0xff, 0xfd, 0xe0));
-    glass.setColorAt(1, QColor(0xf5, 0xd0, 0x40));
-    p.setPen(QPen(QColor(0x8a, 0x6a, 0x10), 1.2));
-    p.setBrush(glass);
-    QPainterPath bulb;
-    bulb.moveTo(12, 23);
-    bulb.cubicTo(12, 19, 7, 17, 7, 13);
-    bulb.cubicTo(7, 8, 11, 5.5, 16, 5.5);
-    bulb.cubicTo(21, 5.5, 25, 8, 25, 13);
-    bulb.cubicTo(25, 17, 20, 19, 20, 23);
-    bulb.closeSubpath();
-    p.drawPath(bulb);
-    // Filament.
-    p.setPen(QPen(QColor(0xc0, 0x70, 0x10), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF({QPointF(13.5, 22), QPointF(13.5, 15), QPointF(15, 13), QPointF(16, 15),
-                              QPointF(17, 13), QPointF(18.5, 15), QPointF(18.5, 22)}));
-    // Screw base.
-    p.setPen(QPen(QColor(0x50, 0x50, 0x58), 1));
-    p.setBrush(QColor(0xb8, 0xb8, 0xc0));
-    p.drawRoundedRect(QRectF(11.5, 23, 9, 6), 1.5, 1.5);
-    p.drawLine(QPointF(11.5, 25), QPointF(20.5, 25));
-    p.drawLine(QPointF(11.5, 27), QPointF(20.5, 27));
-    p.setBrush(QColor(0x50, 0x50, 0x58));
-    p.drawEllipse(QRectF(14, 29, 4, 2.5));
-    p.end();
-    return QIcon(pm);
-}
-
-} // namespace
+using balloon::BalloonText;
+using balloon::displayText;
+using balloon::drawTipIcon;
+using balloon::kTextFlags;
+using balloon::RequestBox;
+using balloon::TopicButton;
 
 TAssistantBalloon::TAssistantBalloon(TBalloonOptions* options, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -672,18 +329,22 @@ QSize TAssistantBalloon::layoutTipsMode(const QFont& font)
     const QFontMetrics fm(font);
     const QSize iconSize(32, 32);
     m_icon->setPixmap(m_tipIcon.pixmap(iconSize));
-    // The first line starts clear of the icon: as many spaces as cover it
-    // and its inset.
+    // Every line of the tip stands in as far as the spaces that cover the
+    // icon and its inset: a line that wraps does not run under the icon.
     const int space = std::max(1, fm.horizontalAdvance(QLatin1Char(' ')));
     const int spaces = (iconSize.width() + balloon::kTipIconInset + space - 1) / space;
-    const QString lead(spaces, QLatin1Char(' '));
-    const QString tip = lead + m_content.text;
+    const int indent = fm.horizontalAdvance(QString(spaces, QLatin1Char(' ')));
+    // Each tip measured on one line as the wrapping measures it, so that
+    // the widest one fits the width made for it.
+    auto oneLine = [&](const QString& t) {
+        return fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), kTextFlags, displayText(t)).width() + 1;
+    };
     int widest = 0;
     for (const QString& t : m_content.tipSet)
-        widest = std::max(widest, fm.horizontalAdvance(lead + displayText(t)));
+        widest = std::max(widest, indent + oneLine(t));
     m_text->setFont(font);
-    m_text->setText(tip);
-    const QString text = displayText(tip);
+    m_text->setText(m_content.text);
+    const QString text = displayText(m_content.text);
 
     std::vector<int> widths;
     for (QPushButton* b : {m_tipsClose, m_tipsNext, m_tipsBack})
@@ -695,6 +356,7 @@ QSize TAssistantBalloon::layoutTipsMode(const QFont& font)
 
     balloon::TipsLayoutInput in;
     in.icon = iconSize;
+    in.indent = indent;
     in.widestTip = widest;
     in.buttonCount = count;
     in.buttonWidth = m_buttonWidth;

@@ -393,24 +393,29 @@ bool truncateIfNeeded(TableFile* f, qint64 size, int* error)
 
 } // namespace
 
-WrittenChange describeChange(const TableFile* dbf, const TableFile* mdx)
+void describeChange(const TableFile* dbf, const TableFile* mdx, WrittenChange& out)
 {
-    WrittenChange out;
+    out.bytes.truncate(0);
     const TableFile* const files[2] = {dbf, mdx};
     for (int i = 0; i < 2; ++i) {
         const TableFile* f = files[i];
-        if (!f || !f->recording() || (f->changedRanges().empty() && f->size() == f->sizeBefore()))
-            continue;
         WrittenChange::File& w = out.files[i];
-        w.changed = true;
+        w.before.clear();
+        w.after.clear();
+        w.changed = f && f->recording() && (!f->changedRanges().empty() || f->size() != f->sizeBefore());
+        if (!w.changed)
+            continue;
         w.sizeBefore = f->sizeBefore();
         w.sizeAfter = f->size();
-        for (const TableFile::Original& o : f->originals())
-            w.before.push_back({o.offset, QByteArray(f->originalBytes(o), qsizetype(o.size))});
-        for (const auto& [from, to] : f->changedRanges())
-            w.after.push_back({from, f->bytes().mid(qsizetype(from), qsizetype(to - from))});
+        for (const TableFile::Original& o : f->originals()) {
+            w.before.push_back({o.offset, o.size, out.bytes.size()});
+            out.bytes.append(f->originalBytes(o), qsizetype(o.size));
+        }
+        for (const auto& [from, to] : f->changedRanges()) {
+            w.after.push_back({from, to - from, out.bytes.size()});
+            out.bytes.append(f->bytes().constData() + from, qsizetype(to - from));
+        }
     }
-    return out;
 }
 
 void abandonChange(TableFile* dbf, TableFile* mdx)

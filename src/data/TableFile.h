@@ -195,21 +195,25 @@ struct CommitOptions {
 // sizes before and after, the bytes it replaced and the bytes it wrote;
 // enough to take the change back while the files still hold what it wrote.
 struct WrittenChange {
-    struct Bytes {
-        qint64 offset = 0;
-        QByteArray bytes;
+    struct Piece {
+        qint64 offset = 0; // in the file
+        qint64 size = 0;
+        qint64 at = 0;     // in `bytes`
     };
     struct File {
         bool changed = false;
         qint64 sizeBefore = 0, sizeAfter = 0;
-        std::vector<Bytes> before, after;
+        std::vector<Piece> before, after;
     };
     File files[2];
+    QByteArray bytes; // the pieces' bytes, back to back
+    const char* data(const Piece& p) const { return bytes.constData() + p.at; }
     bool empty() const { return !files[0].changed && !files[1].changed; }
 };
 
-// What the changes recorded on the files will write (before commitChange).
-WrittenChange describeChange(const TableFile* dbf, const TableFile* mdx);
+// Describes into `out` what the changes recorded on the files will write
+// (before commitChange); `out` keeps its room from one change to the next.
+void describeChange(const TableFile* dbf, const TableFile* mdx, WrittenChange& out);
 
 // Writes out the changes recorded on `files` (the table's .DBF, then its
 // .MDX or nullptr) as one change; see the top of this file.  On failure the

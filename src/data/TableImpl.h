@@ -534,9 +534,13 @@ struct TTable::Impl {
             o.sync = m_d.syncWrites || m_d.network;
             o.allowDirect = !m_d.network;
             o.tableName = m_d.filePath;
-            WrittenChange written = describeChange(&m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr);
-            commitChange(m_d.journal.get(), &m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr, o);
-            m_d.lastChange = std::move(written);
+            describeChange(&m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr, m_d.lastChange);
+            try {
+                commitChange(m_d.journal.get(), &m_d.dbf->file(), m_d.mdx ? &m_d.mdx->file() : nullptr, o);
+            } catch (...) {
+                m_d.lastChange.files[0].changed = m_d.lastChange.files[1].changed = false;
+                throw;
+            }
             m_committed = true;
             m_d.noteSeen();
         }

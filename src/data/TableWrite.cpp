@@ -184,8 +184,9 @@ bool TTable::TakeBack(const WrittenChange& change)
                 continue;
             if (!files[i] || files[i]->size() != w.sizeAfter)
                 return false;
-            for (const WrittenChange::Bytes& b : w.after)
-                if (files[i]->bytes().mid(qsizetype(b.offset), b.bytes.size()) != b.bytes)
+            for (const WrittenChange::Piece& p : w.after)
+                if (p.offset + p.size > files[i]->size()
+                    || std::memcmp(files[i]->bytes().constData() + p.offset, change.data(p), size_t(p.size)) != 0)
                     return false;
         }
         for (int i = 0; i < 2; ++i) {
@@ -193,8 +194,8 @@ bool TTable::TakeBack(const WrittenChange& change)
             if (!w.changed)
                 continue;
             files[i]->truncate(w.sizeBefore);
-            for (const WrittenChange::Bytes& b : w.before)
-                files[i]->write(b.offset, b.bytes.constData(), b.bytes.size());
+            for (const WrittenChange::Piece& p : w.before)
+                files[i]->write(p.offset, change.data(p), p.size);
         }
         undo.commit();
     }

@@ -12,13 +12,19 @@
 //
 // In C this is `const unsigned char rcdata_101[1234] = ...;` with default
 // visibility (see tools/ActorSource.cpp, which writes such libraries).
-// Symbols, and the data a library hands out, are only trusted when they lie
-// inside the library's own loaded segments: a damaged library cannot make
-// the reader look outside its mapping.
+// Symbols are only trusted when they lie inside the library's own loaded
+// segments: a damaged library cannot make the reader look outside its
+// mapping.
+//
+// The system loader trusts the file it maps, so a library is loaded from a
+// private, sealed copy of the file that has passed sharedObjectFault
+// (DynamicLibraryCheck.h): what is checked is what is loaded, even when the
+// file is replaced or cut short meanwhile.
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace vedomec {
@@ -34,7 +40,9 @@ public:
 
     // Loads the library file (the path is used as given, never searched for
     // in the system's library folders).  Unloads any library held before.
-    // False, with the loader's message in `error`, when it cannot be loaded.
+    // False, with the reason in `error`, when the file cannot be read, is
+    // not a shared object this machine's loader can safely map, or cannot
+    // be loaded.
     bool load(const QString& path, QString* error = nullptr);
     void unload();
     bool isLoaded() const { return m_handle != nullptr; }
@@ -56,6 +64,10 @@ public:
 
     static QByteArray resourceSymbol(quint16 id);
 
+    // A copy of the `size` bytes at `p` when all of them are readable
+    // memory of this process; nullopt (and no fault) otherwise.
+    static std::optional<QByteArray> copyMemory(const void* p, std::size_t size);
+
 private:
     struct Segment {
         quintptr begin;
@@ -63,6 +75,9 @@ private:
         bool executable;
     };
     void* m_handle = nullptr;
+    // The sealed copy the library was loaded from; kept open while it is
+    // loaded, so that its name in the loader's list stays unique.
+    int m_copy = -1;
     QString m_fileName;
     std::vector<Segment> m_segments;
 };

@@ -270,6 +270,16 @@ private slots:
         QVERIFY(!probe.description(r->Button1).contains(QStringLiteral("Ukázat")));
         QVERIFY(probe.description(r->Button1).contains(QStringLiteral("Správné odpovědi: ") + r->L7->text().simplified()));
         r->close();
+
+        // The results stay on the main window, each figure by its caption.
+        QWidget* panel = p.f.main->Panel4;
+        QVERIFY(panel->isVisible());
+        QCOMPARE(probe.role(panel), QAccessible::Grouping);
+        QCOMPARE(probe.name(panel), QStringLiteral("Výsledky posledního testu"));
+        for (const auto& [caption, figure] : {std::pair {"Label14", "L1"}, std::pair {"Label19", "L6"},
+                                              std::pair {"Label17", "L4"}, std::pair {"Label13", "L5"}})
+            QCOMPARE(probe.related(panel->findChild<QLabel*>(QLatin1String(figure)), QAccessible::Label),
+                     QList<QObject*> {panel->findChild<QLabel*>(QLatin1String(caption))});
     }
 
     void mainWindowCommandsAreNamed()

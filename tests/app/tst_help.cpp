@@ -172,6 +172,7 @@ private slots:
         QTest::newRow("testy") << "testy" << tests << true;
         QTest::newRow("zkratky") << "zkratky" << Shortcuts << false;
         QTest::newRow("zkratky with blanks: nothing trimmed") << " Zkratky " << Shortcuts << true;
+        QTest::newRow("ZKRATKY: A and Z are lowered too") << "ZKRATKY" << Shortcuts << false;
         QTest::newRow("zpět") << "zpět" << Prompt << true;
         QTest::newRow("Zpět") << "Zpět" << Prompt << false;
         QTest::newRow("unknown") << "nápověda" << Apology << true;
@@ -389,6 +390,42 @@ private slots:
         QCOMPARE(h.a->BalloonMode(), 0);
         h.app.main->AssistantDblClick(h.a);
         QCOMPARE(h.a->BalloonMode(), int(bmGuide));
+    }
+
+    // Each of the ten tips stands clear of the bulb on every line: the text
+    // begins as far in as the spaces that cover the icon and its inset, and
+    // every line it wraps into lies within it.
+    void everyTipStandsClearOfTheBulb()
+    {
+        Help h;
+        h.f1();
+        QTRY_VERIFY(h.shown());
+        QTest::mouseClick(h.part(QStringLiteral("GuideTips")), Qt::LeftButton);
+        QTRY_VERIFY(h.shown());
+        auto* icon = h.part<QLabel>(QStringLiteral("BalloonIcon"));
+        auto* label = h.part<QLabel>(QStringLiteral("BalloonText"));
+        const QStringList tips = h.a->TipsDlg()->Tips();
+        QCOMPARE(tips.size(), 10);
+        int wrapped = 0;
+        for (int i = 0; i < tips.size(); ++i) {
+            QCOMPARE(h.a->TipsDlg()->TipIndex(), i);
+            QCOMPARE(label->text(), tips[i]);
+            const QRect body = h.balloon()->placement().body;
+            const QRect text = label->geometry();
+            QVERIFY2(text.left() - body.left() - 7 >= icon->width() + 14, qPrintable(tips[i]));
+            QVERIFY(text.left() > icon->geometry().right());
+            const QFontMetrics fm(label->font());
+            const QRect lines = fm.boundingRect(QRect(0, 0, text.width(), 1 << 20), Qt::TextWordWrap, tips[i]);
+            QVERIFY2(lines.width() <= text.width() && lines.height() <= text.height(), qPrintable(tips[i]));
+            QVERIFY(text.right() <= body.right());
+            wrapped += lines.height() > fm.height() ? 1 : 0;
+            if (i + 1 < tips.size())
+                QTest::mouseClick(h.part(QStringLiteral("TipsNext")), Qt::LeftButton);
+        }
+        // The widest tip sets the wrapping width: none wraps unless it is
+        // longer than the widest line a tips balloon allows.
+        if (h.balloon()->placement().body.width() - 14 < 640)
+            QCOMPARE(wrapped, 0);
     }
 
     // Once the character has hidden, balloons point at the main window, and

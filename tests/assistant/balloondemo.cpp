@@ -1,10 +1,11 @@
 // Shows one balloon for a screenshot under Xvfb:
 //   balloondemo error|question|thought|speech|rtl
-//   balloondemo guide|guidepage1|guidepage2|guidesearch|tips|think
+//   balloondemo guide|guidepage1|guidepage2|guidesearch|tips|tipsN|think
 // and quits after a few seconds.  With a second argument it saves a picture
 // of the whole screen to that file first.  The guide and the tips carry the main
 // window's texts; "guidepage1" has enough topics for a second page,
-// "guidepage2" turns to it, "guidesearch" shows the answer to "zkratky".
+// "guidepage2" turns to it, "guidesearch" shows the answer to "zkratky";
+// "tips" shows the sixth tip, "tips10" the tenth.
 #include "app/HelpTexts.h"
 #include "assistant/oaAssist.h"
 
@@ -81,8 +82,8 @@ int main(int argc, char** argv)
                 });
             }
         });
-    } else if (what == QLatin1String("tips")) {
-        assistant.TipsDlg()->setTipIndex(5);
+    } else if (what.startsWith(QLatin1String("tips"))) {
+        assistant.TipsDlg()->setTipIndex(what.size() > 4 ? what.mid(4).toInt() - 1 : 5);
         QTimer::singleShot(300, &assistant, [&] {
             assistant.ShowGuide();
             QTimer::singleShot(200, &assistant, [&] {

@@ -71,7 +71,8 @@ private slots:
         const QString missing = QStringLiteral(VEDOMEC_TEST_ACTORS "/nothing.so");
         QTest::newRow("missing file") << missing << notFound.arg(missing);
         QTest::newRow("a folder") << QStringLiteral(VEDOMEC_TEST_ACTORS) << notFound.arg(QStringLiteral(VEDOMEC_TEST_ACTORS));
-        for (const char* name : {"badversion", "nocount", "nullinfo", "noexport", "dataexport", "throwing", "oversized"})
+        for (const char* name :
+             {"badversion", "nocount", "nullinfo", "noexport", "dataexport", "throwing", "oversized", "wildinfo"})
             QTest::newRow(name) << testActor(name) << invalid.arg(testActor(name));
     }
     void libraryErrors()
@@ -88,6 +89,61 @@ private slots:
         QCOMPARE(actor.ActorName(), QStringLiteral("Trio"));
         QCOMPARE(actor.findByName(QStringLiteral("Third")), 3);
         QCOMPARE(actor.module().resource(7).size(), 5);
+    }
+
+    // The library may keep its block in memory it allocated: only what the
+    // block says is checked.
+    void blockFromTheLibrarysHeap()
+    {
+        TAssistantActor actor;
+        actor.setLibrary(testActor("heapinfo"));
+        QVERIFY(actor.loaded());
+        QCOMPARE(actor.ActorName(), QStringLiteral("Trio"));
+        QCOMPARE(actor.frameSize(), QSize(32, 24));
+        QCOMPARE(actor.animationCount(), 5);
+        QCOMPARE(actor.findByName(QStringLiteral("ČTENí")), 2);
+        QCOMPARE(actor.GetRequestInfo(3).returnName, QStringLiteral("Back"));
+        QCOMPARE(actor.pickByState(9, 2), 2);
+    }
+
+    // A library file cut short (as a copy broken off half way leaves it)
+    // or with one bit flipped in its headers is refused before the system
+    // loader maps it; the library loaded before stays.
+    void damagedLibraryFiles()
+    {
+        const QByteArray whole = [] {
+            QFile f(testActor("trio"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(whole.size() > 8000);
+        QList<QByteArray> damaged;
+        // 3000, 8000 and 12000 of 15192 bytes, and more cuts between.
+        for (qsizetype n : {qsizetype(0), qsizetype(100), whole.size() * 3000 / 15192, whole.size() * 8000 / 15192,
+                            whole.size() * 12000 / 15192, whole.size() - 1})
+            damaged << whole.left(n);
+        for (qsizetype n = 64; n < whole.size(); n += 509)
+            damaged << whole.left(n);
+        // The machine, the type, a segment's size in the file, the start of
+        // the program headers.
+        for (qsizetype bit : {18 * 8 + 1, 16 * 8 + 2, (64 + 56 * 3 + 32 + 2) * 8, 32 * 8 + 5}) {
+            QByteArray b = whole;
+            b[bit / 8] = char(b[bit / 8] ^ (1 << (bit % 8)));
+            damaged << b;
+        }
+        QTemporaryDir dir;
+        TAssistantActor actor;
+        actor.setLibrary(testActor("heapinfo"));
+        QSignalSpy changed(&actor, &TAssistantActor::libraryChanged);
+        for (int i = 0; i < damaged.size(); ++i) {
+            const QString file = dir.filePath(QStringLiteral("Damaged%1.so").arg(i));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(damaged[i]) == damaged[i].size());
+            f.close();
+            QCOMPARE(loadError(actor, file), file + QStringLiteral("\r\nFile is not a valid actor library"));
+            QCOMPARE(actor.Library(), testActor("heapinfo"));
+            QCOMPARE(actor.findByName(QStringLiteral("Third")), 3);
+        }
+        QCOMPARE(changed.count(), 0);
     }
 
     void fileThatIsNoLibrary()

@@ -130,6 +130,13 @@ private slots:
         QByteArray farExit = data;
         farExit[4 + 3 + 24 + 3] = 7; // frame 1's exit target
         QTest::newRow("exit leads past the frames") << resourceOf(farExit);
+        // 60 % and 30 % leave 10 % for the third pair, which can be taken.
+        QByteArray farThird = data;
+        farThird[4 + 3 + 0] = 60;
+        farThird[4 + 3 + 2] = 30;
+        farThird[4 + 3 + 4] = 5;
+        farThird[4 + 3 + 5] = 3;
+        QTest::newRow("a branch that can be taken leads past the frames") << resourceOf(farThird);
     }
     void damagedResources()
     {
@@ -151,6 +158,29 @@ private slots:
         QByteArray r = resourceOf(data);
         r[5] = '\x7F';
         QCOMPARE(readError(r), QStringLiteral("accepted"));
+    }
+
+    // Only a target that can be followed must be a frame.
+    void targetsThatAreNeverFollowed()
+    {
+        QByteArray data = serializeAnimationData(sample());
+        // At the last frame the animation ends: its exit is never taken.
+        data[4 + 3 + 24 + 4] = 1;
+        data[4 + 3 + 24 + 5] = char(200);
+        // 50 % and 50 % take every step: a third pair is never tried.
+        data[4 + 3 + 4] = 30;
+        data[4 + 3 + 5] = char(250);
+        const AnimationData a = readAnimationResource(resourceOf(data));
+        QCOMPARE(a.exits[2].flag, quint8(1));
+        QCOMPARE(a.exits[2].target, quint8(200));
+        SeededRandom random(3);
+        for (int i = 0; i < 1000; ++i) {
+            const FrameStep last = nextFrame(a, 2, true, random);
+            QVERIFY(last.atEnd);
+            QCOMPARE(last.frame, 2);
+            const int next = nextFrame(a, 0, false, random).frame;
+            QVERIFY2(next == 1 || next == 2, qPrintable(QString::number(next)));
+        }
     }
 
     void branchesFiftyFifty()

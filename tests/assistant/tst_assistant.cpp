@@ -252,16 +252,18 @@ private slots:
         QCOMPARE(back->text(), QStringLiteral("&Předchozí"));
         QCOMPARE(next->text(), QStringLiteral("&Další"));
         QCOMPARE(close->text(), QStringLiteral("Zavřít"));
-        // The tip stands after the icon; its own spaces keep it clear.
-        const QString text = balloonText(a);
-        QVERIFY(text.startsWith(QLatin1Char(' ')));
-        QCOMPARE(text.trimmed(), QStringLiteral("První tip."));
+        // The tip stands in, clear of the icon, by the spaces that cover it.
+        QCOMPARE(balloonText(a), QStringLiteral("První tip."));
         auto* icon = part<QLabel>(a, QStringLiteral("BalloonIcon"));
+        auto* text = part<QLabel>(a, QStringLiteral("BalloonText"));
         QVERIFY(icon->isVisible());
         const QRect body = a.balloonWindow()->placement().body;
         QCOMPARE(icon->x() - body.x(), 14);
         const QFontMetrics fm(a.Balloon()->Font());
-        QVERIFY(fm.horizontalAdvance(text.left(text.size() - text.trimmed().size())) >= icon->width() + 14);
+        const int space = fm.horizontalAdvance(QLatin1Char(' '));
+        const QString spaces((icon->width() + 14 + space - 1) / space, QLatin1Char(' '));
+        QCOMPARE(text->x() - body.x() - 7, fm.horizontalAdvance(spaces));
+        QVERIFY(fm.horizontalAdvance(spaces) >= icon->width() + 14);
         // Right-aligned: "&Předchozí", "&Další", "Zavřít", 7 pixels below the text.
         QVERIFY(back->geometry().right() < next->x() && next->geometry().right() < close->x());
         QCOMPARE(close->geometry().right(), body.right() - 7);
@@ -271,17 +273,17 @@ private slots:
         const int width = a.balloonWindow()->width();
         QTest::mouseClick(next, Qt::LeftButton);
         QCOMPARE(a.TipsDlg()->TipIndex(), 1);
-        QCOMPARE(balloonText(a).trimmed(), QStringLiteral("Druhý tip."));
+        QCOMPARE(balloonText(a), QStringLiteral("Druhý tip."));
         QVERIFY(back->isEnabled() && next->isEnabled());
         QCOMPARE(a.balloonWindow()->width(), width); // one width for every tip
         QTest::mouseClick(next, Qt::LeftButton);
-        QCOMPARE(balloonText(a).trimmed(), QStringLiteral("Třetí tip."));
+        QCOMPARE(balloonText(a), QStringLiteral("Třetí tip."));
         QVERIFY(back->isEnabled() && !next->isEnabled());
         QTest::mouseClick(back, Qt::LeftButton);
         QCOMPARE(a.TipsDlg()->TipIndex(), 1);
         QCOMPARE(changes.count(), 4);
         a.TipsDlg()->setTipIndex(99);
-        QCOMPARE(balloonText(a).trimmed(), QStringLiteral("Třetí tip."));
+        QCOMPARE(balloonText(a), QStringLiteral("Třetí tip."));
         QCOMPARE(changes.count(), 5);
 
         a.TipsDlg()->setVisibleButtons(tbClose);

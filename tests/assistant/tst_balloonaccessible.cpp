@@ -184,6 +184,15 @@ private slots:
         QVERIFY(probe.alerts().isEmpty());
     }
 
+    void stageIsAWindowNamedByItsCaption()
+    {
+        AccessibleProbe probe;
+        TAssistant a;
+        a.setCaption(QStringLiteral("Pomocník"));
+        QCOMPARE(probe.role(a.stage()), QAccessible::Window);
+        QCOMPARE(probe.name(a.stage()), QStringLiteral("Pomocník"));
+    }
+
     void thoughtIsANotification()
     {
         AccessibleProbe probe;

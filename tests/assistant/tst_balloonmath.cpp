@@ -371,6 +371,44 @@ private slots:
         QCOMPARE(askedWrap, 640);
     }
 
+    // Every line of a tip stands in by the indent: the tip wraps in what is
+    // left of the width and is drawn from the indent on (from the far edge
+    // for right-to-left reading, where the icon is on the right).
+    void tipsStandInByTheIndent()
+    {
+        TipsLayoutInput in;
+        in.icon = QSize(32, 32);
+        in.indent = 48;
+        in.widestTip = 48 + 560;
+        in.buttonCount = 3;
+        in.buttonWidth = 70;
+        in.buttonHeight = 25;
+        int askedWrap = 0;
+        in.measureText = [&](int wrap) {
+            askedWrap = wrap;
+            return QSize(std::min(wrap, 560), wrap >= 560 ? 15 : 30);
+        };
+        TipsLayout l = layoutTips(in);
+        QCOMPARE(askedWrap, 560);
+        QCOMPARE(l.contentWidth, 48 + 560);
+        QCOMPARE(l.text, QRect(7 + 48, 7, 560, 15));
+        QVERIFY(l.text.left() > l.icon.right());
+        // Wider than 640 with its indent: it wraps in 640 - 48.
+        in.widestTip = 48 + 700;
+        in.measureText = [&](int wrap) {
+            askedWrap = wrap;
+            return QSize(wrap - 20, 30);
+        };
+        l = layoutTips(in);
+        QCOMPARE(askedWrap, 640 - 48);
+        QCOMPARE(l.contentWidth, 640 - 20);
+        QCOMPARE(l.text, QRect(7 + 48, 7, 640 - 20 - 48, 30));
+        in.rtl = true;
+        l = layoutTips(in);
+        QCOMPARE(l.text, QRect(7, 7, 640 - 20 - 48, 30));
+        QVERIFY(l.text.right() < l.icon.left());
+    }
+
     // The description is measured at the width it is drawn in, whatever
     // else makes the guide wide.
     void guideDescriptionWrapsAtItsDrawnWidth()

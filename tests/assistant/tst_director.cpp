@@ -186,6 +186,36 @@ private slots:
         QVERIFY(!r.log.join(' ').contains(QLatin1String("back")));
     }
 
+    // Confused has a return animation and no exits.  Cut short, it stops
+    // where it is: the return animation follows only an animation that
+    // finished.
+    void aCutShortAnimationSkipsItsReturnAnimation()
+    {
+        Rig r;
+        const quint32 confused = r.d.PlayState(5);
+        QCOMPARE(r.name(confused), QStringLiteral("Confused"));
+        QVERIFY(!r.d.engine()->hasExitBranches());
+        bool cut = false;
+        connect(r.d.engine(), &TAssistantEngine::frameChanged, &r.d, [&] {
+            if (!cut && r.d.currentRequest() == confused && r.d.engine()->currentFrame() == 1) {
+                cut = true;
+                QMetaObject::invokeMethod(&r.d, [&] { r.d.CutShort(confused); }, Qt::QueuedConnection);
+            }
+        });
+        QTRY_VERIFY(cut && r.quiet());
+        QCOMPARE(r.stops, QList<quint32> {confused});
+        const QString played = r.log.join(QLatin1Char('\n'));
+        QVERIFY2(!played.contains(QLatin1String("Confused 3")), qPrintable(played)); // it did not finish
+        QVERIFY2(!played.contains(QLatin1String("ConfusedReturn")) && !played.contains(QLatin1String("back")),
+                 qPrintable(played));
+
+        // Finished, the same animation is followed by its return.
+        r.log.clear();
+        r.d.PlayAnimation(QStringLiteral("Confused"));
+        QTRY_VERIFY(r.quiet());
+        QCOMPARE(r.log.mid(r.log.size() - 3), Rig::frames("ConfusedReturn", 0, 2, true));
+    }
+
     void waitingForARequest()
     {
         Rig r(1, false);
@@ -246,23 +276,29 @@ private slots:
         QVERIFY(r.d.idleInterval() >= 2001 && r.d.idleInterval() <= 3999);
         QVERIFY(r.d.idleInterval() != 3000 || r.d.idleRequest() != idle);
 
-        // Handled by the owner: the level still rises as the ticks count down.
+        // Handled by the owner: the level still rises as the ticks count
+        // down, after exactly as many ticks as the countdown drawn.
         handle = true;
         r.log.clear();
         levels.clear();
-        int ticks = 1;
-        while (r.d.idleLevel() == 25) {
-            r.d.idleTimerTick();
-            ++ticks;
-        }
-        QVERIFY(ticks >= 12 && ticks <= 21);
+        auto ticksToRise = [&] {
+            const int level = r.d.idleLevel();
+            int ticks = 0;
+            while (r.d.idleLevel() == level && ticks < 100) {
+                r.d.idleTimerTick();
+                ++ticks;
+            }
+            return ticks;
+        };
+        const int left = r.d.idleCountdown(); // one tick of level 25 is gone
+        QCOMPARE(ticksToRise(), left);
         QCOMPARE(r.d.idleLevel(), 26);
-        QVERIFY(r.d.idleCountdown() >= 8 && r.d.idleCountdown() <= 17);
         QCOMPARE(levels.last(), 1);
-        r.d.idleTimerTick();
+        const int drawn26 = r.d.idleCountdown();
+        QVERIFY(drawn26 >= 8 && drawn26 <= 17);
+        QCOMPARE(ticksToRise(), drawn26);
+        QCOMPARE(levels.first(), 1);
         QCOMPARE(levels.last(), 2);
-        while (r.d.idleLevel() == 26)
-            r.d.idleTimerTick();
         QCOMPARE(r.d.idleLevel(), 27);
         QVERIFY(r.d.idleCountdown() >= 4 && r.d.idleCountdown() <= 13);
         for (int i = 0; i < 30; ++i)
@@ -323,6 +359,41 @@ private slots:
         QVERIFY(!d.IsRequestPending(broken) && !d.IsRequestPending(missing));
         QVERIFY(!d.engine()->isPlaying());
         QVERIFY(d.WaitForRequest(broken));
+    }
+
+    // The countdown of each level is 112 - 4 x level plus a number below
+    // 10: drawn at its least and at its most.
+    void idleCountdownOfEachLevel()
+    {
+        struct Fixed final : IRandom {
+            int value = 0;
+            QList<int> bounds;
+            int bounded(int upper) override
+            {
+                bounds << upper;
+                return std::min(value, upper - 1);
+            }
+        } fixed;
+        ManualClock clock;
+        ManualSleeper sleeper {&clock};
+        RecordingWavePlayer sound;
+        TAssistantDirector d {{&clock, &sleeper, &fixed, &sound}};
+        for (int value : {0, 9}) {
+            fixed.value = value;
+            for (int level : {25, 26, 27}) {
+                fixed.bounds.clear();
+                d.setIdleLevel(level);
+                QCOMPARE(fixed.bounds, QList<int> {10});
+                QCOMPARE(d.idleCountdown(), 112 - 4 * level + value);
+            }
+        }
+        QCOMPARE(d.idleCountdown(), 13);
+        fixed.bounds.clear();
+        d.setIdleLevel(24);
+        d.setIdleLevel(28);
+        QCOMPARE(d.idleLevel(), 27);
+        QCOMPARE(d.idleCountdown(), 13);
+        QVERIFY(fixed.bounds.isEmpty());
     }
 
     void settingLevel25EndsAnIdleLoop()

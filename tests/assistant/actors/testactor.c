@@ -2,6 +2,7 @@
  * variant: a valid one ("Trio", three animations serving state 9) and
  * libraries that are wrong in one way each. */
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #define EXPORT __attribute__((visibility("default")))
@@ -62,8 +63,19 @@ EXPORT const unsigned char GetActorInfo[4] = {1, 2, 3, 4};
 #elif !defined(NO_EXPORT)
 EXPORT const void* GetActorInfo(void)
 {
-#ifdef NULL_INFO
+#if defined(NULL_INFO)
     return 0;
+#elif defined(HEAP_INFO)
+    /* A copy the library allocated, as a library may keep its block. */
+    static unsigned char* copy;
+    if (!copy) {
+        copy = malloc(sizeof block);
+        memcpy(copy, block, sizeof block);
+    }
+    return copy;
+#elif defined(WILD_INFO)
+    /* Memory that is not there. */
+    return (const void*)(uintptr_t)64;
 #else
     return block;
 #endif
