@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -507,6 +508,51 @@ private slots:
         // Only the messages the test itself showed.
         for (const BalloonMessage& msg : m.messages)
             QCOMPARE(msg.text, QStringLiteral("Nebyl vybrán žádný test!"));
+        QVERIFY2(m.errors.isEmpty(), qPrintable(m.errors.join(u'\n')));
+    }
+
+    // A character the user added takes her place while she is shown: the
+    // new library's size, its show animation, beside the window still, the
+    // balloons pointing at the newcomer; and so at the next start.
+    void anotherCharacterTakesHerPlace()
+    {
+        Machine m;
+        const QString own = m.root.filePath(QStringLiteral("home/.local/share/vedomec/characters/Kos.so"));
+        QDir().mkpath(QFileInfo(own).path());
+        QVERIFY(QFile::copy(QStringLiteral(VEDOMEC_TEST_KOS), own));
+        writeFile(m.user, "Character=Sova\n");
+        m.run({}, [&](THlavniDialog* w) {
+            TAssistant* a = w->Assistant;
+            QVERIFY(QTest::qWaitForWindowExposed(a->stage()));
+            QCOMPARE(a->stage()->size(), QSize(120, 128));
+            Plays plays(a);
+            TNastaveniDialog* s = openSettings(w);
+            QVERIFY(s);
+            QCOMPARE(s->ComboBox1->count(), 3);
+            QCOMPARE(s->ComboBox1->itemText(1), QStringLiteral("Kos"));
+            QCOMPARE(s->ComboBox1->currentText(), QStringLiteral("Sova"));
+            s->ComboBox1->setCurrentIndex(1);
+            const qsizetype from = plays.started.size();
+            QTest::mouseClick(s->Button1, Qt::LeftButton);
+            QCOMPARE(a->ActorName(), QStringLiteral("Kos"));
+            QCOMPARE(w->CharacterLibrary(), own);
+            QVERIFY(a->stage()->isVisible());
+            QCOMPARE(a->stage()->size(), QSize(48, 40));
+            QVERIFY(plays.waitForState(44, from));
+            QVERIFY(besideTheWindow(w));
+            QVERIFY(f1(w));
+            const balloon::Placement& placed = a->balloonWindow()->placement();
+            QVERIFY(placed.side != balloon::TailSide::None);
+            const QPoint tip = placed.window.topLeft() + placed.triangle[2];
+            QVERIFY2(a->stage()->frameGeometry().adjusted(-2, -2, 2, 2).contains(tip), "the tail does not reach him");
+        });
+        QCOMPARE(testdata::bytesOf(m.user), QByteArray("Character=Kos\n"));
+        m.run({}, [&](THlavniDialog* w) {
+            QVERIFY(w->Assistant->stage()->isVisible());
+            QCOMPARE(w->Assistant->ActorName(), QStringLiteral("Kos"));
+            QVERIFY(besideTheWindow(w));
+        });
+        QVERIFY(m.messages.empty());
         QVERIFY2(m.errors.isEmpty(), qPrintable(m.errors.join(u'\n')));
     }
 
