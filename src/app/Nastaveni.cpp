@@ -263,10 +263,13 @@ void TNastaveniDialog::accept()
 {
     const int index = ComboBox1->currentIndex();
     const bool sound = CheckBox1->isChecked();
-    const TCharacterEntry* chosen = index > 0 && index <= m_entries.size() ? &m_entries[index - 1] : nullptr;
-    const QString library = chosen ? chosen->file.path : QString();
+    // Copies: the hide animation waits in an event loop, where the main
+    // window may close and take this dialog with it.
+    const TCharacterEntry chosen = index > 0 && index <= m_entries.size() ? m_entries[index - 1] : TCharacterEntry {};
+    const QString library = chosen.file.path;
     const bool characterChanged = index != m_shownIndex;
     const bool soundChanged = sound != m_shownSound;
+    const QString configFile = m_main->UserConfigFile();
     // The main window comes back first: what follows talks to the user in
     // balloons and animates beside it.
     close();
@@ -285,27 +288,26 @@ void TNastaveniDialog::accept()
                 main->SetCharacter(library);
         } catch (const EVedomecError& e) {
             characterOk = false;
-            main->UserMessage(QStringLiteral("Pomocníka %1 nelze zobrazit:\r%2")
-                                  .arg(chosen ? chosen->actorName : QString(), e.message()),
-                              mtError, mbOK);
+            if (main && !main->isClosing())
+                main->UserMessage(QStringLiteral("Pomocníka %1 nelze zobrazit:\r%2").arg(chosen.actorName, e.message()),
+                                  mtError, mbOK);
         }
     });
-    if (!main || main->isClosing())
-        return;
     if (characterChanged && characterOk) {
         // An installed character is stored by its name, so that she is found
         // wherever the program is installed; none by the empty value, which
         // also stands over a system-wide choice.
         QString value;
-        if (chosen)
-            value = samePath(findCharacter(chosen->file.name).path, chosen->file.path) ? chosen->file.name
-                                                                                     : chosen->file.path;
+        if (!library.isEmpty())
+            value = samePath(findCharacter(chosen.file.name).path, library) ? chosen.file.name : library;
         store.append({Setting::Character, value});
     }
+    // Stored also when the program was closed while she said goodbye: the
+    // user pressed "Ok".
     if (store.isEmpty())
         return;
     QString error;
-    if (!storeSettings(main->UserConfigFile(), store, &error))
+    if (!storeSettings(configFile, store, &error) && main && !main->isClosing())
         main->UserMessage(QStringLiteral("Nastavení platí, ale jen do konce práce s programem: nelze ho uložit.\r%1")
                               .arg(error),
                           mtError, mbOK);

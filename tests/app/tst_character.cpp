@@ -30,6 +30,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <deque>
 
@@ -508,6 +509,38 @@ private slots:
         // Only the messages the test itself showed.
         for (const BalloonMessage& msg : m.messages)
             QCOMPARE(msg.text, QStringLiteral("Nebyl vybrán žádný test!"));
+        QVERIFY2(m.errors.isEmpty(), qPrintable(m.errors.join(u'\n')));
+    }
+
+    // Closing the main window ends the program whatever the settings are
+    // doing: open, or waiting for her goodbye after "Ok", which is stored.
+    void theProgramEndsWhateverTheSettingsDo()
+    {
+        Machine m;
+        writeFile(m.user, "Character=Sova\n");
+        int rc = m.run({}, [&](THlavniDialog* w) {
+            QVERIFY(openSettings(w));
+            w->close();
+            QVERIFY(!NastaveniDialog || !NastaveniDialog->isVisible());
+        });
+        QCOMPARE(rc, 0);
+        QCOMPARE(testdata::bytesOf(m.user), QByteArray("Character=Sova\n"));
+
+        rc = m.run({}, [&](THlavniDialog* w) {
+            TNastaveniDialog* s = openSettings(w);
+            QVERIFY(s);
+            s->ComboBox1->setCurrentIndex(0);
+            bool closedMidway = false;
+            QTimer::singleShot(20, w, [&, w] {
+                closedMidway = w->Assistant->stage()->isVisible();
+                w->close();
+            });
+            s->Button1->click(); // returns once she has gone; s may be gone too
+            QVERIFY(closedMidway);
+        });
+        QCOMPARE(rc, 0);
+        QCOMPARE(testdata::bytesOf(m.user), QByteArray("Character=\n"));
+        QVERIFY(m.messages.empty());
         QVERIFY2(m.errors.isEmpty(), qPrintable(m.errors.join(u'\n')));
     }
 
