@@ -100,6 +100,15 @@ folder=$(env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME
 [ "$folder" = "$work/home/.local/share/vedomec/" ] || fail "the unpacked program ran on '$folder'"
 [ -f "$folder/Data/Testy.DBF" ] || fail "no catalogue in the user's folder"
 echo "temporary root: the menu entry started the program on $folder"
+# The character that comes with the program: the unpacked program shows the
+# package's Sova, and says nothing of her.
+[ -f "$root/usr/lib/vedomec/characters/Sova.so" ] || fail "the package has no Sova"
+env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_CONFIG_DIRS="$work/no-etc-xdg" QT_QPA_PLATFORM=offscreen VEDOMEC_STARTUP_CHECK=1 \
+    timeout 120 sh -c "$exec_line --character Sova" >/dev/null 2>"$work/sova.err" \
+  || { cat "$work/sova.err"; fail "the unpacked program did not come up with Sova"; }
+if grep -q '^vedomec:' "$work/sova.err"; then cat "$work/sova.err"; fail "the unpacked program did not show its Sova"; fi
+echo "temporary root: the program showed the package's Sova"
 
 if ((chroot_check)); then
   command -v debootstrap >/dev/null || apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
