@@ -290,8 +290,6 @@ private:
                 break;
             case PT_GNU_RELRO: {
                 // Made read-only (in whole pages, rounded down) after
-                // relocation: it must begin with a writable segment and end
-                // on that segment's pages.
                 // relocation: it must begin with a writable segment, and
                 // its pages must hold nothing written later: no page of
                 // another segment, none of the zeros that the segment is

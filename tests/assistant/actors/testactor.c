@@ -58,6 +58,16 @@ __attribute__((constructor)) static void fill(void)
     animation(5, "Back", 11, 0, 0, 1, 6);
 }
 
+#if defined(HEAP_INFO)
+static unsigned char* copy;
+
+/* The library gives its block back when it is unloaded. */
+__attribute__((destructor)) static void release(void)
+{
+    free(copy);
+}
+#endif
+
 #if defined(DATA_EXPORT)
 EXPORT const unsigned char GetActorInfo[4] = {1, 2, 3, 4};
 #elif !defined(NO_EXPORT)
@@ -67,7 +77,6 @@ EXPORT const void* GetActorInfo(void)
     return 0;
 #elif defined(HEAP_INFO)
     /* A copy the library allocated, as a library may keep its block. */
-    static unsigned char* copy;
     if (!copy) {
         copy = malloc(sizeof block);
         memcpy(copy, block, sizeof block);
