@@ -42,18 +42,6 @@ const controls::CaptionPairs kResultsPanelFigures = {
     {QStringLiteral("Label17"), QStringLiteral("L4")},
 };
 
-void setName(QWidget* w, const QString& name)
-{
-    if (w->accessibleName() != name)
-        w->setAccessibleName(name);
-}
-
-void setDescription(QWidget* w, const QString& description)
-{
-    if (w->accessibleDescription() != description)
-        w->setAccessibleDescription(description);
-}
-
 // Links the results panel's captions once it has its labels (they are
 // made when the results are first shown).
 class ResultsPanelWatch : public QObject {
@@ -206,8 +194,8 @@ void THlavniDialog::questionShown()
         for (auto [box, text] : answers) {
             const QString answer = text->text().simplified();
             const QString name = answer.isEmpty() ? box->text() : box->text() + QLatin1Char(' ') + answer;
-            setName(box, name);
-            setDescription(box, heading + QStringLiteral(": ") + question);
+            controls::KeepAccessibleName(box, name);
+            controls::KeepAccessibleDescription(box, heading + QStringLiteral(": ") + question);
             answerNames << name;
         }
         break;
@@ -215,18 +203,18 @@ void THlavniDialog::questionShown()
     case results::TestType::B:
         question = DBText6->text().simplified();
         for (QCheckBox* box : {RadioButton5, RadioButton6}) {
-            setDescription(box, heading + QStringLiteral(": ") + question);
+            controls::KeepAccessibleDescription(box, heading + QStringLiteral(": ") + question);
             answerNames << box->text();
         }
         break;
     case results::TestType::C:
         question = DBText7->text().simplified();
-        setName(Edit971, question.isEmpty() ? heading : question);
-        setDescription(Edit971, heading);
+        controls::KeepAccessibleName(Edit971, question.isEmpty() ? heading : question);
+        controls::KeepAccessibleDescription(Edit971, heading);
         break;
     }
-    setName(panel, heading);
-    setDescription(panel, answerNames.isEmpty() ? question
+    controls::KeepAccessibleName(panel, heading);
+    controls::KeepAccessibleDescription(panel, answerNames.isEmpty() ? question
                                                 : question + QLatin1Char('\n') + answerNames.join(QLatin1Char('\n')));
     if (panel->isVisible())
         controls::Announce(panel);

@@ -40,18 +40,6 @@ QAccessible::Role roleOf(int mode)
     }
 }
 
-void setName(QWidget* w, const QString& name)
-{
-    if (w->accessibleName() != name)
-        w->setAccessibleName(name);
-}
-
-void setDescription(QWidget* w, const QString& description)
-{
-    if (w->accessibleDescription() != description)
-        w->setAccessibleDescription(description);
-}
-
 } // namespace
 
 void TAssistantBalloon::updateAccessibility()
@@ -77,11 +65,11 @@ void TAssistantBalloon::updateAccessibility()
         description = title.isEmpty() ? QString() : text;
         break;
     }
-    setName(this, name);
-    setDescription(this, description);
-    setName(m_icon, mode == bmTips ? QStringLiteral("Tip") : QString());
-    setName(m_request, QStringLiteral("Dotaz"));
-    setDescription(m_request, QStringLiteral("Napište klíčové slovo a stiskněte Enter."));
+    controls::KeepAccessibleName(this, name);
+    controls::KeepAccessibleDescription(this, description);
+    controls::KeepAccessibleName(m_icon, mode == bmTips ? QStringLiteral("Tip") : QString());
+    controls::KeepAccessibleName(m_request, QStringLiteral("Dotaz"));
+    controls::KeepAccessibleDescription(m_request, QStringLiteral("Napište klíčové slovo a stiskněte Enter."));
 
     // Changed while shown: read out again (the zoom-in reads the first time).
     if (isVisible() && m_zoomStage == 3 && !m_announced.isEmpty() && m_announced != name + u'\n' + description)

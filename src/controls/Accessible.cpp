@@ -570,6 +570,18 @@ void RefreshDescription(QWidget* widget)
         d->refresh();
 }
 
+void KeepAccessibleName(QWidget* widget, const QString& name)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+}
+
+void KeepAccessibleDescription(QWidget* widget, const QString& description)
+{
+    if (widget->accessibleDescription() != description)
+        widget->setAccessibleDescription(description);
+}
+
 void SetAccessibleName(QAction* action, const QString& name)
 {
     InstallAccessibility();

@@ -54,6 +54,12 @@ QString CaptionedText(QWidget* parent, const CaptionPairs& pairs);
 void DescribeOnFocus(QWidget* widget, std::function<QString()> describe);
 void RefreshDescription(QWidget* widget);
 
+// Sets the name or the description a reader hears only when it differs:
+// Qt tells a reader of every setting as a change, and it would be read out
+// again although nothing changed.
+void KeepAccessibleName(QWidget* widget, const QString& name);
+void KeepAccessibleDescription(QWidget* widget, const QString& description);
+
 // The name a menu entry is read by (with its shortcut), where its caption
 // is a short form.
 void SetAccessibleName(QAction* action, const QString& name);

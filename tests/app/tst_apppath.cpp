@@ -3,6 +3,8 @@
 // user's own made once from the pristine sample and kept from then on.
 #include "platform/AppPath.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -10,16 +12,9 @@
 #include <QTest>
 
 using namespace vedomec;
+using vedomec::testfiles::writeFile;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray readFile(const QString& path)
 {

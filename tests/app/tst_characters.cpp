@@ -4,22 +4,17 @@
 // libraries give themselves; and where she stands beside the main window.
 #include "app/Characters.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace vedomec;
+using vedomec::testfiles::writeFile;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 void copyFile(const QString& from, const QString& to)
 {

@@ -7,6 +7,8 @@
 #include "app/DataFolder.h"
 #include "app/Settings.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -17,16 +19,9 @@
 #include <sys/stat.h>
 
 using namespace vedomec;
+using vedomec::testfiles::writeFile;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QStringList entries(const QString& folder)
 {
