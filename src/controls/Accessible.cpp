@@ -658,6 +658,27 @@ bool AnnounceFocus(QWidget* context)
     return true;
 }
 
+void Notify(QWidget* within, const QString& name, const QString& text)
+{
+    InstallAccessibility();
+    const QString objectName = QStringLiteral("AccessibleNotice");
+    QWidget* notice = within->findChild<QWidget*>(objectName, Qt::FindDirectChildrenOnly);
+    if (!notice) {
+        // Nothing to see: no size, under everything.
+        notice = new QWidget(within);
+        notice->setObjectName(objectName);
+        notice->setFocusPolicy(Qt::NoFocus);
+        notice->setGeometry(0, 0, 0, 0);
+        SetAccessibleRole(notice, QAccessible::Notification);
+    }
+    notice->hide();
+    notice->setAccessibleName(name);
+    notice->setAccessibleDescription(text);
+    notice->lower();
+    RenewAccessible(notice);
+    notice->show();
+}
+
 void Announce(QObject* source)
 {
     // Kept for whoever listens to alerts; Qt 6.4's bridge to AT-SPI passes

@@ -73,6 +73,11 @@ void SetAccessibleName(QAction* action, const QString& name);
 // read with `source` around it.
 void Announce(QObject* source);
 
+// Has readers hear `name` and `text` now as a notification shown inside
+// `within` (an invisible child), for a change they would not hear
+// otherwise: the next tip, the answer of a search.
+void Notify(QWidget* within, const QString& name, const QString& text);
+
 // The control with the keyboard, inside `context` (or `context` itself),
 // told to readers as newly focused, read with what lies between it and
 // `context`; false when the keyboard is elsewhere.

@@ -90,7 +90,7 @@ def show(title, since):
 # --- Keys, as a pupil presses them ---------------------------------------------
 
 XK = {"Down": 0xFF54, "Up": 0xFF52, "Right": 0xFF53, "Left": 0xFF51, "Return": 0xFF0D, "Escape": 0xFF1B,
-      "Tab": 0xFF09, "space": 0x20, "F5": 0xFFC2, "F6": 0xFFC3, "F7": 0xFFC4, "F8": 0xFFC5, "F9": 0xFFC6,
+      "Tab": 0xFF09, "space": 0x20, "F1": 0xFFBE, "F5": 0xFFC2, "F6": 0xFFC3, "F7": 0xFFC4, "F8": 0xFFC5, "F9": 0xFFC6,
       "F10": 0xFFC7}
 KEYCODE_CONTROL = 37
 KEYCODE_SHIFT = 50
@@ -277,10 +277,21 @@ def drive(program):
     if not check(ok, "the results are read as they open"):
         show("results", since)
     quiet(since)
+    # Every stop of the keyboard in the dialog is named.
+    since = mark()
+    for _ in range(5):
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        if said(step).startswith("Ok"):
+            break
+    heard = said(since)
+    check("Chybně zodpovězené otázky" in heard and "Ukázat" in heard and " filler" not in heard
+          and not any(l.startswith(("scroll pane", "filler", "panel")) for l in heard.splitlines()),
+          "Tab in the results stops only at named controls (%r)" % heard)
     since = mark()
     key("Return")
     quiet(since)
-    show("results closed", since)
 
     # --- F10: the menu with the keys ---------------------------------------------
     since = mark()
@@ -288,6 +299,40 @@ def drive(program):
     ok = hears(since, "Otevřít test", "Ctrl+O")
     if not check(ok, "F10 reads the first entry with its shortcut"):
         show("F10", since)
+    quiet(since)
+    key("Escape")
+    quiet(mark())
+
+    # --- The guide: Enter on "Tipy" shows the first tip -------------------------
+    since = mark()
+    key("F1")
+    check(hears(since, "Nápověda"), "F1 reads the guide")
+    quiet(since)
+    for _ in range(12):
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        if "Tipy" in said(step):
+            break
+    since = mark()
+    key("Return")
+    ok = hears(since, "Program test umožňuje vytvořit tři různé typy testů.")
+    if not check(ok, "Enter on \"Tipy\" reads the first tip"):
+        show("Tipy", since)
+    quiet(since)
+    # The next tip, read as it replaces the first in the open balloon.
+    for _ in range(6):
+        if said(since).splitlines()[-1:] and said(since).splitlines()[-1].startswith("Další"):
+            break
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        since = step if "Další" in said(step) else since
+    since = mark()
+    key("Return")
+    ok = hears(since, "Je možné vytvořit neomezené množství testů pro každý typ.")
+    if not check(ok, "Enter on \"Další\" reads the next tip"):
+        show("Další", since)
     quiet(since)
     key("Escape")
     quiet(mark())
