@@ -83,7 +83,7 @@ QString czechErrorText(const QString& message)
     if (error == ENOSPC || error == EDQUOT)
         return QStringLiteral("Vedomec nemůže zapsat%1: %2. %3 Uvolněte prosím místo na disku (nebo požádejte "
                               "správce počítače) a zkuste to znovu.")
-            .arg(where, reason, unchanged);
+            .arg(name.isEmpty() ? QString() : QStringLiteral(" do souboru") + where, reason, unchanged);
     if (message.startsWith(QLatin1String("Cannot create folder")))
         return QStringLiteral("Vedomec nemůže vytvořit složku%1%2. %3")
             .arg(where, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason, ask);
