@@ -16,6 +16,7 @@
 namespace vedomec::tools {
 
 using namespace vedomec::data;
+using namespace vedomec::exchange;
 
 namespace {
 

@@ -3,11 +3,15 @@
 // store's own operations (DbfFile::create, MdxFile::create, TTable).  Every
 // function either finishes or leaves no new file behind, and none of them
 // ever replaces an existing file.  Failures throw EVedomecError/EDatabaseError.
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 
 #include <QString>
 
 namespace vedomec::tools {
+
+using exchange::SourceError;
+using exchange::SourceQuestion;
+using exchange::TestSource;
 
 // Writes the question table of `test` to `path` (layout A, B or C by its
 // type).  The table is built under a temporary name in the same folder and
