@@ -114,7 +114,7 @@ int tableToFormat(Format format, const QString& table, const QString& output, QT
     ExportResult result;
     TestSource test;
     try {
-        test = readQuestionTable(table, &notes);
+        test = readQuestionTable(table, &notes, true);
         result = writeExchange(format, test);
     } catch (const SourceError& e) {
         err << "vedomec-mktest: " << table << ": " << e.detail() << "\n";
