@@ -395,11 +395,23 @@ QString giftEscaped(const QString& s)
     return out;
 }
 
-// Text the platform would read as HTML or as a format mark is marked plain.
+// Text the platform would read as HTML or as a format mark is marked plain:
+// HTML would also make runs of blanks and a no-break space one blank.
 bool needsPlain(const QString& s)
 {
-    return s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  "))
-        || s.contains(u'\t');
+    if (s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  ")))
+        return true;
+    for (const QChar c : s)
+        if (c.isSpace() && c != u' ')
+            return true;
+    return false;
+}
+
+// An answer the platform would read as a weight ("%50%…") or a format mark
+// gets a format mark of its own in front.
+QString answerText(const QString& s)
+{
+    return s.startsWith(u'%') || s.startsWith(u'[') ? QStringLiteral("[plain]") + giftEscaped(s) : giftEscaped(s);
 }
 
 QString commentLine(const QString& label, const QString& value)
@@ -436,9 +448,8 @@ ExportResult writeGift(const TestSource& test)
                         break;
                     continue;
                 }
-                plain = plain || q.answers[i].contains(u'<') || q.answers[i].contains(u'&') || q.answers[i].contains(QLatin1String("  "));
-                body += QStringLiteral("\t") + (i == right ? u'=' : u'~') + (q.answers[i].startsWith(u'[') ? QStringLiteral("[plain]") : QString())
-                      + giftEscaped(q.answers[i]) + u'\n';
+                plain = plain || needsPlain(q.answers[i]);
+                body += QStringLiteral("\t") + (i == right ? u'=' : u'~') + answerText(q.answers[i]) + u'\n';
                 rightWritten = rightWritten || i == right;
                 ++written;
             }
@@ -457,7 +468,14 @@ ExportResult writeGift(const TestSource& test)
         } else if (test.type == u'B') {
             body = q.correct.compare(QLatin1String("ANO"), Qt::CaseInsensitive) == 0 ? QStringLiteral("{TRUE}\n") : QStringLiteral("{FALSE}\n");
         } else {
-            body = QStringLiteral("{=") + giftEscaped(shortAnswerPattern(q.correct)) + QStringLiteral("}\n");
+            // "=a->b" is how the format writes a pair of a matching question,
+            // and it has no escape for either character.
+            if (q.correct.contains(QLatin1String("->"))) {
+                notes.add(number, QStringLiteral("otázka vynechána: GIFT by odpověď se znaky „->“ četl jako přiřazovací otázku"), true);
+                continue;
+            }
+            plain = plain || needsPlain(q.correct);
+            body = QStringLiteral("{=") + answerText(shortAnswerPattern(q.correct)) + QStringLiteral("}\n");
         }
         out += QStringLiteral("::") + giftEscaped(questionName(oneLine(q.text))) + QStringLiteral("::")
              + (plain ? QStringLiteral("[plain]") : QString()) + giftEscaped(q.text) + body + u'\n';
