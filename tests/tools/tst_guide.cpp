@@ -6,8 +6,8 @@
 #include "AppFixture.h"
 
 #include "TestSource.h"
-#include "app/DataFolder.h"
-#include "app/Settings.h"
+#include "config/DataFolder.h"
+#include "config/Settings.h"
 #include "platform/AppPath.h"
 #include "data/Table.h"
 
