@@ -5,7 +5,7 @@
 // keys and buttons it names are the program's.
 #include "AppFixture.h"
 
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 #include "config/DataFolder.h"
 #include "config/Settings.h"
 #include "platform/AppPath.h"
@@ -147,7 +147,7 @@ private slots:
         p.start(qEnvironmentVariable("VEDOMEC_BIN_DIR") + QStringLiteral("/vedomec-mktest"), {source, work.filePath(table)});
         QVERIFY(p.waitForFinished(60000));
         QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
-        const tools::TestSource src = tools::readTestSourceFile(source);
+        const exchange::TestSource src = exchange::readTestSourceFile(source);
         AppFixture app([&](AppFolder& f) { QFile::copy(work.filePath(table), f.import() + table); });
         app.showMain();
 
