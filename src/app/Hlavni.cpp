@@ -3,7 +3,7 @@
 
 #include "platform/AppPath.h"
 #include "app/Dialogs.h"
-#include "app/Settings.h"
+#include "config/Settings.h"
 #include "assistant/oaAssist.h"
 #include "controls/Accessible.h"
 #include "controls/DBControls.h"

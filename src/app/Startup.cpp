@@ -1,6 +1,6 @@
 #include "platform/AppPath.h"
-#include "app/Characters.h"
-#include "app/DataFolder.h"
+#include "config/Characters.h"
+#include "config/DataFolder.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"

@@ -7,8 +7,8 @@
 
 #include "exchange/Exchange.h"
 #include "exchange/TestSource.h"
-#include "app/DataFolder.h"
-#include "app/Settings.h"
+#include "config/DataFolder.h"
+#include "config/Settings.h"
 #include "platform/AppPath.h"
 #include "data/Table.h"
 
