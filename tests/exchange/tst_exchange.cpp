@@ -411,6 +411,9 @@ private slots:
         QVERIFY(sa.contains(QStringLiteral("<text>2\\*3=6</text>")));
         QVERIFY(QString::fromUtf8(writeGift(t).file).contains(QStringLiteral("{=2\\\\*3\\=6}")));
         QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("2*3=6"));
+        // "=" with "->" would be a matching question: the lone answer goes without "=".
+        t.questions[0].correct = QStringLiteral("kyselina -> sůl");
+        QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("kyselina -> sůl"));
     }
 
     void hostileInput()
