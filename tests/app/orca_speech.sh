@@ -63,7 +63,11 @@ dbus-run-session -- sh -c '
   elif [ $rc -eq 77 ]; then
     tail -n 20 "$work/orca.log"
   fi
+  # Orca may linger after the signal; it gets a few seconds, then no more.
   kill "$orca" 2>/dev/null
+  i=0
+  while kill -0 "$orca" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+  kill -9 "$orca" 2>/dev/null
   wait "$orca" 2>/dev/null
   exit $rc
 ' sh "$work" "$here" "$python"
