@@ -468,14 +468,11 @@ ExportResult writeGift(const TestSource& test)
         } else if (test.type == u'B') {
             body = q.correct.compare(QLatin1String("ANO"), Qt::CaseInsensitive) == 0 ? QStringLiteral("{TRUE}\n") : QStringLiteral("{FALSE}\n");
         } else {
-            // "=a->b" is how the format writes a pair of a matching question,
-            // and it has no escape for either character.
-            if (q.correct.contains(QLatin1String("->"))) {
-                notes.add(number, QStringLiteral("otázka vynechána: GIFT by odpověď se znaky „->“ četl jako přiřazovací otázku"), true);
-                continue;
-            }
+            // "=" with "->" makes a matching question, and the format has no
+            // escape for either; a lone short answer needs no "=".
             plain = plain || needsPlain(q.correct);
-            body = QStringLiteral("{=") + answerText(shortAnswerPattern(q.correct)) + QStringLiteral("}\n");
+            body = (q.correct.contains(QLatin1String("->")) ? QStringLiteral("{") : QStringLiteral("{="))
+                 + answerText(shortAnswerPattern(q.correct)) + QStringLiteral("}\n");
         }
         out += QStringLiteral("::") + giftEscaped(questionName(oneLine(q.text))) + QStringLiteral("::")
              + (plain ? QStringLiteral("[plain]") : QString()) + giftEscaped(q.text) + body + u'\n';
