@@ -73,6 +73,7 @@ int main(int argc, char** argv)
         auto* edit = w.findChild<QLineEdit*>(QStringLiteral("QuestionEdit"));
         w.selectQuestion(250);
         edit->setFocus();
+        edit->selectAll();
         for (int k = 0; k < 20; ++k) {
             timer.restart();
             QTest::keyClick(edit, Qt::Key_X);

@@ -323,11 +323,13 @@ void EditorWindow::buildWidgets()
     questions->addWidget(listBox);
     questions->addWidget(qBox);
     questions->setStretchFactor(1, 2);
+    questions->setSizes({340, 560});
     right->addWidget(questions, 1);
 
     split->addWidget(m_tree);
     split->addWidget(m_testPanel);
     split->setStretchFactor(1, 2);
+    split->setSizes({400, 700});
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
 }
 
