@@ -54,10 +54,10 @@ void addOnce(QStringList& list, const QString& item)
 // The plain text of a text element in the format its element names.
 QString valueOf(const QString& text, const QString& format, QStringList& dropped, bool& picture)
 {
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        picture = true;
     const QString f = format.isEmpty() ? QStringLiteral("moodle_auto_format") : format;
     if (f == QLatin1String("html") || f == QLatin1String("moodle_auto_format")) {
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
