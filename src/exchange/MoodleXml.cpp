@@ -408,8 +408,13 @@ ExportResult writeMoodleXml(const TestSource& test)
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("quiz"));
     auto comment = [&w](const QString& label, const QString& value) {
-        if (!value.isEmpty() && xmlCanHold(value))
-            w.writeComment(QStringLiteral(" %1: %2 ").arg(label, oneLine(value).replace(QLatin1String("--"), QLatin1String("- -"))));
+        if (value.isEmpty() || !xmlCanHold(value))
+            return;
+        // A comment may not hold "--" anywhere.
+        QString text = oneLine(value);
+        while (text.contains(QLatin1String("--")))
+            text.replace(QLatin1String("--"), QLatin1String("- -"));
+        w.writeComment(QStringLiteral(" %1: %2 ").arg(label, text));
     };
     comment(QStringLiteral("Test programu Vedomec"), test.title);
     comment(QStringLiteral("Autor"), test.author);
