@@ -54,10 +54,10 @@ void addOnce(QStringList& list, const QString& item)
 // The plain text of a text element in the format its element names.
 QString valueOf(const QString& text, const QString& format, QStringList& dropped, bool& picture)
 {
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        picture = true;
     const QString f = format.isEmpty() ? QStringLiteral("moodle_auto_format") : format;
     if (f == QLatin1String("html") || f == QLatin1String("moodle_auto_format")) {
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
@@ -408,8 +408,13 @@ ExportResult writeMoodleXml(const TestSource& test)
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("quiz"));
     auto comment = [&w](const QString& label, const QString& value) {
-        if (!value.isEmpty() && xmlCanHold(value))
-            w.writeComment(QStringLiteral(" %1: %2 ").arg(label, oneLine(value).replace(QLatin1String("--"), QLatin1String("- -"))));
+        if (value.isEmpty() || !xmlCanHold(value))
+            return;
+        // A comment may not hold "--" anywhere.
+        QString text = oneLine(value);
+        while (text.contains(QLatin1String("--")))
+            text.replace(QLatin1String("--"), QLatin1String("- -"));
+        w.writeComment(QStringLiteral(" %1: %2 ").arg(label, text));
     };
     comment(QStringLiteral("Test programu Vedomec"), test.title);
     comment(QStringLiteral("Autor"), test.author);
