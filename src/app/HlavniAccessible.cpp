@@ -221,6 +221,12 @@ void THlavniDialog::questionShown()
     controls::KeepAccessibleName(panel, heading);
     controls::KeepAccessibleDescription(panel, answerNames.isEmpty() ? question
                                                 : question + QLatin1Char('\n') + answerNames.join(QLatin1Char('\n')));
+    // A reader keeps whether a text shows from when it first saw it, hidden:
+    // the panel's texts reach it anew, so that its review finds them.
+    if (panel->isVisible())
+        for (QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!child->isWindow())
+                controls::RenewAccessible(child);
     // After a move the keyboard stays in the answers: that control is read
     // again, now under the new question.
     if (panel->isVisible())

@@ -91,7 +91,7 @@ def show(title, since):
 
 XK = {"Down": 0xFF54, "Up": 0xFF52, "Right": 0xFF53, "Left": 0xFF51, "Return": 0xFF0D, "Escape": 0xFF1B,
       "Tab": 0xFF09, "space": 0x20, "F1": 0xFFBE, "F5": 0xFFC2, "F6": 0xFFC3, "F7": 0xFFC4, "F8": 0xFFC5, "F9": 0xFFC6,
-      "F10": 0xFFC7}
+      "F10": 0xFFC7, "KP_Home": 0xFF95, "KP_Up": 0xFF97}
 KEYCODE_CONTROL = 37
 KEYCODE_SHIFT = 50
 
@@ -357,6 +357,20 @@ def drive(program):
     ok = hears(since, "Otázka 1 z 14", "b_lina")
     if not check(ok, "F6 reads question 1 with the answer typed"):
         show("F6 C", since)
+    quiet(since)
+
+    # Flat review reaches the question above the answer box.
+    since = mark()
+    key("KP_Up")
+    for _ in range(4):
+        if "b_lina" in said(since):
+            break
+        step = mark()
+        key("KP_Home")
+        quiet(step, settle=0.8)
+    ok = "b_lina" in said(since)
+    if not check(ok, "flat review reads the question shown"):
+        show("flat review", since)
     quiet(since)
 
     # --- Ending ---------------------------------------------------------------------
