@@ -152,12 +152,16 @@ void THlavniDialog::TestOpened(std::unique_ptr<session::TTestSession> test, cons
     if (m_session && m_session->Table() != test->Table())
         m_session->Table()->Close();
     m_session = std::move(test);
+    m_opened = shown;
     questionShown();
 }
 
 void THlavniDialog::TestStarted()
 {
     if (!m_session)
+        return;
+    askPupilName();
+    if (!m_session || isClosing())
         return;
     if (!isActiveWindow() && isVisible()) {
         activateWindow();
@@ -183,6 +187,7 @@ void THlavniDialog::TestStarted()
     Cas->setText(TTimeCounter::formatElapsed(0));
     K1->setText(QStringLiteral("1"));
     Panel4->setVisible(false);
+    beginRecord();
 }
 
 // --- Navigation --------------------------------------------------------------
@@ -277,6 +282,7 @@ void THlavniDialog::ToolbarButton972Click()
         return;
     EndSessionState();
     Label5->hide();
+    recordUnfinished();
     TimeCounter1->Reset();
     Cas1->setText(QString());
     EraseAnswers();
@@ -298,6 +304,7 @@ void THlavniDialog::EndSessionState()
 
 void THlavniDialog::FormClose()
 {
+    recordUnfinished();
     EraseAnswers();
 }
 
@@ -345,6 +352,7 @@ void THlavniDialog::ToolbarButton975Click()
         return;
     EndSessionState();
     VysledekDialog->show();
+    recordResults(false);
 }
 
 void THlavniDialog::TimeCounter1Timer()
@@ -365,8 +373,10 @@ void THlavniDialog::TimeCounter1Timer()
     Timer1Timer();
     VysledekDialog->Nazev->setText(Label5->text());
     VysledekDialog->L1->setText(Label4->text());
-    if (EvaluateTest(results::EvalMode::TimeExpiry))
+    if (EvaluateTest(results::EvalMode::TimeExpiry)) {
         VysledekDialog->show();
+        recordResults(true);
+    }
 }
 
 // --- What the results dialog asks of the window ----------------------------------
