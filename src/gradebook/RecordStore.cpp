@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <atomic>
 #include <cerrno>
@@ -144,6 +145,8 @@ TFolderContents readRecords(const QString& folder)
     }
     const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     out.records.reserve(names.size());
+    // A class has few accounts and many records: each looked up once.
+    QHash<QString, std::optional<qint64>> uids;
     for (const QString& name : names) {
         if (!name.endsWith(kSuffix, Qt::CaseInsensitive) || name.startsWith(u'.'))
             continue;
@@ -175,7 +178,10 @@ TFolderContents readRecords(const QString& folder)
         TStoredRecord s;
         s.path = path;
         s.ownerUid = qint64(st.st_uid);
-        const std::optional<qint64> named = uidOfLogin(r->login);
+        auto known = uids.find(r->login);
+        if (known == uids.end())
+            known = uids.insert(r->login, uidOfLogin(r->login));
+        const std::optional<qint64> named = *known;
         s.trusted = named && *named == s.ownerUid && (r->uid < 0 || r->uid == s.ownerUid);
         s.record = std::move(*r);
         out.records.append(std::move(s));
