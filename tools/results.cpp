@@ -9,7 +9,7 @@
 // line); without it a summary of each test.  Records whose file belongs to
 // another account than the one they name are marked in the column
 // "Ověřeno"; files that are no record are named on standard error.
-#include "app/Settings.h"
+#include "config/Settings.h"
 #include "gradebook/Gradebook.h"
 #include "platform/AppPath.h"
 
@@ -103,9 +103,11 @@ int main(int argc, char** argv)
     if (folder.isEmpty()) {
         if (dataFolder.isEmpty()) {
             dataFolder = settingsFolder(Setting::DataFolder);
+            if (dataFolder == u'~' || dataFolder.startsWith(QLatin1String("~/")))
+                dataFolder = QDir::homePath() + dataFolder.mid(1);
             if (dataFolder.isEmpty())
                 dataFolder = TAppPath::Path();
-            folder = resultsFolder(dataFolder, QString());
+            folder = resultsFolder(dataFolder, settingsFolder(Setting::ResultsFolder));
         } else {
             folder = resultsFolder(QDir::current().absoluteFilePath(dataFolder), QString());
         }

@@ -1,6 +1,6 @@
 #include "platform/AppPath.h"
-#include "app/Characters.h"
-#include "app/DataFolder.h"
+#include "config/Characters.h"
+#include "config/DataFolder.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
@@ -13,6 +13,7 @@
 #include "session/WorkFolder.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -59,6 +60,11 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
         chooseDataFolder(start.settings.value(Setting::DataFolder), start.problems, TAppPath::sampleFolder());
     if (!folder.folder.isEmpty())
         TAppPath::setOverride(folder.folder);
+    else if (!folder.problem.isEmpty() && QFileInfo(TAppPath::sampleFolder()).isDir())
+        // The program only says why it stops: nothing is copied into the
+        // user's own folder for that, and the message's sound comes from
+        // the sample.
+        TAppPath::setOverride(TAppPath::sampleFolder());
 
     setDefaultSoundPlayer(qtSoundPlayer());
     // Working copies of tests that a killed or crashed copy of this user
@@ -110,6 +116,17 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
     QString soundProblem;
     mainWindow->SetSoundOn(start.settings.soundOn(&soundProblem));
+    // What a test taken leaves for the teacher; a value that is no on/off
+    // value keeps the default, and is said like one of Sound.
+    gradebook::TRecordingSettings recording;
+    recording.resultsFolder = start.settings.value(Setting::ResultsFolder).value;
+    QString recordProblem, askProblem;
+    recording.on = start.settings.switchOn(Setting::RecordResults, true, &recordProblem);
+    recording.askPupilName = start.settings.switchOn(Setting::AskPupilName, false, &askProblem);
+    mainWindow->Recorder().setSettings(recording);
+    for (const QString& p : {recordProblem, askProblem})
+        if (!p.isEmpty())
+            soundProblem += (soundProblem.isEmpty() ? QString() : QStringLiteral("\n")) + p;
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();
     mainWindow->activateWindow();
