@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -126,24 +127,19 @@ void TTestSession::Open(const QString& file)
     m_table->Close();
     m_work.reset();
     m_source = file;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            openShared(file);
-            return;
-        } catch (const data::ETableInUse&) {
-            // Another copy of the program holds it: this pupil takes the
-            // test on a copy of his own.
-        }
-        try {
-            openWorkingCopy(file);
-            return;
-        } catch (const data::EUnfinishedChange&) {
-            // The holder died in the middle of a change, so the table is free
-            // again; taking it puts the change right.
-            if (attempt == 3)
-                throw;
-        }
+    m_locksNotKept = false;
+    try {
+        openShared(file);
+        return;
+    } catch (const data::ELocksNotKept&) {
+        // Nobody could tell whether another copy answers in it: every pupil
+        // takes the test on a copy of his own there.
+        m_locksNotKept = true;
+    } catch (const data::ETableInUse&) {
+        // Another copy of the program holds it: this pupil takes the test on
+        // a copy of his own.
     }
+    openWorkingCopy(file);
 }
 
 void TTestSession::openShared(const QString& file)
@@ -174,7 +170,21 @@ void TTestSession::openWorkingCopy(const QString& file)
     m_table->SetDatabaseName(work->path());
     m_table->SetTableName(image.dbfName);
     try {
-        m_table->Open();
+        try {
+            m_table->Open();
+        } catch (const data::ELocksNotKept&) {
+            // A home whose file system keeps no locks: nobody else opens the
+            // copy in this pupil's own folder, so it needs no holding.
+            const bool held = m_table->Held();
+            m_table->SetHeld(false);
+            try {
+                m_table->Open();
+            } catch (...) {
+                m_table->SetHeld(held);
+                throw;
+            }
+            m_table->SetHeld(held);
+        }
         eraseLeftAnswers();
     } catch (...) {
         m_table->Close();
@@ -182,6 +192,17 @@ void TTestSession::openWorkingCopy(const QString& file)
     }
     m_work = std::move(work);
     m_workFile = m_table->FilePath();
+}
+
+QString TTestSession::TakeNotice()
+{
+    static std::atomic<bool> told {false};
+    if (!m_locksNotKept || told.exchange(true))
+        return QString();
+    return QStringLiteral("Složka „%1“ neudržuje zámky souborů, a tak by si v ní kopie Vedomce mohly navzájem "
+                          "přepsat odpovědi. Každý žák proto píše test ve vlastní kopii. Požádejte správce, aby "
+                          "složku třídy umístil tam, kde zámky fungují.")
+        .arg(QDir::toNativeSeparators(QFileInfo(m_source).absolutePath()));
 }
 
 void TTestSession::eraseLeftAnswers()
