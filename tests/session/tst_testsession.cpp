@@ -16,10 +16,12 @@
 #include "session/WorkFolder.h"
 
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -349,6 +351,32 @@ private slots:
         }
     }
 
+    // A child a test keeps running ends with the test, however the test
+    // ends (a failed check returns from it, or its process dies): nothing
+    // is left holding the output that ctest reads until it times out.
+    void aChildEndsWithItsTest()
+    {
+        for (bool testDies : {false, true}) {
+            int output[2];
+            QVERIFY(::pipe(output) == 0);
+            const int code = inChild([&] {
+                ::close(output[0]);
+                ForkedChild other([] { ::pause(); });
+                ::close(output[1]); // the child's copy stays open
+                if (testDies)
+                    ::raise(SIGKILL);
+                // A check failed: the test function returns.
+            });
+            ::close(output[1]);
+            QCOMPARE(code, testDies ? -SIGKILL : 0);
+            pollfd p {output[0], POLLIN, 0};
+            char c = 0;
+            const bool ended = ::poll(&p, 1, 10000) == 1 && ::read(output[0], &c, 1) == 0;
+            ::close(output[0]);
+            QVERIFY2(ended, testDies ? "the child outlived its killed test" : "the child outlived its failed test");
+        }
+    }
+
     // A copy killed at every write of its working copy (before the write, or
     // with part of it on the disk) leaves its copy in a before- or
     // after-state, nothing in the shared folder, and a folder the next start
@@ -416,26 +444,25 @@ private slots:
         auto mine = TWorkFolder::create();
         int ready[2];
         QVERIFY(::pipe(ready) == 0);
-        const pid_t other = ::fork();
-        if (other == 0) {
+        const auto closeReady = qScopeGuard([&] {
+            ::close(ready[0]);
+            ::close(ready[1]);
+        });
+        ForkedChild other([&] {
             auto theirs = TWorkFolder::create();
             char c = 1;
             (void)!::write(ready[1], &c, 1);
             ::pause();
-            ::_exit(0);
-        }
+        });
         char c = 0;
         QCOMPARE(::read(ready[0], &c, 1), ssize_t(1));
         QCOMPARE(workFolders().size(), 2);
         QCOMPARE(TWorkFolder::clearOrphans(), 0);
         QCOMPARE(workFolders().size(), 2);
-        ::kill(other, SIGKILL);
-        ::waitpid(other, nullptr, 0);
+        other.kill();
         QCOMPARE(TWorkFolder::clearOrphans(), 1);
         QCOMPARE(workFolders(), QStringList {QFileInfo(mine->path()).fileName()});
         mine.reset();
-        ::close(ready[0]);
-        ::close(ready[1]);
     }
 };
 
