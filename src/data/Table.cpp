@@ -70,8 +70,6 @@ const QList<FieldDef>& TTable::FieldDefs() const { return d->defs; }
 
 void TTable::SetHeld(bool held)
 {
-    if (Active())
-        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
     d->held = held;
 }
 bool TTable::Held() const { return d->held; }

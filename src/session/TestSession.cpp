@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <atomic>
 #include <cerrno>
@@ -177,13 +178,8 @@ void TTestSession::openWorkingCopy(const QString& file)
             // copy in this pupil's own folder, so it needs no holding.
             const bool held = m_table->Held();
             m_table->SetHeld(false);
-            try {
-                m_table->Open();
-            } catch (...) {
-                m_table->SetHeld(held);
-                throw;
-            }
-            m_table->SetHeld(held);
+            const auto restore = qScopeGuard([&] { m_table->SetHeld(held); });
+            m_table->Open();
         }
         eraseLeftAnswers();
     } catch (...) {

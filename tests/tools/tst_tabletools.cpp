@@ -557,10 +557,12 @@ private slots:
         const int headerLength = dbftest::get32(table, 8) & 0xFFFF;
         QByteArray flagged = counted;
         flagged[headerLength + 4 * recordLength] = 'X';
+        QByteArray flaggedBefore = counted; // every record beyond the count is looked at, not only the last
+        flaggedBefore[headerLength + 3 * recordLength] = 'X';
         QByteArray tail = counted;
         tail.chop(1);
         tail.append("junk");
-        for (const QByteArray& damaged : {flagged, tail}) {
+        for (const QByteArray& damaged : {flagged, flaggedBefore, tail}) {
             QVERIFY(dbftest::writeFile(catalogue, damaged));
             const QStringList before = entries(dir.path());
             const QByteArray mdx = dbftest::readFile(index);
