@@ -113,9 +113,10 @@ Value valueOf(QString protectedText, TextFormat fallback, QStringList& dropped, 
         addOnce(dropped, QStringLiteral("zalomení řádku (\\n), nahrazeno mezerou"));
     QString text = unprotect(protectedText).trimmed();
     Value v;
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        v.picture = true;
     if (f == TextFormat::Moodle || f == TextFormat::Html) {
+        // The platform's reference to a file of its own: a picture as a rule.
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            v.picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
@@ -399,7 +400,8 @@ QString giftEscaped(const QString& s)
 // HTML would also make runs of blanks and a no-break space one blank.
 bool needsPlain(const QString& s)
 {
-    if (s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  ")))
+    if (s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  "))
+        || s.contains(QLatin1String("@@PLUGINFILE@@")))
         return true;
     for (const QChar c : s)
         if (c.isSpace() && c != u' ')

@@ -32,6 +32,7 @@ struct XQuestion {
     QString defaultGrade;
     QList<XAnswer> answers;
     bool file = false;
+    QStringList markup; // HTML elements written as XML elements
 };
 
 // Deeper than any question the platform writes; a file nested deeper is
@@ -53,10 +54,10 @@ void addOnce(QStringList& list, const QString& item)
 // The plain text of a text element in the format its element names.
 QString valueOf(const QString& text, const QString& format, QStringList& dropped, bool& picture)
 {
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        picture = true;
     const QString f = format.isEmpty() ? QStringLiteral("moodle_auto_format") : format;
     if (f == QLatin1String("html") || f == QLatin1String("moodle_auto_format")) {
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
@@ -113,6 +114,8 @@ void carry(Collector& col, const XQuestion& x)
         addOnce(c.dropped, QStringLiteral("obecná zpětná vazba"));
     if (!x.combinedFeedback.trimmed().isEmpty())
         addOnce(c.dropped, QStringLiteral("zpětná vazba k celé odpovědi"));
+    for (const QString& tag : x.markup)
+        addOnce(c.dropped, QStringLiteral("formátování HTML <%1>").arg(tag));
     if (!x.hint.trimmed().isEmpty())
         addOnce(c.dropped, QStringLiteral("nápovědy"));
     if (!x.defaultGrade.trimmed().isEmpty() && x.defaultGrade.trimmed().toDouble() != 1.0)
@@ -218,6 +221,49 @@ void carry(Collector& col, const XQuestion& x)
     col.add(std::move(c));
 }
 
+// Where in `path` (from <question> down) the <text> of a text element
+// stands: 1 for <questiontext><text>, 2 for <answer><feedback><text>; 0
+// when the path is in no text.
+qsizetype textDepth(const QStringList& path)
+{
+    if (path.size() >= 2 && path.at(1) == QLatin1String("text"))
+        return 1;
+    if (path.size() >= 3 && path.at(0) == QLatin1String("answer") && path.at(1) == QLatin1String("feedback")
+        && path.at(2) == QLatin1String("text"))
+        return 2;
+    return 0;
+}
+
+void appendText(XQuestion& x, const QStringList& path, QStringView text)
+{
+    const QString& first = path.first();
+    const qsizetype depth = textDepth(path);
+    if (depth == 1) {
+        if (first == QLatin1String("questiontext"))
+            x.text += text;
+        else if (first == QLatin1String("category"))
+            x.category += text;
+        else if (first == QLatin1String("generalfeedback"))
+            x.generalFeedback += text;
+        else if (first == QLatin1String("correctfeedback") || first == QLatin1String("partiallycorrectfeedback")
+                 || first == QLatin1String("incorrectfeedback"))
+            x.combinedFeedback += text;
+        else if (first == QLatin1String("hint"))
+            x.hint += text;
+        else if (first == QLatin1String("answer") && !x.answers.isEmpty())
+            x.answers.last().text += text;
+    } else if (depth == 2 && !x.answers.isEmpty()) {
+        x.answers.last().feedback += text;
+    } else if (path.size() == 1) {
+        if (first == QLatin1String("single"))
+            x.single += text;
+        else if (first == QLatin1String("usecase"))
+            x.usecase += text;
+        else if (first == QLatin1String("defaultgrade"))
+            x.defaultGrade += text;
+    }
+}
+
 [[noreturn]] void notXml(const QXmlStreamReader& r)
 {
     throw SourceError(int(r.lineNumber()), QStringLiteral("soubor není platný Moodle XML (%1)").arg(r.errorString()));
@@ -270,6 +316,19 @@ ImportResult readMoodleXml(const QByteArray& file, const ImportNames& names)
             path.append(name);
             if (name == QLatin1String("file") || name == QLatin1String("image") || name == QLatin1String("image_base64"))
                 x.file = true;
+            // HTML written as XML elements instead of escaped text: its
+            // words are read, its markup is told like any other.
+            if (textDepth(path) > 0 && textDepth(path) < path.size() - 1) {
+                const QString tag = name.toLower();
+                if (tag == QLatin1String("img") || tag == QLatin1String("audio") || tag == QLatin1String("video")
+                    || tag == QLatin1String("object") || tag == QLatin1String("embed") || tag == QLatin1String("iframe"))
+                    x.file = true;
+                else if (tag != QLatin1String("p") && tag != QLatin1String("br") && tag != QLatin1String("div")
+                         && tag != QLatin1String("span") && !x.markup.contains(tag))
+                    x.markup.append(tag);
+                if (tag == QLatin1String("p") || tag == QLatin1String("br") || tag == QLatin1String("div") || tag == QLatin1String("li"))
+                    appendText(x, path, u" ");
+            }
             if (path.size() == 1 && name == QLatin1String("questiontext"))
                 x.format = r.attributes().value(QLatin1String("format")).toString();
             if (path.size() == 1 && name == QLatin1String("answer")) {
@@ -289,39 +348,10 @@ ImportResult readMoodleXml(const QByteArray& file, const ImportNames& names)
                 path.removeLast();
             }
             break;
-        case QXmlStreamReader::Characters: {
-            if (!inQuestion || path.isEmpty())
-                break;
-            const QStringView text = r.text();
-            const QString& first = path.first();
-            const bool inText = path.last() == QLatin1String("text");
-            if (path.size() == 2 && inText) {
-                if (first == QLatin1String("questiontext"))
-                    x.text += text;
-                else if (first == QLatin1String("category"))
-                    x.category += text;
-                else if (first == QLatin1String("generalfeedback"))
-                    x.generalFeedback += text;
-                else if (first == QLatin1String("correctfeedback") || first == QLatin1String("partiallycorrectfeedback")
-                         || first == QLatin1String("incorrectfeedback"))
-                    x.combinedFeedback += text;
-                else if (first == QLatin1String("hint"))
-                    x.hint += text;
-                else if (first == QLatin1String("answer") && !x.answers.isEmpty())
-                    x.answers.last().text += text;
-            } else if (path.size() == 3 && inText && first == QLatin1String("answer") && path.at(1) == QLatin1String("feedback")
-                       && !x.answers.isEmpty()) {
-                x.answers.last().feedback += text;
-            } else if (path.size() == 1) {
-                if (first == QLatin1String("single"))
-                    x.single += text;
-                else if (first == QLatin1String("usecase"))
-                    x.usecase += text;
-                else if (first == QLatin1String("defaultgrade"))
-                    x.defaultGrade += text;
-            }
+        case QXmlStreamReader::Characters:
+            if (inQuestion && !path.isEmpty())
+                appendText(x, path, r.text());
             break;
-        }
         default:
             break;
         }
@@ -378,8 +408,13 @@ ExportResult writeMoodleXml(const TestSource& test)
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("quiz"));
     auto comment = [&w](const QString& label, const QString& value) {
-        if (!value.isEmpty() && xmlCanHold(value))
-            w.writeComment(QStringLiteral(" %1: %2 ").arg(label, oneLine(value).replace(QLatin1String("--"), QLatin1String("- -"))));
+        if (value.isEmpty() || !xmlCanHold(value))
+            return;
+        // A comment may not hold "--" anywhere.
+        QString text = oneLine(value);
+        while (text.contains(QLatin1String("--")))
+            text.replace(QLatin1String("--"), QLatin1String("- -"));
+        w.writeComment(QStringLiteral(" %1: %2 ").arg(label, text));
     };
     comment(QStringLiteral("Test programu Vedomec"), test.title);
     comment(QStringLiteral("Autor"), test.author);

@@ -292,9 +292,13 @@ private slots:
             "    <questiontext format=\"html\"><text>Obrázek</text><file name=\"a.png\" encoding=\"base64\">AAAA</file></questiontext>\n"
             "    <answer fraction=\"100\"><text>true</text></answer>\n"
             "  </question>\n"
+            "  <question type=\"truefalse\">\n"                                               // 37
+            "    <questiontext format=\"html\"><text><p>Ocel je <b>slitina</b>.</p><p>Železa.</p></text></questiontext>\n"
+            "    <answer fraction=\"100\"><text>true</text></answer>\n"
+            "  </question>\n"
             "</quiz>\n";
         const ImportResult r = readMoodleXml(xml, {});
-        QCOMPARE(r.questionsFound, 6);
+        QCOMPARE(r.questionsFound, 7);
         const TestSource* a = ofType(r, u'A');
         QVERIFY(a);
         QCOMPARE(a->kind, QStringLiteral("Chemie/Fyzika"));
@@ -310,6 +314,9 @@ private slots:
                 && four->text.contains(QStringLiteral("k celé odpovědi")));
         QCOMPARE(ofType(r, u'B')->questions[0].text, QStringLiteral("Voda vře při 100 °C."));
         QCOMPARE(ofType(r, u'B')->questions[0].correct, QStringLiteral("ANO"));
+        // HTML written as XML elements rather than as text: words kept, markup told.
+        QCOMPARE(ofType(r, u'B')->questions[1].text, QStringLiteral("Ocel je slitina. Železa."));
+        QVERIFY(at(r, 37) && at(r, 37)->text.contains(QStringLiteral("<b>")));
         QCOMPARE(ofType(r, u'C')->questions[0].correct, QStringLiteral("O"));
         QVERIFY(at(r, 19) && at(r, 19)->text.contains(QStringLiteral("„O2“")));
         QVERIFY(at(r, 25) && at(r, 25)->omitted);
@@ -411,6 +418,14 @@ private slots:
         QVERIFY(sa.contains(QStringLiteral("<text>2\\*3=6</text>")));
         QVERIFY(QString::fromUtf8(writeGift(t).file).contains(QStringLiteral("{=2\\\\*3\\=6}")));
         QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("2*3=6"));
+        // A title with dashes stays out of the XML comment's way.
+        t.title = QStringLiteral("Test ---- pomlčky -");
+        QCOMPARE(readMoodleXml(writeMoodleXml(t).file, {}).tests.first().title, t.title);
+        // The platform's file reference is a picture only where HTML is read.
+        t.questions[0].correct = QStringLiteral("@@PLUGINFILE@@");
+        t.questions[0].text = QStringLiteral("Jak se píše odkaz na soubor platformy?");
+        QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("@@PLUGINFILE@@"));
+        QCOMPARE(readMoodleXml(writeMoodleXml(t).file, {}).tests.first().questions.first().correct, QStringLiteral("@@PLUGINFILE@@"));
         // "=" with "->" would be a matching question: the lone answer goes without "=".
         t.questions[0].correct = QStringLiteral("kyselina -> sůl");
         QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("kyselina -> sůl"));
