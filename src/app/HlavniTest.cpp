@@ -316,11 +316,13 @@ void THlavniDialog::ToolbarButton972Click()
 {
     if (UserMessage(QStringLiteral("Opravdu chcete ukončit tento test?"), mtConfirmation, mbYes | mbNo) != mrYes)
         return;
+    // The answers go first: when erasing them fails the test stays on
+    // screen as it was, running, to be ended again.
+    EraseAnswers();
     EndSessionState();
     Label5->hide();
     TimeCounter1->Reset();
     Cas1->setText(QString());
-    EraseAnswers();
 }
 
 void THlavniDialog::EndSessionState()

@@ -54,14 +54,17 @@ Row storedRow(const Row& r)
             stored(r.heslo, 254), stored(r.otevreno, 1), stored(r.autor, 50)};
 }
 
-void configureCatalogue(TTable& t, const QString& dataFolder, bool indexed)
+// `sync`: the change is flushed before it counts.  The open mark is not:
+// after a power cut a lost mark is cleared anyway, and a kept one is
+// recognised as stale.
+void configureCatalogue(TTable& t, const QString& dataFolder, bool indexed, bool sync = true)
 {
     t.SetDatabaseName(dataFolder);
     t.SetTableName(QStringLiteral("Testy.DBF"));
     t.SetFieldDefs(catalogueLayout());
     if (indexed)
         t.SetIndexName(QStringLiteral("DRUHJMENO"));
-    t.SetSyncWrites(true);
+    t.SetSyncWrites(sync);
 }
 
 void configureKinds(TTable& t, const QString& dataFolder)
@@ -157,7 +160,9 @@ public:
         return QDir(dataFolder).filePath(kIntentPrefix + QString::fromLatin1(h) + QStringLiteral(".json"));
     }
 
-    void begin(const QJsonObject& what)
+    // `sync`: flushed before the change goes on (needed when the intent is
+    // what puts a catalogue row back after a power cut).
+    void begin(const QJsonObject& what, bool sync = true)
     {
         m_path = pathFor(m_data, what.value(QStringLiteral("file")).toString());
         const QByteArray name = QFile::encodeName(m_path);
@@ -180,7 +185,7 @@ public:
             throw ETestBusy(QStringLiteral("Test právě mění jiný editor; zkuste to prosím za chvíli znovu."));
         }
         const QByteArray json = QJsonDocument(what).toJson(QJsonDocument::Compact);
-        if (!fs::writeAt(m_fd, json.constData(), json.size(), 0, &error) || !fs::syncData(m_fd, &error)) {
+        if (!fs::writeAt(m_fd, json.constData(), json.size(), 0, &error) || (sync && !fs::syncData(m_fd, &error))) {
             finish();
             throw EInOutError(QStringLiteral("Do souboru %1 nelze zapisovat: %2")
                                   .arg(QDir(m_data).filePath(QStringLiteral("Data")), QString::fromLocal8Bit(strerror(error))));
@@ -450,8 +455,13 @@ QStringList TestFolder::kinds() const
         for (kinds.First(); !kinds.Eof(); kinds.Next())
             out << kinds.FieldAsString(QStringLiteral("DRUH"));
     kinds.Close();
-    for (const TestEntry& e : tests())
-        out << e.kind;
+    TTable cat;
+    configureCatalogue(cat, dataFolder(), false);
+    cat.Open();
+    if (!cat.IsEmpty())
+        for (cat.First(); !cat.Eof(); cat.Next())
+            out << cat.FieldAsString(QStringLiteral("DRUH"));
+    cat.Close();
     out.removeAll(QString());
     out.removeDuplicates();
     std::sort(out.begin(), out.end(), [](const QString& a, const QString& b) { return a.localeAwareCompare(b) < 0; });
@@ -535,7 +545,7 @@ void TestFolder::save(const QString& fileName, const TestSource& in, EditLock* l
     QJsonObject what{{QStringLiteral("file"), fileName}, {QStringLiteral("temp"), QFileInfo(temp).fileName()}};
     if (rowChanges)
         what.insert(QStringLiteral("row"), rowJson(before));
-    intent.begin(what);
+    intent.begin(what, rowChanges);
     tools::writeQuestionTable(test, temp);
     bool rowWritten = false;
     EditLock newHold;
@@ -699,7 +709,7 @@ void TestFolder::removeKind(const QString& kind)
 void TestFolder::setOpenMark(const QString& fileName, bool open)
 {
     TTable cat;
-    configureCatalogue(cat, dataFolder(), false);
+    configureCatalogue(cat, dataFolder(), false, false);
     cat.Open();
     if (!findRow(cat, fileName))
         throw EVedomecError(notInCatalogue(fileName));

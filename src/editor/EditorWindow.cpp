@@ -218,6 +218,8 @@ void EditorWindow::buildWidgets()
     auto* listLabel = new QLabel(QStringLiteral("&Otázky:"), listBox);
     m_list = new QListWidget(listBox);
     name(m_list, QStringLiteral("QuestionList"), QStringLiteral("Otázky"));
+    // One line each: a changed question does not lay out the whole list again.
+    m_list->setUniformItemSizes(true);
     listLabel->setBuddy(m_list);
     listLayout->addWidget(listLabel);
     listLayout->addWidget(m_list, 1);

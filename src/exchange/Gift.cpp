@@ -64,12 +64,6 @@ QString unprotect(QString s)
     return s;
 }
 
-void addOnce(QStringList& list, const QString& item)
-{
-    if (!list.contains(item))
-        list.append(item);
-}
-
 enum class TextFormat { Moodle, Html, Plain, Markdown };
 
 // "[html]text": the format a text is written in; the platform's default
@@ -441,31 +435,15 @@ ExportResult writeGift(const TestSource& test)
         bool plain = needsPlain(q.text);
         QString body;
         if (test.type == u'A') {
-            const int right = q.correct.isEmpty() ? -1 : q.correct.at(0).toUpper().unicode() - u'A';
-            int written = 0;
-            bool rightWritten = false;
+            if (!notes.choicesHeld(number, q))
+                continue;
+            const int right = q.correct.at(0).toUpper().unicode() - u'A';
             for (int i = 0; i < 4; ++i) {
-                if (q.answers[i].isEmpty()) {
-                    if (i == right)
-                        break;
+                if (q.answers[i].isEmpty())
                     continue;
-                }
                 plain = plain || needsPlain(q.answers[i]);
                 body += QStringLiteral("\t") + (i == right ? u'=' : u'~') + answerText(q.answers[i]) + u'\n';
-                rightWritten = rightWritten || i == right;
-                ++written;
             }
-            if (!rightWritten) {
-                notes.add(number, QStringLiteral("otázka vynechána: správná odpověď %1) je prázdná").arg(q.correct.toLower()), true);
-                continue;
-            }
-            if (written < 2) {
-                notes.add(number, QStringLiteral("otázka vynechána: má méně než dvě odpovědi, platforma takovou nepřijme"), true);
-                continue;
-            }
-            for (int i = 0; i < 4; ++i)
-                if (q.answers[i].isEmpty())
-                    notes.add(number, QStringLiteral("prázdná odpověď %1) vynechána").arg(QChar(char16_t(u'a' + i))));
             body = QStringLiteral("{\n") + body + QStringLiteral("}\n");
         } else if (test.type == u'B') {
             body = q.correct.compare(QLatin1String("ANO"), Qt::CaseInsensitive) == 0 ? QStringLiteral("{TRUE}\n") : QStringLiteral("{FALSE}\n");
