@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -339,6 +340,23 @@ private slots:
         QCOMPARE(records.size(), 1);
         QVERIFY(!records[0].record.finished);
         QCOMPARE(Classroom::given(records[0].record), QStringLiteral("A-"));
+    }
+
+    // A pupil's program ended by SIGTERM (a logout, a shutdown) ends as if
+    // he closed it: his test is recorded as unfinished, with his answers.
+    void terminatedPupilIsRecordedUnfinished()
+    {
+        Classroom c(3);
+        auto p = c.pupil();
+        QVERIFY(p->ask(QStringLiteral("open ") + kTest).startsWith(QLatin1String("opened")));
+        QVERIFY(p->ask(QStringLiteral("answer AC-")).startsWith(QLatin1String("answered")));
+        ::kill(pid_t(p->pid()), SIGTERM);
+        QVERIFY(p->process().waitForFinished(20000));
+        const QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 1);
+        QVERIFY(!records[0].record.finished);
+        QCOMPARE(Classroom::given(records[0].record), QStringLiteral("AC-"));
+        QCOMPARE(records[0].record.answers[1].right, false);
     }
 
     // A pupil on a working copy is killed: the shared folder holds nothing of
