@@ -273,6 +273,7 @@ private:
     // reads the question out (HlavniAccessible.cpp).
     void setUpAccessibility();
     void questionShown();
+    void keyboardOffHiddenControls();
     bool testRunning() const;
     QFrame* panelOf(results::TestType type) const;
     // The answer the capture controls hold, and the stored answer shown in

@@ -310,6 +310,16 @@ void THlavniDialog::EraseAnswers()
     m_session->End();
     m_session.reset();
     panel->hide();
+    keyboardOffHiddenControls();
+}
+
+void THlavniDialog::keyboardOffHiddenControls()
+{
+    // An answer control hidden with its panel would keep the keyboard, and
+    // a reader would go on reading the question gone from the screen.
+    QWidget* f = focusWidget();
+    if (f && f != this && !f->isVisible())
+        setFocus(Qt::OtherFocusReason);
 }
 
 void THlavniDialog::ToolbarButton972Click()
@@ -421,6 +431,7 @@ void THlavniDialog::EndTestAfterResults()
     TestA->hide();
     TestB->hide();
     TestC->hide();
+    keyboardOffHiddenControls();
     Cislo->hide();
     for (TToolbarButton97* b : {T1, T2, T3, T4})
         b->setEnabled(false);

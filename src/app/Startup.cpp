@@ -9,6 +9,7 @@
 #include "data/Data.h"
 #include "platform/ErrorReport.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Sound.h"
 #include "session/WorkFolder.h"
 
@@ -114,6 +115,8 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     // message's nested loop (quitting ends every loop that runs).
     QObject::connect(mainWindow, &THlavniDialog::closed, &app, &QApplication::quit);
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
+    // A logout or a shutdown ends the program as closing its window does.
+    TerminationSignals::install(mainWindow, [mainWindow] { mainWindow->close(); });
     QString soundProblem;
     mainWindow->SetSoundOn(start.settings.soundOn(&soundProblem));
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);

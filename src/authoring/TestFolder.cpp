@@ -7,6 +7,7 @@
 #include "import/ImportLogic.h"
 #include "platform/Cp1250.h"
 #include "platform/FileSystem.h"
+#include "platform/SharedFolder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -184,6 +185,8 @@ public:
             m_path.clear();
             throw ETestBusy(QStringLiteral("Test právě mění jiný editor; zkuste to prosím za chvíli znovu."));
         }
+        // Another teacher's editor of the class must be able to take it back.
+        fs::takeFolderRights(m_fd, m_data, 0644);
         const QByteArray json = QJsonDocument(what).toJson(QJsonDocument::Compact);
         if (!fs::writeAt(m_fd, json.constData(), json.size(), 0, &error) || (sync && !fs::syncData(m_fd, &error))) {
             finish();

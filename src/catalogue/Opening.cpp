@@ -72,6 +72,7 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
     // working copy of this pupil's own.
     auto test = std::make_unique<session::TTestSession>(table, testType);
     test->Open(file);
+    const QString notice = test->TakeNotice();
     const OpenedTest shown {DBEdit4->Text() + QStringLiteral(" - ") + DBEdit5->Text(),
                             AllowedTimeText(table->FieldAsString(QStringLiteral("CAS1")),
                                             table->FieldAsString(QStringLiteral("CAS2")),
@@ -82,6 +83,8 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
     // main window enabled, so it can take the focus next.
     close();
     host->TestStarted();
+    if (!notice.isEmpty())
+        message(notice, mtInformation);
 }
 
 } // namespace vedomec

@@ -78,6 +78,10 @@ public:
     QString AnswerFile() const;
     // The shared question table the test was opened from.
     QString SourceFile() const { return m_source; }
+    // What the user is to be told about the opening, once in the program's
+    // run: that the shared folder keeps no locks, so the test went to a
+    // working copy although nobody may hold it.  Empty otherwise.
+    QString TakeNotice();
 
     int QuestionCount() const;
     // The row shown, 1-based; 0 on a table without rows.
@@ -111,6 +115,7 @@ private:
     QString m_source;
     std::unique_ptr<TWorkFolder> m_work;
     QString m_workFile;
+    bool m_locksNotKept = false;
 };
 
 } // namespace vedomec::session

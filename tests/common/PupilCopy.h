@@ -14,6 +14,8 @@
 //   results              Ctrl+V: "score <right> <wrong>" or "unanswered"
 //   close                "Ok" of the results dialog: "closed"
 //   quit                 closes the main window (no answer; the process ends)
+//   end-waiting          Ctrl+Z with the real balloon: "waiting" once its
+//                        nested loop runs; nothing more until it ends
 // Error reports are answered "error <text>" in place of the answer.
 #include "platform/AppPath.h"
 #include "app/Dialogs.h"
@@ -33,6 +35,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -112,6 +115,13 @@ inline QString run(THlavniDialog* w, const QString& command)
     if (verb == QLatin1String("quit")) {
         w->close();
         return QString();
+    }
+    if (verb == QLatin1String("end-waiting")) {
+        TAssistant::setTestResponder({});
+        QTimer::singleShot(200, [] { reply(QStringLiteral("waiting")); });
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : w, Qt::Key_Z, Qt::ControlModifier);
+        return QStringLiteral("answered the balloon");
     }
     return QStringLiteral("error unknown command ") + command;
 }
