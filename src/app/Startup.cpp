@@ -119,6 +119,17 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     TerminationSignals::install(mainWindow, [mainWindow] { mainWindow->close(); });
     QString soundProblem;
     mainWindow->SetSoundOn(start.settings.soundOn(&soundProblem));
+    // What a test taken leaves for the teacher; a value that is no on/off
+    // value keeps the default, and is said like one of Sound.
+    gradebook::TRecordingSettings recording;
+    recording.resultsFolder = start.settings.value(Setting::ResultsFolder).value;
+    QString recordProblem, askProblem;
+    recording.on = start.settings.switchOn(Setting::RecordResults, true, &recordProblem);
+    recording.askPupilName = start.settings.switchOn(Setting::AskPupilName, false, &askProblem);
+    mainWindow->Recorder().setSettings(recording);
+    for (const QString& p : {recordProblem, askProblem})
+        if (!p.isEmpty())
+            soundProblem += (soundProblem.isEmpty() ? QString() : QStringLiteral("\n")) + p;
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();
     mainWindow->activateWindow();

@@ -76,7 +76,8 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
     const OpenedTest shown {DBEdit4->Text() + QStringLiteral(" - ") + DBEdit5->Text(),
                             AllowedTimeText(table->FieldAsString(QStringLiteral("CAS1")),
                                             table->FieldAsString(QStringLiteral("CAS2")),
-                                            table->FieldAsString(QStringLiteral("CAS3")))};
+                                            table->FieldAsString(QStringLiteral("CAS3"))),
+                            DBEdit4->Text(), DBEdit5->Text()};
     host->TestOpened(std::move(test), shown);
 
     // Closing runs the close handler at once: the catalogue is closed and the

@@ -297,6 +297,22 @@ results::Outcome TTestSession::Score(results::EvalMode mode, int questionCount)
     return sheet.finish(questionCount);
 }
 
+QList<results::AnswerRow> TTestSession::Answers() const
+{
+    QList<results::AnswerRow> rows;
+    if (!m_table->Active() || m_table->IsEmpty())
+        return rows;
+    const data::Bookmark shown = m_table->GetBookmark();
+    m_table->First();
+    do {
+        rows.append({m_table->FieldAsString(kSpravne), m_table->FieldAsString(kOdpoved)});
+        m_table->Next();
+    } while (!m_table->Eof());
+    if (shown)
+        m_table->GotoBookmark(shown);
+    return rows;
+}
+
 void TTestSession::End()
 {
     if (m_work) {

@@ -99,6 +99,9 @@ public:
     // the Results command mode (complete is false then) and leaves the
     // cursor on the row shown.  `questionCount` is the count the window shows.
     results::Outcome Score(results::EvalMode mode, int questionCount);
+    // Every row's correct and stored answer in table order, the cursor left
+    // on the row shown.
+    QList<results::AnswerRow> Answers() const;
 
     // Ends the test: every answer erased from the shared table (or the
     // working copy removed) and the table closed.  An error leaves the rows

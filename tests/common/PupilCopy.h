@@ -13,6 +13,9 @@
 //                        "answered <ms of each F7>"
 //   results              Ctrl+V: "score <right> <wrong>" or "unanswered"
 //   close                "Ok" of the results dialog: "closed"
+//   messages             the balloons since the last command that clears
+//                        them (open, results), each on one line:
+//                        "messages <text>|<text>"
 //   quit                 closes the main window (no answer; the process ends)
 //   end-waiting          Ctrl+Z with the real balloon: "waiting" once its
 //                        nested loop runs; nothing more until it ends
@@ -111,6 +114,12 @@ inline QString run(THlavniDialog* w, const QString& command)
     if (verb == QLatin1String("close")) {
         VysledekDialog->Button1->click();
         return QStringLiteral("closed");
+    }
+    if (verb == QLatin1String("messages")) {
+        // Balloons shown after the command that answered come from the loop.
+        QApplication::processEvents();
+        // One line: the texts' own line breaks become blanks.
+        return QStringLiteral("messages ") + messages().join(QLatin1Char('|')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     }
     if (verb == QLatin1String("quit")) {
         w->close();
