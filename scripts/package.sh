@@ -88,7 +88,7 @@ gzip -dc "$root/usr/share/doc/vedomec/changelog.gz" >"$work/changelog"
 release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$root/usr/share/metainfo/$id.metainfo.xml" | head -1)
 [ "$release" = "$version" ] || fail "the AppStream data's latest release is '$release', not $version"
 # man finds every program's page and formats it without a complaint.
-for page in vedomec vedomec-editor vedomec-mktest vedomec-table; do
+for page in vedomec vedomec-editor vedomec-mktest vedomec-table vedomec-results; do
   [ "$(MANPATH="$root/usr/share/man" man -w "$page")" = "$root/usr/share/man/man1/$page.1.gz" ] \
     || fail "man does not find the page of $page"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 MANPATH="$root/usr/share/man" man --warnings -E UTF-8 "$page" 2>&1 >/dev/null)

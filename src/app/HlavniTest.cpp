@@ -154,12 +154,16 @@ void THlavniDialog::TestOpened(std::unique_ptr<session::TTestSession> test, cons
     if (m_session && m_session->Table() != test->Table())
         m_session->Table()->Close();
     m_session = std::move(test);
+    m_opened = shown;
     questionShown();
 }
 
 void THlavniDialog::TestStarted()
 {
     if (!m_session)
+        return;
+    askPupilName();
+    if (!m_session || isClosing())
         return;
     if (!isActiveWindow() && isVisible()) {
         activateWindow();
@@ -185,6 +189,7 @@ void THlavniDialog::TestStarted()
     Cas->setText(TTimeCounter::formatElapsed(0));
     K1->setText(QStringLiteral("1"));
     Panel4->setVisible(false);
+    beginRecord();
 }
 
 // --- Navigation --------------------------------------------------------------
@@ -331,6 +336,7 @@ void THlavniDialog::ToolbarButton972Click()
     EraseAnswers();
     EndSessionState();
     Label5->hide();
+    recordUnfinished();
     TimeCounter1->Reset();
     Cas1->setText(QString());
 }
@@ -351,6 +357,7 @@ void THlavniDialog::EndSessionState()
 
 void THlavniDialog::FormClose()
 {
+    recordUnfinished();
     EraseAnswers();
 }
 
@@ -398,6 +405,7 @@ void THlavniDialog::ToolbarButton975Click()
         return;
     EndSessionState();
     VysledekDialog->show();
+    recordResults(false);
 }
 
 void THlavniDialog::TimeCounter1Timer()
@@ -418,8 +426,10 @@ void THlavniDialog::TimeCounter1Timer()
     Timer1Timer();
     VysledekDialog->Nazev->setText(Label5->text());
     VysledekDialog->L1->setText(Label4->text());
-    if (EvaluateTest(results::EvalMode::TimeExpiry))
+    if (EvaluateTest(results::EvalMode::TimeExpiry)) {
         VysledekDialog->show();
+        recordResults(true);
+    }
 }
 
 // --- What the results dialog asks of the window ----------------------------------

@@ -2,6 +2,7 @@
 
 #include "TableTools.h"
 #include "data/Data.h"
+#include "data/Dbf.h"
 #include "data/Locks.h"
 #include "data/Table.h"
 #include "import/ImportLogic.h"
@@ -262,6 +263,79 @@ void addKindRow(const QString& dataFolder, const QString& kind)
     kinds.Close();
 }
 
+// Writes the question table of `test` to the new file `path` as
+// tools::writeQuestionTable does (the same layout, values and checks), but
+// row by row through the table file itself: the file is private under its
+// temporary name until it is renamed into place, so the journal that guards
+// each row of a shared table would only slow a 500-question save down.
+void writeTestTable(const TestSource& test, const QString& path)
+{
+    const QList<FieldDef> layout = test.type == u'A' ? layoutA() : test.type == u'B' ? layoutB() : layoutC();
+    if (test.type != u'A' && test.type != u'B' && test.type != u'C')
+        throw EVedomecError(QStringLiteral("Test nemá typ A, B ani C."));
+    if (QFileInfo::exists(path))
+        throw EVedomecError(QStringLiteral("%1 už existuje.").arg(path));
+    const QString tmp = tools::temporarySibling(path);
+    DbfFile::create(tmp, dbfFieldsOf(layout), false);
+    try {
+        {
+            std::unique_ptr<DbfFile> dbf = DbfFile::open(tmp);
+            const QByteArray blank = dbf->blankRecord();
+            auto put = [&dbf](QByteArray& rec, const char* name, const QString& value) {
+                const int i = dbf->fieldIndex(QLatin1String(name));
+                DbfFile::writeField(dbf->fields()[size_t(i)], rec.data(), value);
+            };
+            for (const SourceQuestion& q : test.questions) {
+                QByteArray rec = blank;
+                put(rec, "DRUH", test.kind);
+                put(rec, "NAZEV", test.title);
+                put(rec, "JMENO", test.author);
+                put(rec, "ADRESA", test.address);
+                put(rec, "EMAIL", test.email);
+                put(rec, "HTTP", test.http);
+                put(rec, "HESLO", test.password);
+                put(rec, "OTAZKA", q.text);
+                if (test.type == u'A') {
+                    put(rec, "ODPOVEDA", q.answers[0]);
+                    put(rec, "ODPOVEDB", q.answers[1]);
+                    put(rec, "ODPOVEDC", q.answers[2]);
+                    put(rec, "ODPOVEDD", q.answers[3]);
+                }
+                put(rec, "SPRAVNE", q.correct);
+                put(rec, "TEST", QString(test.type));
+                put(rec, "CAS1", QString::number(test.hours));
+                put(rec, "CAS2", QString::number(test.minutes));
+                put(rec, "CAS3", QString::number(test.seconds));
+                dbf->appendRecord(rec.constData());
+            }
+        }
+        // Flushed before it can take the old table's place.
+        const int fd = ::open(QFile::encodeName(tmp).constData(), O_RDONLY | O_CLOEXEC);
+        int error = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            fs::syncData(fd, &error);
+            ::close(fd);
+        }
+        if (error)
+            throw EInOutError(QStringLiteral("%1: %2").arg(tmp, QString::fromLocal8Bit(strerror(error))));
+        // The store must read back what the type's layout declares.
+        TTable check;
+        check.SetDatabaseName(QFileInfo(tmp).path());
+        check.SetTableName(QFileInfo(tmp).fileName());
+        check.SetFieldDefs(layout);
+        check.Open();
+        const int rows = check.RecordCount();
+        check.Close();
+        if (rows != test.questions.size())
+            throw EDatabaseError(QStringLiteral("%1: %2 řádků místo %3").arg(tmp).arg(rows).arg(test.questions.size()));
+        if (!fs::renameNoReplace(tmp, path))
+            throw EInOutError(QStringLiteral("%1 nelze přejmenovat na %2.").arg(tmp, path));
+    } catch (...) {
+        QFile::remove(tmp);
+        throw;
+    }
+}
+
 } // namespace
 
 // --- EditLock ----------------------------------------------------------------
@@ -501,7 +575,7 @@ QString TestFolder::create(const TestSource& in, const QString& preferredName)
     Intent intent(dataFolder());
     intent.begin({{QStringLiteral("file"), name}, {QStringLiteral("created"), true}});
     const QString path = QDir(testsFolder()).filePath(name);
-    tools::writeQuestionTable(test, path);
+    writeTestTable(test, path);
     try {
         TTable cat, kinds;
         configureCatalogue(cat, dataFolder(), true);
@@ -549,7 +623,7 @@ void TestFolder::save(const QString& fileName, const TestSource& in, EditLock* l
     if (rowChanges)
         what.insert(QStringLiteral("row"), rowJson(before));
     intent.begin(what, rowChanges);
-    tools::writeQuestionTable(test, temp);
+    writeTestTable(test, temp);
     bool rowWritten = false;
     EditLock newHold;
     try {

@@ -4,6 +4,9 @@
 #include "authoring/Formats.h"
 #include "authoring/PaperTest.h"
 #include "platform/Errors.h"
+#include "config/Settings.h"
+#include "gradebook/RecordStore.h"
+#include "results/ResultsView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,6 +110,28 @@ void EditorWindow::buildActions()
     add(tests, QStringLiteral("DeleteKind"), QStringLiteral("Smazat druh…"), QKeySequence(), [this] { deleteKind(); });
     tests->addSeparator();
     add(tests, QStringLiteral("Refresh"), QStringLiteral("&Obnovit seznam"), QKeySequence(Qt::Key_F5), [this] { refreshTree(); });
+
+    // The results the pupils' programs recorded, in a window of their own
+    // beside the tests.
+    QMenu* results = menuBar()->addMenu(QStringLiteral("&Výsledky"));
+    results->setObjectName(QStringLiteral("ResultsMenu"));
+    add(results, QStringLiteral("Results"), QStringLiteral("&Výsledky testů…"), QKeySequence(Qt::CTRL | Qt::Key_R), [this] {
+        auto* view = findChild<TResultsView*>(QStringLiteral("Vysledky"));
+        if (!view) {
+            view = new TResultsView(this);
+            view->setWindowFlag(Qt::Window);
+            view->setWindowTitle(QStringLiteral("Výsledky – Vedomec"));
+            view->resize(1100, 650);
+            TSettings settings;
+            settings.readFiles(configurationFiles());
+            view->setFolder(gradebook::resultsFolder(m_folder.appFolder(), settings.value(Setting::ResultsFolder).value));
+        } else {
+            view->reload();
+        }
+        view->show();
+        view->raise();
+        view->activateWindow();
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Nápověda"));
     help->setObjectName(QStringLiteral("HelpMenu"));

@@ -62,7 +62,7 @@ private slots:
         QTest::newRow("vedomec") << "vedomec" << "Použití: vedomec [--data-folder SLOŽKA]";
         QTest::newRow("vedomec-editor") << "vedomec-editor" << "Použití: vedomec-editor [--data-folder SLOŽKA]";
         QTest::newRow("vedomec-mktest") << "vedomec-mktest" << "Použití: vedomec-mktest [--check]";
-        QTest::newRow("vedomec-table") << "vedomec-table" << "usage: vedomec-table COMMAND";
+        QTest::newRow("vedomec-table") << "vedomec-table" << "Použití: vedomec-table PŘÍKAZ";
     }
     void manners()
     {
