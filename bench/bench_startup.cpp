@@ -10,7 +10,7 @@
 // Each measurement starts a fresh process (this program in a child mode) and
 // times it from the spawn until the child reports its window shown.
 #include "platform/AppPath.h"
-#include "app/Characters.h"
+#include "config/Characters.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
 

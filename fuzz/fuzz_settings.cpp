@@ -4,7 +4,7 @@
 // choices are stored into it, which either fails with a reason and leaves
 // the file as it was, or leaves a file that reads back the values stored
 // and keeps every line the store did not touch.
-#include "app/Settings.h"
+#include "config/Settings.h"
 
 #include <QByteArray>
 #include <QDir>

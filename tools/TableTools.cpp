@@ -16,6 +16,7 @@
 namespace vedomec::tools {
 
 using namespace vedomec::data;
+using namespace vedomec::exchange;
 
 namespace {
 
@@ -187,7 +188,7 @@ void readTime(RowReader& row, const TTable& t, TestSource& test)
 
 } // namespace
 
-TestSource readQuestionTable(const QString& path, QStringList* notes)
+TestSource readQuestionTable(const QString& path, QStringList* notes, bool emptyAnswersAllowed)
 {
     const QString resolved = fs::resolve(path);
     if (resolved.isEmpty() || !QFileInfo(resolved).isFile())
@@ -252,7 +253,7 @@ TestSource readQuestionTable(const QString& path, QStringList* notes)
         if (test.type == u'A') {
             static const char* const fields[] = {"ODPOVEDA", "ODPOVEDB", "ODPOVEDC", "ODPOVEDD"};
             for (int i = 0; i < 4; ++i)
-                q.answers[i] = row.text(fields[i], QStringLiteral("odpověď %1)").arg(QChar(u'a' + i)), true);
+                q.answers[i] = row.text(fields[i], QStringLiteral("odpověď %1)").arg(QChar(u'a' + i)), !emptyAnswersAllowed);
         }
         const QString correct = row.text("SPRAVNE", QStringLiteral("správná odpověď"), true);
         q.correct = correct;

@@ -3,11 +3,15 @@
 // store's own operations (DbfFile::create, MdxFile::create, TTable).  Every
 // function either finishes or leaves no new file behind, and none of them
 // ever replaces an existing file.  Failures throw EVedomecError/EDatabaseError.
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 
 #include <QString>
 
 namespace vedomec::tools {
+
+using exchange::SourceError;
+using exchange::SourceQuestion;
+using exchange::TestSource;
 
 // Writes the question table of `test` to `path` (layout A, B or C by its
 // type).  The table is built under a temporary name in the same folder and
@@ -43,7 +47,10 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
 // start of a value, a lower-case correct letter, an empty or overlong time
 // field).  What the text cannot hold at all (a line break in a value, an
 // empty question or answer) throws EVedomecError naming the question.
-TestSource readQuestionTable(const QString& path, QStringList* notes);
+// With `emptyAnswersAllowed`, an empty answer of type A is read as it is:
+// the other quiz formats hold questions of two or three choices, the text
+// form always four.
+TestSource readQuestionTable(const QString& path, QStringList* notes, bool emptyAnswersAllowed = false);
 
 // The text of the question table at `path`, checked to read back as the same
 // test, so that making a table of it gives this table again.

@@ -3,7 +3,7 @@
 
 #include "platform/AppPath.h"
 #include "app/Dialogs.h"
-#include "app/Settings.h"
+#include "config/Settings.h"
 #include "assistant/oaAssist.h"
 #include "controls/Accessible.h"
 #include "controls/DBControls.h"
@@ -12,6 +12,7 @@
 #include "data/Data.h"
 #include "data/Table.h"
 #include "platform/ErrorReport.h"
+#include "platform/ErrorText.h"
 #include "results/TimeCounter.h"
 
 #include <QAction>
@@ -139,10 +140,18 @@ THlavniDialog::THlavniDialog(data::TDataModule1* dataModule, QWidget* parent)
     }
     Timer1Timer();
     setUpAccessibility();
+
+    // A failure of the store or of the files ends the user's action and is
+    // told in Czech by the assistant, like every other message.
+    setErrorPresenter([this](const QString& text) {
+        if (!isClosing())
+            UserMessage(czechErrorText(text), mtError, mbOK);
+    });
 }
 
 THlavniDialog::~THlavniDialog()
 {
+    setErrorPresenter(nullptr);
     if (HlavniDialog == this)
         HlavniDialog = nullptr;
 }

@@ -3,7 +3,7 @@
 // goes with it; the balloons point at her while she is there.
 #include "app/Hlavni.h"
 
-#include "app/Characters.h"
+#include "config/Characters.h"
 #include "app/Nastaveni.h"
 #include "assistant/oaAssist.h"
 #include "controls/Accessible.h"

@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QSignalBlocker>
 
+#include <array>
+
 namespace vedomec {
 
 // --- Answer capture: the check boxes act as one choice ---------------------
@@ -187,20 +189,57 @@ void THlavniDialog::TestStarted()
 
 // --- Navigation --------------------------------------------------------------
 
+namespace {
+
+// What a navigation key changes on screen before the answer is stored: the
+// question number and the four keys.  Put back when storing the answer or
+// moving fails, so that the number shown is that of the question shown and
+// the table's row.
+class ShownPlace {
+public:
+    ShownPlace(QLabel* number, std::array<TToolbarButton97*, 4> keys) : m_number(number), m_text(number->text()), m_keys(keys)
+    {
+        for (size_t i = 0; i < m_keys.size(); ++i)
+            m_enabled[i] = m_keys[i]->isEnabled();
+    }
+    template <class F>
+    void orBack(F&& step) const
+    {
+        try {
+            step();
+        } catch (...) {
+            m_number->setText(m_text);
+            for (size_t i = 0; i < m_keys.size(); ++i)
+                m_keys[i]->setEnabled(m_enabled[i]);
+            throw;
+        }
+    }
+
+private:
+    QLabel* m_number;
+    QString m_text;
+    std::array<TToolbarButton97*, 4> m_keys;
+    std::array<bool, 4> m_enabled {};
+};
+
+} // namespace
+
 void THlavniDialog::T1Click()
 {
     Timer1Timer(); // Label4 must be current before it is read
+    const ShownPlace before(Cislo, {T1, T2, T3, T4});
     Cislo->setText(QStringLiteral("1"));
     T1->setEnabled(false);
     T2->setEnabled(false);
     T3->setEnabled(true);
     T4->setEnabled(true);
-    SaveMoveRestore(session::Move::First);
+    before.orBack([this] { SaveMoveRestore(session::Move::First); });
 }
 
 void THlavniDialog::T2Click()
 {
     Timer1Timer();
+    const ShownPlace before(Cislo, {T1, T2, T3, T4});
     if (Cislo->text() != QLatin1String("1")) {
         for (TToolbarButton97* b : {T1, T2, T3, T4})
             b->setEnabled(true);
@@ -212,12 +251,13 @@ void THlavniDialog::T2Click()
         T4->setEnabled(true);
         Cislo->setText(QStringLiteral("1"));
     }
-    SaveMoveRestore(session::Move::Prior);
+    before.orBack([this] { SaveMoveRestore(session::Move::Prior); });
 }
 
 void THlavniDialog::T3Click()
 {
     Timer1Timer();
+    const ShownPlace before(Cislo, {T1, T2, T3, T4});
     if (Cislo->text() != Label4->text()) {
         for (TToolbarButton97* b : {T1, T2, T3, T4})
             b->setEnabled(true);
@@ -233,18 +273,19 @@ void THlavniDialog::T3Click()
                     mtInformation, mbOK);
         Cislo->setText(Label4->text());
     }
-    SaveMoveRestore(session::Move::Next);
+    before.orBack([this] { SaveMoveRestore(session::Move::Next); });
 }
 
 void THlavniDialog::T4Click()
 {
     Timer1Timer();
+    const ShownPlace before(Cislo, {T1, T2, T3, T4});
     Cislo->setText(Label4->text());
     T1->setEnabled(true);
     T2->setEnabled(true);
     T3->setEnabled(false);
     T4->setEnabled(false);
-    SaveMoveRestore(session::Move::Last);
+    before.orBack([this] { SaveMoveRestore(session::Move::Last); });
 }
 
 void THlavniDialog::SaveMoveRestore(session::Move move)
@@ -324,8 +365,8 @@ void THlavniDialog::unansweredProcedure()
     // are then on screen and this session is over.
     if (K1->text() != QLatin1String("1") || !testRunning())
         return;
-    Cislo->setText(QStringLiteral("1"));
     m_session->Go(session::Move::First);
+    Cislo->setText(QStringLiteral("1"));
     showStoredAnswer();
     questionShown();
     T1->setEnabled(false);

@@ -1,7 +1,7 @@
 #include "app/Nastaveni.h"
 
 #include "app/Hlavni.h"
-#include "app/Settings.h"
+#include "config/Settings.h"
 #include "assistant/DialogHelp.h"
 #include "assistant/HelpBook.h"
 #include "assistant/oaAssist.h"

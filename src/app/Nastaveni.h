@@ -3,7 +3,7 @@
 // desktop (none, or one of the installed ones, by the name it gives itself)
 // and whether the program plays its sounds.  "Ok" puts the choice to work
 // at once and stores what changed in the user's configuration file.
-#include "app/Characters.h"
+#include "config/Characters.h"
 #include "controls/ToolDialog.h"
 
 class QCheckBox;

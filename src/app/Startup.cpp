@@ -1,6 +1,6 @@
 #include "platform/AppPath.h"
-#include "app/Characters.h"
-#include "app/DataFolder.h"
+#include "config/Characters.h"
+#include "config/DataFolder.h"
 #include "app/Dialogs.h"
 #include "app/Hlavni.h"
 #include "app/Startup.h"
@@ -13,6 +13,7 @@
 #include "session/WorkFolder.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -91,6 +92,11 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
         chooseDataFolder(start.settings.value(Setting::DataFolder), start.problems, TAppPath::sampleFolder());
     if (!folder.folder.isEmpty())
         TAppPath::setOverride(folder.folder);
+    else if (!folder.problem.isEmpty() && QFileInfo(TAppPath::sampleFolder()).isDir())
+        // The program only says why it stops: nothing is copied into the
+        // user's own folder for that, and the message's sound comes from
+        // the sample.
+        TAppPath::setOverride(TAppPath::sampleFolder());
 
     setDefaultSoundPlayer(qtSoundPlayer());
     // Working copies of tests that a killed or crashed copy of this user

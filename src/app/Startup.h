@@ -1,5 +1,5 @@
 #pragma once
-#include "app/Settings.h"
+#include "config/Settings.h"
 
 #include <functional>
 

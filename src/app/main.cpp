@@ -1,6 +1,6 @@
 #include "platform/AppPath.h"
 #include "app/Hlavni.h"
-#include "app/Settings.h"
+#include "config/Settings.h"
 #include "app/Startup.h"
 #include "assistant/oaAssist.h"
 #include "platform/ErrorReport.h"

@@ -98,8 +98,17 @@ Layout layoutMessage(const LayoutInput& in)
         headWidth = in.title.width();
 
     l.wrapWidth = std::max({kWrapWidth, rowWidth, headWidth});
-    const QSize text = in.measureText ? in.measureText(l.wrapWidth) : QSize();
+    QSize text = in.measureText ? in.measureText(l.wrapWidth) : QSize();
+    if (text.width() > l.wrapWidth) {
+        // A word longer than a line (a file's or a folder's name) widens the
+        // balloon: it would otherwise run out of it, cut.
+        l.wrapWidth = text.width();
+        text = in.measureText(l.wrapWidth);
+    }
     l.contentWidth = std::max({std::min(text.width(), l.wrapWidth), rowWidth, headWidth, kMinContentWidth});
+    // The text is drawn at the content width: its lines are counted there.
+    if (in.measureText && l.contentWidth != l.wrapWidth)
+        text.setHeight(std::max(text.height(), in.measureText(l.contentWidth).height()));
     const int width = l.contentWidth + 2 * kMargin;
 
     // Head: the icon at the top corner, the bold title beside it, sharing

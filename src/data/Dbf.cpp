@@ -4,6 +4,7 @@
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/SharedFolder.h"
 
 #include <QDate>
 #include <QFile>
@@ -283,6 +284,7 @@ void DbfFile::create(const QString& path, const std::vector<DbfFieldSpec>& field
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         throw EDatabaseError(QStringLiteral("Cannot create table '%1': %2").arg(path, systemError(errno)));
+    fs::takeFolderRights(fd, fs::folderOf(path), 0644);
     int err = 0;
     if (!fs::writeAt(fd, header.constData(), header.size(), 0, &err)) {
         ::close(fd);

@@ -5,6 +5,7 @@
 #include "data/Locks.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/SharedFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -127,7 +128,7 @@ bool TableJournal::unfinishedChangeRecorded(const QString& tablePath)
         && get32(head.constData() + kStateAt) != 0;
 }
 
-std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool network)
+std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool network, bool create)
 {
     const QString path = pathFor(tablePath);
     const QByteArray native = QFile::encodeName(path);
@@ -135,19 +136,22 @@ std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool 
     const mode_t mode = ::stat(QFile::encodeName(tablePath).constData(), &table) == 0 ? (table.st_mode & 0666) : 0644;
     for (int attempt = 0; attempt < 8; ++attempt) {
         bool writable = true;
-        int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        int fd = create ? ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode) : -1;
         if (fd >= 0) {
             // Whoever may write the table may write its journal, whatever
-            // the creator's umask.
-            ::fchmod(fd, mode);
-        } else if (errno == EEXIST) {
+            // the creator's umask; in a class's folder the class may.
+            fs::takeFolderRights(fd, fs::folderOf(path), mode);
+        } else if (!create || errno == EEXIST) {
             fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
             if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
                 fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
                 writable = false;
             }
-            if (fd < 0 && errno == ENOENT)
-                continue; // deleted between the two calls
+            if (fd < 0 && errno == ENOENT) {
+                if (!create)
+                    return nullptr; // none there: nothing to look at
+                continue;           // deleted between the two calls
+            }
         } else if (errno == EACCES || errno == EPERM || errno == EROFS) {
             fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
             writable = false;
@@ -175,6 +179,33 @@ std::unique_ptr<TableJournal> TableJournal::open(const QString& tablePath, bool 
         return j;
     }
     throw EDatabaseError(QStringLiteral("Cannot open the journal %1").arg(path));
+}
+
+std::unique_ptr<TableJournal> TableJournal::replaceUnwritable(std::unique_ptr<TableJournal> old,
+                                                             const QString& tablePath, bool network)
+{
+    if (!old || old->m_writable)
+        return old;
+    // Somebody else has it open: it stays, and this program does not write.
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kPresenceByte;
+    fl.l_len = 1;
+    if (::fcntl(old->m_fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK)
+        return old;
+    if (::unlink(QFile::encodeName(old->m_path).constData()) != 0)
+        return old;
+    old.reset();
+    return open(tablePath, network, true);
+}
+
+bool TableJournal::stillNamed() const
+{
+    struct stat mine {}, named {};
+    return m_fd >= 0 && ::fstat(m_fd, &mine) == 0 && ::stat(QFile::encodeName(m_path).constData(), &named) == 0
+        && mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
 }
 
 TableJournal::~TableJournal()

@@ -2,6 +2,7 @@
 #include "data/MdxImpl.h"
 
 #include "platform/FileSystem.h"
+#include "platform/SharedFolder.h"
 
 #include <QFile>
 
@@ -199,6 +200,7 @@ void MdxFile::create(const QString& path,
             throw EDatabaseError(QStringLiteral("Index file %1 already exists").arg(path));
         throw EDatabaseError(QStringLiteral("Index file %1 cannot be created: %2").arg(path, errnoText()));
     }
+    fs::takeFolderRights(fd, fs::folderOf(path), 0644);
     int error = 0;
     if (!fs::writeAt(fd, reinterpret_cast<const char*>(image.data()), qint64(image.size()), 0, &error)) {
         ::close(fd);

@@ -113,11 +113,15 @@ void TTable::Open()
             }
             d->holding = true;
         }
-        d->journal = TableJournal::open(path, d->network);
+        // A program that may only read the table leaves no journal behind.
+        d->journal = TableJournal::open(path, d->network, dbfFile->writable());
 
         // The files are read with the change lock held exclusively, so an
         // unfinished change can be undone first.
         LockGuard lock(fd, kChangeLockByte, dbfFile->writable() ? LockMode::Exclusive : LockMode::Shared, path);
+        // A journal replaced before the lock was ours is another file now.
+        if (d->journal && !d->journal->stillNamed())
+            d->journal = TableJournal::open(path, d->network, dbfFile->writable());
         if (d->journal)
             d->journal->prepare();
         d->mdxPath = fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX"));
@@ -126,9 +130,28 @@ void TTable::Open()
             d->mdxPath = found;
             mdxFile = TableFile::open(found, dbfFile->writable(), TableFile::Kind::Index);
         }
-        if (d->journal && d->journal->pending())
+        const bool mayWrite = dbfFile->writable() && (!mdxFile || mdxFile->writable());
+        bool mdxLoaded = false;
+        if (d->journal && d->journal->pending() && mayWrite) {
             recoverChange(*d->journal, dbfFile.get(), mdxFile.get(), d->syncWrites || d->network);
-        dbfFile->load(qint64(2) * 1024 * 1024 * 1024);
+        } else if (d->journal && d->journal->pending()) {
+            // Who may not write the table reads it as it will be once the
+            // change is put right, and leaves that to who may.
+            dbfFile->load(qint64(2) * 1024 * 1024 * 1024);
+            if (mdxFile)
+                mdxFile->load(qint64(1) << 30);
+            mdxLoaded = true;
+            recoverChangeInImages(path, dbfFile.get(), mdxFile.get());
+        }
+        // A journal another account left, which this one may not write,
+        // gives way to one of its own once nobody else uses it.
+        if (d->journal && !d->journal->writable() && mayWrite) {
+            d->journal = TableJournal::replaceUnwritable(std::move(d->journal), path, d->network);
+            if (d->journal)
+                d->journal->prepare();
+        }
+        if (!mdxLoaded)
+            dbfFile->load(qint64(2) * 1024 * 1024 * 1024);
         d->dbf = DbfFile::fromFile(std::move(dbfFile));
         const auto& fields = d->dbf->fields();
 
@@ -165,7 +188,8 @@ void TTable::Open()
         if (d->dbf->hasProductionIndex()) {
             if (!mdxFile)
                 throw EIndexDamaged(QStringLiteral("Index file '%1' not found").arg(d->mdxPath));
-            mdxFile->load(qint64(1) << 30);
+            if (!mdxLoaded)
+                mdxFile->load(qint64(1) << 30);
             d->mdx = MdxFile::fromFile(std::move(mdxFile));
             d->setUpTags();
             d->indexDamage = quickIndexCheck(*d->dbf, *d->mdx).join(QStringLiteral("; "));
@@ -427,6 +451,18 @@ QStringList TTable::IndexTagNames() const
 QString TTable::IndexDamage() const
 {
     return d->indexDamage;
+}
+
+QString TTable::WriteRefusal() const
+{
+    if (!Active())
+        return QStringLiteral("Cannot perform this operation on a closed dataset");
+    try {
+        d->requireWritableIndexes();
+    } catch (const EVedomecError& e) {
+        return e.message();
+    }
+    return QString();
 }
 
 // ---------------------------------------------------------------------------

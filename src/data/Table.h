@@ -130,6 +130,10 @@ public:
     // it is sound.  Such a table is read, but every write fails before
     // anything changes.
     QString IndexDamage() const;
+    // Why a change of the open table would be refused before anything
+    // changed (the files or their journal may only be read by this program,
+    // a damaged index...); empty when it would be carried out.
+    QString WriteRefusal() const;
 
 signals:
     void activeChanged(bool active);

@@ -123,10 +123,22 @@ public:
 
     // The journal of the table at `tablePath` (the file beside it, named
     // after it with "-journal" added), created when missing with the table's
-    // permissions.  nullptr when there is none and the folder cannot hold
-    // one.  While open it is marked in use by a shared lock, so that nobody
-    // deletes it.  `network`: the folder is shared by other machines.
-    static std::unique_ptr<TableJournal> open(const QString& tablePath, bool network);
+    // permissions and the folder's group (`create`: only by a program that
+    // may write the table; a reader leaves none behind).  nullptr when there
+    // is none and the folder cannot hold one.  While open it is marked in use
+    // by a shared lock, so that nobody deletes it.  `network`: the folder is
+    // shared by other machines.
+    static std::unique_ptr<TableJournal> open(const QString& tablePath, bool network, bool create = true);
+    // A journal this program may not write (another account left it) beside
+    // a table it may write: with the table's change lock held exclusively,
+    // an unfinished change it records put right on the files already, and
+    // nobody else having it open, it goes and a new one of this program's takes its place.
+    // Otherwise `old` comes back as it was.
+    static std::unique_ptr<TableJournal> replaceUnwritable(std::unique_ptr<TableJournal> old,
+                                                           const QString& tablePath, bool network);
+    // Whether the path still names the file open (a journal replaced meanwhile
+    // is another file).
+    bool stillNamed() const;
     static QString pathFor(const QString& tablePath);
     // Whether the journal beside the table records a change that has not
     // been looked at since (read without opening the table).

@@ -280,6 +280,8 @@ struct TTable::Impl {
     {
         if (!dbf->writable())
             throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(filePath));
+        if (mdx && !mdx->file().writable())
+            throw EDatabaseError(QStringLiteral("Index file %1 is open for reading only").arg(mdxPath));
         if (!dbf->duplicateFieldName().isEmpty())
             throw EDatabaseError(QStringLiteral("Table '%1' names the field '%2' twice; it is read but not written to")
                                      .arg(filePath, dbf->duplicateFieldName()));
@@ -420,6 +422,8 @@ struct TTable::Impl {
         broken = false;
     }
 
+    bool mayRecover() const { return dbf->writable() && (!mdx || mdx->file().writable()); }
+
     // An unfinished change of a program that stopped half way is undone
     // (or kept, when it was complete); with the change lock held.
     void recoverIfNeeded()
@@ -458,6 +462,14 @@ struct TTable::Impl {
         LockGuard lock(lockFd(), kChangeLockByte, LockMode::Shared, filePath);
         if (!stale())
             return;
+        if (journal && journal->pending() && !mayRecover()) {
+            // Put right in memory only: the files are left to who may write.
+            reload(true);
+            if (recoverChangeInImages(filePath, &dbf->file(), mdx ? &mdx->file() : nullptr) == Recovery::Undone)
+                reload(false);
+            noteSeen();
+            return;
+        }
         if (journal && journal->pending()) {
             // Only a program that stopped in the middle of a change leaves
             // one while nobody holds the change lock.
@@ -498,6 +510,9 @@ struct TTable::Impl {
     public:
         explicit Change(Impl& d) : m_d(d)
         {
+            // Said before the change lock, which a reader cannot take.
+            if (!d.dbf->writable())
+                throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(d.filePath));
             if (d.holding)
                 m_held.emplace(d.lockFd(), d.filePath);
             else

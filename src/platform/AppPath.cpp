@@ -1,6 +1,7 @@
 #include "platform/AppPath.h"
 
 #include "platform/FileSystem.h"
+#include "platform/SharedFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,15 +90,25 @@ bool makeUserFolder(const QString& sample, const QString& user, QString* error)
 // that folder: a start killed half way leaves only this behind.
 const QLatin1String kFillWork(".vedomec-sample-");
 
-// Gives everything below `root` the permissions of the folder it fills
-// (files without the execute bits).
-bool takePermissions(const QString& root, mode_t folderMode, QString* error)
+// Gives everything below `root` the group and the permissions of the
+// folder `folder` it fills (files without the execute bits), and every
+// folder its setgid bit: what the class makes there later keeps the group.
+bool takePermissions(const QString& root, const QString& folder, QString* error)
 {
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        *error = QStringLiteral("Cannot read the permissions of %1").arg(folder);
+        return false;
+    }
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const mode_t mode = it.fileInfo().isDir() ? (folderMode & 0777) : (folderMode & 0666);
-        if (::chmod(QFile::encodeName(path).constData(), mode) != 0) {
+        if (it.fileInfo().isSymLink())
+            continue;
+        fs::takeFolderRights(path, folder, st.st_mode & 0666);
+        struct stat now {};
+        const mode_t want = it.fileInfo().isDir() ? (st.st_mode & (0777 | S_ISGID)) : (st.st_mode & 0666);
+        if (::lstat(QFile::encodeName(path).constData(), &now) != 0 || (now.st_mode & 0777) != (want & 0777)) {
             *error = QStringLiteral("Cannot set the permissions of %1").arg(path);
             return false;
         }
@@ -136,7 +147,7 @@ TAppPath::NamedFolder TAppPath::prepareNamed(const QString& folder, const QStrin
     }
 
     const QString work = dir.filePath(kFillWork + QUuid::createUuid().toString(QUuid::Id128).left(12));
-    bool filled = copyTree(sampleFolder, work, &why) && takePermissions(work, st.st_mode, &why);
+    bool filled = copyTree(sampleFolder, work, &why) && takePermissions(work, folder, &why);
     if (filled) {
         QStringList names = QDir(work).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         std::stable_partition(names.begin(), names.end(), [](const QString& n) {

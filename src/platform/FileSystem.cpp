@@ -1,4 +1,5 @@
 #include "FileSystem.h"
+#include "SharedFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -194,6 +195,8 @@ bool copyNew(const QString& from, const QString& to, QString* error)
         ::close(in);
         return fail(QStringLiteral("Cannot create file %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(e))));
     }
+    // A test copied into a class's folder is for the whole class.
+    takeFolderRights(out, folderOf(to), 0644);
     char buf[65536];
     QString problem;
     qint64 written = 0;

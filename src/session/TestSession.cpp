@@ -131,8 +131,9 @@ void TTestSession::Open(const QString& file)
             openShared(file);
             return;
         } catch (const data::ETableInUse&) {
-            // Another copy of the program holds it: this pupil takes the
-            // test on a copy of his own.
+            // Another copy of the program holds it, or this account may only
+            // read it (the teacher's folder, a read-only medium): this pupil
+            // takes the test on a copy of his own.
         }
         try {
             openWorkingCopy(file);
@@ -152,6 +153,11 @@ void TTestSession::openShared(const QString& file)
     m_table->SetDatabaseName(info.absolutePath());
     m_table->SetTableName(info.fileName());
     m_table->Open();
+    if (const QString refused = m_table->WriteRefusal(); !refused.isEmpty()) {
+        // Not this account's to write: taken like a table another copy holds.
+        m_table->Close();
+        throw data::ETableInUse(refused);
+    }
     try {
         eraseLeftAnswers();
     } catch (...) {
@@ -175,6 +181,10 @@ void TTestSession::openWorkingCopy(const QString& file)
     m_table->SetTableName(image.dbfName);
     try {
         m_table->Open();
+        // A copy that cannot take answers either is said at once, not at
+        // the first answer.
+        if (const QString refused = m_table->WriteRefusal(); !refused.isEmpty())
+            throw EDatabaseError(refused);
         eraseLeftAnswers();
     } catch (...) {
         m_table->Close();

@@ -6,7 +6,9 @@
 //
 // A class takes one test at once from one shared folder.  The first copy of
 // the program that opens a test holds its question table and answers in it,
-// as a single pupil always has.  Every other copy takes the test on a working
+// as a single pupil always has.  Every other copy, and every copy whose
+// account may only read the table (a folder the teacher writes and the
+// pupils read, a read-only medium), takes the test on a working
 // copy of its own: the table copied, between two changes, into a folder of
 // the pupil's own outside the shared folder (TWorkFolder), answered there
 // with the same journal and locks, scored from it and removed at the end.
@@ -62,8 +64,8 @@ public:
     TTestSession& operator=(const TTestSession&) = delete;
 
     // Opens the question table at `file` and stands on its first row with no
-    // answer in any row: the table itself when it is free, else a working
-    // copy of it.  Throws EDatabaseError (a damaged file, a wrong layout, a
+    // answer in any row: the table itself when it is free and this account
+    // may write it, else a working copy of it.  Throws EDatabaseError (a damaged file, a wrong layout, a
     // folder that cannot be written) with the table closed and nothing left
     // behind.
     void Open(const QString& file);

@@ -120,8 +120,17 @@ void TWorkFolder::setRootOverride(const QString& folder)
 std::unique_ptr<TWorkFolder> TWorkFolder::create()
 {
     const QString base = root();
-    if (!QDir().mkpath(base))
-        throw EDatabaseError(QStringLiteral("Cannot create folder %1").arg(base));
+    if (!QDir().mkpath(base)) {
+        // The reason the user can act on: the first missing folder of the
+        // path says it.
+        QString missing = base;
+        while (!QFileInfo::exists(QFileInfo(missing).path()) && QFileInfo(missing).path() != missing)
+            missing = QFileInfo(missing).path();
+        const int why = ::mkdir(QFile::encodeName(missing).constData(), 0700) == 0 ? 0 : errno;
+        if (why != 0 || !QDir().mkpath(base))
+            throw EDatabaseError(why != 0 ? QStringLiteral("Cannot create folder %1: %2").arg(base, systemError(why))
+                                          : QStringLiteral("Cannot create folder %1").arg(base));
+    }
     // Nobody but the user reads what a pupil answers.
     ::chmod(QFile::encodeName(base).constData(), 0700);
 

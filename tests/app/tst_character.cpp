@@ -6,7 +6,7 @@
 #include "StoreFaults.h"
 #include "TestData.h"
 
-#include "app/Characters.h"
+#include "config/Characters.h"
 #include "app/Hlavni.h"
 #include "app/Nastaveni.h"
 #include "app/Startup.h"

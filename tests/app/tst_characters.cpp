@@ -2,7 +2,7 @@
 // own over the machine's), files by path, a name nobody installed told with
 // where it came from; the list the settings offer, by the names the
 // libraries give themselves; and where she stands beside the main window.
-#include "app/Characters.h"
+#include "config/Characters.h"
 
 #include "TestFiles.h"
 

@@ -1,15 +1,23 @@
 // A class on one shared folder: copies of the program, each a process on a
 // desktop of its own, take one test at once.  Each pupil is scored from his
 // own answers; a copy killed in the middle of a test leaves nothing that
-// reaches the next pupil and nothing in the shared folder.
+// reaches the next pupil and nothing in the shared folder.  A school's
+// accounts (a teacher and pupils, each with ids of his own, in one group)
+// are copies started through setpriv; that needs root, as CI runs.
 #include "PupilCopy.h"
 #include "StoreFaults.h"
 #include "TestData.h"
 
+#include "platform/AppPath.h"
+
+#include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vedomec;
 using namespace vedomec::testdata;
@@ -50,6 +58,98 @@ struct Classroom {
 
     AppFolder folder;
     QTemporaryDir state; // the pupils' XDG state home
+};
+
+// The school's ids: none of them needs to exist as an account.
+constexpr uint kClassGroup = 47100;
+constexpr uint kTeacher = 47101;
+constexpr uint kPupil1 = 47111;
+constexpr uint kPupil2 = 47112;
+
+bool canSwitchAccounts()
+{
+    return ::geteuid() == 0 && !QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty();
+}
+
+// Owner, group and modes for a whole tree (the root included).
+void setTree(const QString& root, uint uid, uint gid, mode_t dirMode, mode_t fileMode)
+{
+    const auto set = [&](const QString& path, bool dir) {
+        const QByteArray n = QFile::encodeName(path);
+        QVERIFY(::chown(n.constData(), uid, gid) == 0);
+        QVERIFY(::chmod(n.constData(), dir ? dirMode : fileMode) == 0);
+    };
+    set(root, true);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        set(path, it.fileInfo().isDir());
+    }
+}
+
+struct stat statOf(const QString& path)
+{
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+// Everything below `root` as names with their bytes, to see that nothing
+// changed and nothing was left.
+QMap<QString, QByteArray> treeOf(const QString& root)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out.insert(QDir(root).relativeFilePath(path), bytesOf(path));
+    }
+    return out;
+}
+
+// One account of the school: its own ids, a home of its own, and the
+// program copied where it may run it (the build tree may be closed to it).
+class Account {
+public:
+    explicit Account(uint uid) : m_uid(uid)
+    {
+        QVERIFY(m_home.isValid());
+        setTree(m_home.path(), uid, uid, 0700, 0600);
+    }
+    QStringList runAs() const
+    {
+        return {QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(m_uid), QStringLiteral("--regid=%1").arg(m_uid),
+                QStringLiteral("--groups=%1").arg(kClassGroup)};
+    }
+    QString home() const { return m_home.path(); }
+    std::unique_ptr<PupilProcess> start(const QString& folder)
+    {
+        static int desktop = 0;
+        auto p = std::make_unique<PupilProcess>(program(), folder,
+                                                QStringLiteral(":6%1%2").arg(QCoreApplication::applicationPid()).arg(++desktop),
+                                                home(), false, runAs());
+        const QString ready = p->next();
+        if (ready != QLatin1String("ready"))
+            qWarning("a copy of %u did not start: %s", m_uid, qPrintable(ready));
+        return p;
+    }
+    // This test's program, where every account may run it.
+    static QString program()
+    {
+        static QTemporaryDir dir;
+        static const QString copy = [] {
+            const QString path = dir.filePath(QStringLiteral("vedomec-class"));
+            QFile::copy(QCoreApplication::applicationFilePath(), path);
+            ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+            return path;
+        }();
+        return copy;
+    }
+
+private:
+    uint m_uid;
+    QTemporaryDir m_home;
 };
 
 } // namespace
@@ -160,12 +260,170 @@ private slots:
         QCOMPARE(c.stored(), (QStringList {"", "", ""}));
         QCOMPARE(c.workingCopies(), QStringList());
     }
+
+    // The teacher imported the test: the table is his, 0644, in the class's
+    // setgid folder.  Two pupils of the class take it at once, each on a
+    // working copy, silently; each is scored from his own answers, and the
+    // folder is left byte for byte as it was, without a journal of theirs.
+    void teachersTestTakenByTwoPupilsAtOnce()
+    {
+        if (!canSwitchAccounts())
+            QSKIP("needs root and setpriv to run copies as other accounts");
+        Classroom c(4);
+        setTree(c.folder.path(), kTeacher, kClassGroup, 02775, 0644);
+        const QMap<QString, QByteArray> before = treeOf(c.folder.path());
+        Account one(kPupil1), two(kPupil2);
+        auto p1 = one.start(c.folder.path());
+        auto p2 = two.start(c.folder.path());
+        p1->send(QStringLiteral("open ") + kTest);
+        p2->send(QStringLiteral("open ") + kTest);
+        for (auto* p : {p1.get(), p2.get()}) {
+            const QString r = p->next();
+            QVERIFY2(r.startsWith(QLatin1String("opened ")) && r.endsWith(QLatin1String(" copy")), qPrintable(r));
+        }
+        p1->send(QStringLiteral("answer ABCD"));
+        p2->send(QStringLiteral("answer ABDA"));
+        for (auto* p : {p1.get(), p2.get()}) {
+            const QString r = p->next();
+            QVERIFY2(r.startsWith(QLatin1String("answered")), qPrintable(r));
+        }
+        QCOMPARE(p1->ask(QStringLiteral("results")), QStringLiteral("score 4 0"));
+        QCOMPARE(p2->ask(QStringLiteral("results")), QStringLiteral("score 2 2"));
+        for (auto* p : {p1.get(), p2.get()}) {
+            QCOMPARE(p->ask(QStringLiteral("close")), QStringLiteral("closed"));
+            QVERIFY(p->quit());
+        }
+        QCOMPARE(treeOf(c.folder.path()), before);
+    }
+
+    // A folder the whole group writes: a pupil answers in the table itself
+    // and is killed; the journal he left was made 0644 by an older copy.
+    // The next pupil, another account, takes the test in the table all the
+    // same (the journal gives way to one of his that the group may write),
+    // starts from no answers, and leaves none.
+    void killedPupilsJournalBlocksNobody()
+    {
+        if (!canSwitchAccounts())
+            QSKIP("needs root and setpriv to run copies as other accounts");
+        Classroom c(2);
+        setTree(c.folder.path(), kTeacher, kClassGroup, 02775, 0664);
+        Account one(kPupil1), two(kPupil2);
+        auto killed = one.start(c.folder.path());
+        QVERIFY(killed->ask(QStringLiteral("open ") + kTest).endsWith(QLatin1String("shared")));
+        QVERIFY(killed->ask(QStringLiteral("answer AB-")).startsWith(QLatin1String("answered")));
+        const QString journal = c.table() + QStringLiteral("-journal");
+        const struct stat his = statOf(journal);
+        QCOMPARE(his.st_uid, kPupil1);
+        QCOMPARE(his.st_gid, kClassGroup);
+        QCOMPARE(his.st_mode & 0777, mode_t(0664));
+        killed->kill();
+        QCOMPARE(c.stored(), (QStringList {"A", "B"}));
+        QVERIFY(::chmod(QFile::encodeName(journal).constData(), 0644) == 0);
+
+        auto next = two.start(c.folder.path());
+        QVERIFY(next->ask(QStringLiteral("open ") + kTest).endsWith(QLatin1String("shared")));
+        QCOMPARE(c.stored(), (QStringList {"", ""}));
+        QCOMPARE(statOf(journal).st_uid, kPupil2);
+        QVERIFY(next->ask(QStringLiteral("answer A-")).startsWith(QLatin1String("answered")));
+        QCOMPARE(next->ask(QStringLiteral("results")),
+                 QStringLiteral("unanswered Ještě nebyly zodpovězeny všechny otázky!"));
+        QVERIFY(next->quit());
+        QCOMPARE(c.stored(), (QStringList {"", ""}));
+        QCOMPARE(c.sharedFiles(), QStringList {"mapa.dbf"});
+    }
+
+    // A class folder nobody but root may write (755/644): a pupil takes the
+    // test on a working copy, is scored right, and nothing of the folder
+    // changes.
+    void readOnlyClassFolderWorks()
+    {
+        if (!canSwitchAccounts())
+            QSKIP("needs root and setpriv to run copies as other accounts");
+        Classroom c(3);
+        setTree(c.folder.path(), 0, 0, 0755, 0644);
+        const QMap<QString, QByteArray> before = treeOf(c.folder.path());
+        Account one(kPupil1);
+        auto p = one.start(c.folder.path());
+        QVERIFY(p->ask(QStringLiteral("open ") + kTest).endsWith(QLatin1String(" copy")));
+        QVERIFY(p->ask(QStringLiteral("answer ABD")).startsWith(QLatin1String("answered")));
+        QCOMPARE(p->ask(QStringLiteral("results")), QStringLiteral("score 2 1"));
+        QVERIFY(p->quit());
+        QCOMPARE(treeOf(c.folder.path()), before);
+    }
+
+    // The teacher's start fills an empty setgid folder of the class with the
+    // sample: every folder keeps the setgid bit and the class's group, every
+    // file gets the group and its right to write.  A pupil killed in a test
+    // there leaves a journal of the class's group that the next pupil may
+    // write: he takes the test in the table, without the killed one's answers.
+    void setgidFolderFilledByTheProgram()
+    {
+        if (!canSwitchAccounts())
+            QSKIP("needs root and setpriv to run copies as other accounts");
+        Classroom sample(2);
+        setTree(sample.folder.path(), 0, 0, 0755, 0644);
+        QTemporaryDir parent;
+        ::chmod(QFile::encodeName(parent.path()).constData(), 0755);
+        const QString folder = parent.filePath(QStringLiteral("trida"));
+        QVERIFY(QDir().mkdir(folder));
+        setTree(folder, 0, kClassGroup, 02775, 0664);
+
+        Account teacher(kTeacher);
+        QProcess fill;
+        fill.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        fill.start(QStringLiteral("setpriv"), teacher.runAs() + QStringList {Account::program(), QStringLiteral("--fill"),
+                                                                             folder, sample.folder.path()});
+        QVERIFY(fill.waitForFinished(30000));
+        QCOMPARE(QString::fromLocal8Bit(fill.readAllStandardOutput()).trimmed(),
+                 QString::number(int(TAppPath::NamedFolder::Filled)));
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        int folders = 0;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const struct stat st = statOf(path);
+            QVERIFY2(st.st_gid == kClassGroup, qPrintable(path));
+            if (S_ISDIR(st.st_mode)) {
+                ++folders;
+                QVERIFY2((st.st_mode & 07777) == (02775), qPrintable(path));
+            } else {
+                QVERIFY2((st.st_mode & 07777) == 0664, qPrintable(path));
+            }
+        }
+        QVERIFY(folders >= 3);
+
+        Account one(kPupil1), two(kPupil2);
+        const QString table = folder + QStringLiteral("/Testy/mapa.dbf");
+        auto killed = one.start(folder);
+        QVERIFY(killed->ask(QStringLiteral("open ") + kTest).endsWith(QLatin1String("shared")));
+        QVERIFY(killed->ask(QStringLiteral("answer AB-")).startsWith(QLatin1String("answered")));
+        killed->kill();
+        const struct stat journal = statOf(table + QStringLiteral("-journal"));
+        QCOMPARE(journal.st_gid, kClassGroup);
+        QVERIFY(journal.st_mode & S_IWGRP);
+        QCOMPARE(readColumn(table, QStringLiteral("ODPOVED")), (QStringList {"A", "B"}));
+
+        auto next = two.start(folder);
+        QVERIFY(next->ask(QStringLiteral("open ") + kTest).endsWith(QLatin1String("shared")));
+        QCOMPARE(readColumn(table, QStringLiteral("ODPOVED")), (QStringList {"", ""}));
+        QCOMPARE(next->ask(QStringLiteral("answer BB")).section(QLatin1Char(' '), 0, 0), QStringLiteral("answered"));
+        QCOMPARE(next->ask(QStringLiteral("results")), QStringLiteral("score 1 1"));
+        QVERIFY(next->quit());
+        QCOMPARE(readColumn(table, QStringLiteral("ODPOVED")), (QStringList {"", ""}));
+    }
 };
 
 int main(int argc, char** argv)
 {
     if (argc >= 3 && std::strcmp(argv[1], "--pupil") == 0)
         return runPupil(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc >= 4 && std::strcmp(argv[1], "--fill") == 0) {
+        // The start's filling of an empty folder a setting names.
+        QCoreApplication app(argc, argv);
+        QString error;
+        const int r = int(TAppPath::prepareNamed(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), &error));
+        std::printf("%d %s\n", r, qPrintable(error));
+        return 0;
+    }
     QCoreApplication app(argc, argv);
     TestClass t;
     return QTest::qExec(&t, argc, argv);

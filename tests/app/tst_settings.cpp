@@ -4,8 +4,8 @@
 // says what to mend when it cannot be used.
 #include "StoreFaults.h"
 
-#include "app/DataFolder.h"
-#include "app/Settings.h"
+#include "config/DataFolder.h"
+#include "config/Settings.h"
 
 #include "TestFiles.h"
 

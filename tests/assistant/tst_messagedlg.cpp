@@ -1,9 +1,11 @@
 #include "assistant/oaAssist.h"
+#include "assistant/BalloonParts.h"
 #include "platform/Clock.h"
 #include "results/TimeCounter.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -281,6 +283,65 @@ private slots:
         QCOMPARE(a.MessageDlg(QStringLiteral("Čekám"), mtInformation, mbOK, 0), int(mrOk));
         QCOMPARE(ticks, 5);
         QCOMPARE(counter.Elapsed(), QStringLiteral("0:00:05"));
+    }
+
+    // Long texts, long words (a folder's path) and short last words: the
+    // text drawn in the balloon needs no more room than its label has, in
+    // height (no last line cut off) or in width (no word running out of
+    // the balloon), whatever the balloon's font.
+    void noTextIsEverCut()
+    {
+        const QStringList texts {
+            QStringLiteral("Složka s daty „/srv/vedomec“ byla prázdná, a tak do ní Vedomec nakopíroval ukázkové testy."),
+            QStringLiteral("Složka s daty „/home/ucitel/Dokumenty/skola/vedomec-slozka-tridy-4b“ byla prázdná, a tak do ní "
+                           "Vedomec nakopíroval ukázkové testy."),
+            QStringLiteral("Vedomec nemůže vytvořit složku „/home/zak/.local/state/vedomec/work“: chybí vám k tomu "
+                           "oprávnění. Uvolněte prosím místo ve své domovské složce, nebo požádejte správce počítače, "
+                           "aby to napravil, a zkuste to znovu."),
+            QStringLiteral("Nebyl vybrán žádný test!"),
+            QStringLiteral("Soubor „Zkouska_ze_zemepisu_pro_ctvrtou_tridu_druhe_pololeti.dbf“ se nepodařilo otevřít."),
+            QStringLiteral("Řádek\rdalší řádek s koncem\ra ještě jeden, delší, který se zalomí přes okraj bubliny a končí "
+                           "krátkým slovem a."),
+        };
+        TAssistant a;
+        a.MsgDlg()->setTitle(QStringLiteral("Vedomec"));
+        for (int size : {8, 10, 13}) {
+            QFont font = a.Balloon()->Font();
+            font.setPointSize(size);
+            a.Balloon()->setFont(font);
+            for (const QString& text : texts) {
+                QRect label, needed;
+                QRegion shown;
+                whenShown(a, [&](TAssistantBalloon* b) {
+                    const QLabel* l = b->findChild<QLabel*>("BalloonText");
+                    label = l->geometry();
+                    shown = b->mask().isEmpty() ? QRegion(b->rect()) : b->mask();
+                    // Laid out as the label paints it: on its screen's pixels.
+                    QImage canvas(l->size() * l->devicePixelRatio(), QImage::Format_ARGB32);
+                    canvas.setDevicePixelRatio(l->devicePixelRatio());
+                    QPainter p(&canvas);
+                    p.setFont(l->font());
+                    needed = p.boundingRect(QRect(0, 0, l->width(), 1 << 20), balloon::kTextFlags | Qt::AlignLeft | Qt::AlignTop,
+                                            balloon::displayText(text));
+                    QTest::mouseClick(b->findChild<QPushButton*>("BalloonButtonOK"), Qt::LeftButton);
+                });
+                a.MessageDlg(text, mtInformation, mbOK, 0);
+                QVERIFY2(needed.height() <= label.height() && needed.width() <= label.width(),
+                         qPrintable(QStringLiteral("%1 pt: %2x%3 in %4x%5: %6")
+                                        .arg(size)
+                                        .arg(needed.width())
+                                        .arg(needed.height())
+                                        .arg(label.width())
+                                        .arg(label.height())
+                                        .arg(text)));
+                // Not a pixel of the text's room lies outside the balloon's shape.
+                const QRect used(label.topLeft(), QSize(label.width(), needed.height()));
+                QVERIFY2((QRegion(used) - shown).isEmpty(),
+                         qPrintable(QStringLiteral("%1 pt: %2 outside the shape: %3").arg(size).arg(
+                             QString::number((QRegion(used) - shown).boundingRect().x()) + QLatin1Char(',')
+                             + QString::number((QRegion(used) - shown).boundingRect().y()), text)));
+            }
+        }
     }
 
     void buttonsShareOneWidthAndShowMnemonics()

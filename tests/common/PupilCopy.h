@@ -162,9 +162,10 @@ class PupilProcess {
 public:
     // `desktop` names the copy's own desktop; `stateHome` is the pupil's
     // XDG state home (several copies of one user share it).  A quiet copy's
-    // warnings go nowhere.
+    // warnings go nowhere.  `runAs`: the command the copy is started through
+    // (setpriv with another account's ids), whose home is then `stateHome`.
     PupilProcess(const QString& executable, const QString& folder, const QString& desktop, const QString& stateHome,
-                 bool quiet = false)
+                 bool quiet = false, const QStringList& runAs = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* v : {"WAYLAND_DISPLAY", "XDG_SESSION_ID"})
@@ -172,12 +173,22 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("DISPLAY"), desktop);
         env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+        if (!runAs.isEmpty()) {
+            env.insert(QStringLiteral("HOME"), stateHome);
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), stateHome);
+            for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+                env.remove(QLatin1String(v));
+        }
         m_process.setProcessEnvironment(env);
         if (quiet)
             m_process.setStandardErrorFile(QProcess::nullDevice());
         else
             m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(executable, {QStringLiteral("--pupil"), folder});
+        const QStringList arguments {QStringLiteral("--pupil"), folder};
+        if (runAs.isEmpty())
+            m_process.start(executable, arguments);
+        else
+            m_process.start(runAs.first(), runAs.mid(1) + QStringList {executable} + arguments);
     }
     ~PupilProcess()
     {

@@ -3,7 +3,7 @@
 #include "AppFixture.h"
 
 #include "TableTools.h"
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 #include "controls/CaptionButton.h"
 #include "controls/DBControls.h"
 #include "controls/Gradpan.h"
@@ -261,7 +261,7 @@ private slots:
     void sampleTestsEndToEnd()
     {
         QFETCH(QString, source);
-        const tools::TestSource src = tools::readTestSourceFile(sampleDir() + source);
+        const exchange::TestSource src = exchange::readTestSourceFile(sampleDir() + source);
         const QString name = QFileInfo(source).completeBaseName() + ".dbf";
         AppFixture app([&](AppFolder& f) { tools::writeQuestionTable(src, f.import() + name); });
         app.showMain();
@@ -586,7 +586,7 @@ private slots:
         const QString dir = qEnvironmentVariable("VEDOMEC_SHOT_DIR");
         if (dir.isEmpty())
             QSKIP("set VEDOMEC_SHOT_DIR to take pictures");
-        const tools::TestSource src = tools::readTestSourceFile(sampleDir() + "ZemepisCR.txt");
+        const exchange::TestSource src = exchange::readTestSourceFile(sampleDir() + "ZemepisCR.txt");
         AppFixture app([&](AppFolder& f) {
             tools::writeQuestionTable(src, f.import() + "ZemepisCR.dbf");
             f.addImport("Prirodoveda.DBF", simpleTest("B", 1));

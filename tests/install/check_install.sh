@@ -165,6 +165,18 @@ folder=$(start "$pupil" XDG_CONFIG_DIRS="$etc") || status=$?
 [ "$status" = 1 ] && [ -z "$folder" ] || fail "the system-wide setting named a missing folder: exit $status, ran on '$folder'"
 grep -q "$etc/vedomec/vedomec.conf" "$work/stderr" || { cat "$work/stderr" >&2; fail "the message does not name the setting's file"; }
 
+# A system-wide configuration that cannot be read (a folder in its place,
+# which even root cannot read as a file) is told before anything is copied:
+# the new pupil gets no folder of his own from the sample first.
+rm "$etc/vedomec/vedomec.conf" && mkdir "$etc/vedomec/vedomec.conf"
+status=0
+folder=$(start "$work/pupil3" XDG_CONFIG_DIRS="$etc") || status=$?
+[ "$status" = 1 ] && [ -z "$folder" ] || fail "an unreadable configuration: exit $status, ran on '$folder'"
+grep -q "^vedomec: Soubor s nastavením $etc/vedomec/vedomec.conf nelze přečíst" "$work/stderr" \
+  || { cat "$work/stderr" >&2; fail "no word of the unreadable configuration"; }
+[ ! -e "$work/pupil3/.local/share/vedomec" ] || fail "an unreadable configuration: the sample was copied first"
+rmdir "$etc/vedomec/vedomec.conf"
+
 # The character that comes with the program, in the folder of installed
 # characters below lib/ (compiled code has no place in share/).  The
 # installed program finds her by her name in any letter case, from the

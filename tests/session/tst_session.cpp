@@ -2,6 +2,7 @@
 // widget, real clicks on the boxes and buttons, and after every step the
 // answers read back from the question table on disk.
 #include "SessionFixture.h"
+#include "StoreFaults.h"
 
 #include "controls/Edit97.h"
 
@@ -498,6 +499,46 @@ private slots:
         QVERIFY(!s.f.dm->Table3->Active());
         QVERIFY(!s.w()->TestC->isVisibleTo(s.w()));
         QCOMPARE(s.stored(), empties(2));
+        QVERIFY(s.f.errors.isEmpty());
+    }
+
+    // The disk is full when the pupil moves on: each key (F7, F8, F6 from
+    // the second question) is told in Czech in the assistant's balloon with
+    // the error cue, and neither the table nor the question number moves
+    // (the number shown is the question shown).  Once there is room again
+    // the same key stores the answer and moves.
+    void failedWriteIsToldInCzechAndNothingMoves()
+    {
+        Session s(simpleTest("A", 3));
+        setErrorReportHook({}); // as the program: the window tells it
+        s.click(s.w()->RadioButton2);
+        s.key(Qt::Key_F7);
+        QCOMPARE(s.w()->Cislo->text(), QStringLiteral("2"));
+        s.click(s.w()->RadioButton3);
+        WriteFaults full(1, WriteFaults::Kind::FullDisk, true);
+        for (int k : {Qt::Key_F7, Qt::Key_F8, Qt::Key_F6, Qt::Key_F5}) {
+            s.f.messages.clear();
+            s.key(k);
+            QCOMPARE(s.f.messages.size(), size_t(1));
+            const BalloonMessage& m = s.f.messages.back();
+            QCOMPARE(m.title, QStringLiteral("Vedomec"));
+            QCOMPARE(m.type, int(mtError));
+            QVERIFY2(m.text.startsWith(QStringLiteral("Vedomec nemůže zapsat")) && m.text.contains(QStringLiteral("místo")),
+                     qPrintable(m.text));
+            QCOMPARE(s.f.cues().last(), QStringLiteral("Chyba.wav"));
+            QCOMPARE(s.w()->Cislo->text(), QStringLiteral("2"));
+            QCOMPARE(s.w()->DBText1->text(), QStringLiteral("Otázka číslo 2?"));
+            s.expectButtons("1111");
+            QCOMPARE(s.checkedA(), QStringLiteral("c"));
+            QCOMPARE(s.stored(), (QStringList {"B", "", ""}));
+        }
+        full.heal();
+        s.f.messages.clear();
+        s.key(Qt::Key_F7);
+        QVERIFY(s.f.messages.empty());
+        QCOMPARE(s.w()->Cislo->text(), QStringLiteral("3"));
+        QCOMPARE(s.w()->DBText1->text(), QStringLiteral("Otázka číslo 3?"));
+        QCOMPARE(s.stored(), (QStringList {"B", "C", ""}));
         QVERIFY(s.f.errors.isEmpty());
     }
 };

@@ -5,9 +5,10 @@
 // keys and buttons it names are the program's.
 #include "AppFixture.h"
 
-#include "TestSource.h"
-#include "app/DataFolder.h"
-#include "app/Settings.h"
+#include "exchange/Exchange.h"
+#include "exchange/TestSource.h"
+#include "config/DataFolder.h"
+#include "config/Settings.h"
 #include "platform/AppPath.h"
 #include "data/Table.h"
 
@@ -115,7 +116,9 @@ private slots:
     {
         const QList<Block> blocks = fencedBlocks(guide());
         for (const Block& b : blocks) {
-            QVERIFY2(b.kind == QLatin1String("sh") || (b.kind == QLatin1String("text") && b.name.endsWith(QLatin1String(".txt"))),
+            const bool file = b.name.endsWith(QLatin1String(".txt")) || b.name.endsWith(QLatin1String(".gift"))
+                           || b.name.endsWith(QLatin1String(".xml"));
+            QVERIFY2(b.kind == QLatin1String("sh") || (b.kind == QLatin1String("text") && file),
                      qPrintable(QStringLiteral("navod.md:%1: a block of kind '%2'").arg(b.line).arg(b.kind)));
         }
         QVERIFY(blocksOf(QStringLiteral("text")).size() >= 3);
@@ -143,11 +146,29 @@ private slots:
             f.write(body.toUtf8());
         }
         const QString table = QFileInfo(name).completeBaseName() + QStringLiteral(".dbf");
+        QStringList args = {source, work.filePath(table)};
+        // A file of another quiz system: one test, its kind given where
+        // the format has none, as the guide tells.
+        exchange::TestSource src;
+        if (const auto format = exchange::guessFormat(name, body.toUtf8())) {
+            exchange::ImportNames names;
+            names.fileName = QFileInfo(name).completeBaseName();
+            const exchange::ImportResult r = exchange::readExchange(*format, body.toUtf8(), names);
+            QCOMPARE(r.tests.size(), 1);
+            for (const exchange::Diagnostic& d : r.diagnostics)
+                QFAIL(qPrintable(QStringLiteral("%1:%2: %3").arg(name).arg(d.line).arg(d.text)));
+            src = r.tests.first();
+            if (src.kind.isEmpty()) {
+                src.kind = QStringLiteral("Příklad");
+                args.prepend(QStringLiteral("--kind=") + src.kind);
+            }
+        } else {
+            src = exchange::readTestSourceFile(source);
+        }
         QProcess p;
-        p.start(qEnvironmentVariable("VEDOMEC_BIN_DIR") + QStringLiteral("/vedomec-mktest"), {source, work.filePath(table)});
+        p.start(qEnvironmentVariable("VEDOMEC_BIN_DIR") + QStringLiteral("/vedomec-mktest"), args);
         QVERIFY(p.waitForFinished(60000));
         QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
-        const tools::TestSource src = tools::readTestSourceFile(source);
         AppFixture app([&](AppFolder& f) { QFile::copy(work.filePath(table), f.import() + table); });
         app.showMain();
 
@@ -227,7 +248,7 @@ private slots:
         }
 
         // The tables made on the pupil's own folder wait there for the import.
-        for (const char* t : {"Zvirata.dbf", "Savci.dbf", "Mesta.dbf", "ZemepisCR2.dbf"})
+        for (const char* t : {"Zvirata.dbf", "Savci.dbf", "Mesta.dbf", "ZemepisCR2.dbf", "Ptaci.dbf", "Reky.dbf", "Kuchyne.dbf"})
             QVERIFY2(QFile::exists(own + QStringLiteral("/Testy/Import/") + QLatin1String(t)), t);
         // An unedited test made again is the same table, but for its date.
         QByteArray before = fileBytes(own + QStringLiteral("/Testy/ZemepisCR.dbf"));

@@ -6,7 +6,7 @@
 // the question named and nothing written.
 #include "TableTools.h"
 #include "TestData.h"
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 
 #include "data/Data.h"
 #include "data/Table.h"
@@ -20,6 +20,7 @@
 
 using namespace vedomec;
 using namespace vedomec::tools;
+using namespace vedomec::exchange;
 
 namespace {
 

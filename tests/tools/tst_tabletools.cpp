@@ -4,7 +4,7 @@
 // stray or half-written file after a refusal.
 #include "StoreFaults.h"
 #include "TableTools.h"
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 #include "TableToolRun.h"
 
 #include "data/Data.h"
@@ -23,6 +23,7 @@
 using namespace vedomec;
 using namespace vedomec::data;
 using namespace vedomec::tools;
+using namespace vedomec::exchange;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The teacher's text format: what it accepts, and that every fault names
 // the line a teacher has to fix.
-#include "TestSource.h"
+#include "exchange/TestSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace vedomec::tools;
+using namespace vedomec::exchange;
 
 namespace {
 

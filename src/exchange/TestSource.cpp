@@ -7,12 +7,34 @@
 #include <QFile>
 #include <QStringDecoder>
 
-namespace vedomec::tools {
+namespace vedomec::exchange {
 
 SourceError::SourceError(int line, const QString& what)
     : EVedomecError(line > 0 ? QStringLiteral("řádek %1: %2").arg(line).arg(what) : what),
       m_line(line), m_detail(what)
 {
+}
+
+QString fieldProblem(const QString& text, int width, const QString& what)
+{
+    const QByteArray bytes = unicodeToCp1250(text);
+    // Windows-1250 holds every Czech and Slovak letter; a character it lacks
+    // would reach the pupil as "?", so it is refused here rather than lost.
+    if (cp1250ToUnicode(bytes) != text) {
+        // By code point: a character beyond the Basic Multilingual Plane is
+        // one character of the text, not two halves of a surrogate pair.
+        for (const uint code : text.toUcs4()) {
+            const char32_t c = char32_t(code);
+            const QString one = QString::fromUcs4(&c, 1);
+            if (cp1250ToUnicode(unicodeToCp1250(one)) != one)
+                return QStringLiteral("%1 obsahuje znak „%2“ (U+%3), který nelze uložit v kódování Windows-1250")
+                    .arg(what, one, QString::number(code, 16).toUpper().rightJustified(4, u'0'));
+        }
+        return QStringLiteral("%1 obsahuje znak, který nelze uložit v kódování Windows-1250").arg(what);
+    }
+    if (bytes.size() > width)
+        return QStringLiteral("%1 má %2 znaků, vejde se jich nejvýš %3").arg(what).arg(bytes.size()).arg(width);
+    return {};
 }
 
 namespace {
@@ -83,25 +105,9 @@ struct Item {
 void checkText(const Item& item)
 {
     const QString text = item.target->normalized(QString::NormalizationForm_C);
-    const QByteArray bytes = unicodeToCp1250(text);
-    // Windows-1250 holds every Czech and Slovak letter; a character it lacks
-    // would reach the pupil as "?", so it is refused here rather than lost.
-    if (cp1250ToUnicode(bytes) != text) {
-        // By code point: a character beyond the Basic Multilingual Plane is
-        // one character of the text, not two halves of a surrogate pair.
-        for (const uint code : text.toUcs4()) {
-            const char32_t c = char32_t(code);
-            const QString one = QString::fromUcs4(&c, 1);
-            if (cp1250ToUnicode(unicodeToCp1250(one)) != one)
-                throw SourceError(item.line, QStringLiteral("%1 obsahuje znak „%2“ (U+%3), který nelze uložit v kódování Windows-1250")
-                                                 .arg(item.what, one,
-                                                      QString::number(code, 16).toUpper().rightJustified(4, u'0')));
-        }
-        throw SourceError(item.line, QStringLiteral("%1 obsahuje znak, který nelze uložit v kódování Windows-1250").arg(item.what));
-    }
-    if (bytes.size() > item.width)
-        throw SourceError(item.line, QStringLiteral("%1 má %2 znaků, vejde se jich nejvýš %3")
-                                         .arg(item.what).arg(bytes.size()).arg(item.width));
+    const QString problem = fieldProblem(text, item.width, item.what);
+    if (!problem.isEmpty())
+        throw SourceError(item.line, problem);
     *item.target = text;
 }
 
@@ -499,4 +505,4 @@ TestSource readTestSourceFile(const QString& path)
     return parseTestSource(f.readAll());
 }
 
-} // namespace vedomec::tools
+} // namespace vedomec::exchange

@@ -3,7 +3,7 @@
 // in another letter case, and all of it stays as it was.  Only the lines of
 // the keys written change, so the file is edited as text rather than
 // written anew from what the INI reader understood of it.
-#include "app/Settings.h"
+#include "config/Settings.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,4 +1,4 @@
-#include "app/Characters.h"
+#include "config/Characters.h"
 
 #include "assistant/oaActor.h"
 #include "platform/FileSystem.h"

@@ -4,7 +4,7 @@
 // installed ones.  A character is named by its file name without the
 // ending, in any letter case ("sova" is Sova.so); the user's file of a name
 // stands in for an installed one of the same name.
-#include "app/Settings.h"
+#include "config/Settings.h"
 
 #include <QList>
 #include <QPoint>

@@ -9,7 +9,7 @@
 #include <QList>
 #include <QString>
 
-namespace vedomec::tools {
+namespace vedomec::exchange {
 
 // A fault in the source; `line` is 1-based (0 when it concerns the whole file).
 class SourceError : public EVedomecError {
@@ -51,6 +51,11 @@ constexpr int Druh = 50, Nazev = 100, Jmeno = 50, Adresa = 100, Email = 50, Http
               Heslo = 100, Otazka = 254, Odpoved = 254, SpravneC = 254;
 }
 
+// Why `text` (in NFC) cannot be stored in a text field `width` bytes wide in
+// Windows-1250, in Czech and naming the value as `what` ("text otázky"), or
+// the empty text when it can.  Every reader of a test checks its values so.
+QString fieldProblem(const QString& text, int width, const QString& what);
+
 // Reads UTF-8 source text (a byte-order mark is allowed).  Throws SourceError
 // naming the line of the first fault.
 TestSource parseTestSource(const QByteArray& utf8);
@@ -68,4 +73,4 @@ QByteArray formatTestSource(const TestSource& test, const QString& comment = QSt
 // The same test, line numbers aside.
 bool sameContent(const TestSource& a, const TestSource& b);
 
-} // namespace vedomec::tools
+} // namespace vedomec::exchange

@@ -1,0 +1,12 @@
+#pragma once
+// The Czech message a user sees for a failure of the table store or of the
+// file system: what went wrong, in his words, and what he can do about it.
+// The store's own texts (English, with the file named) stay in the
+// exceptions, where tests and tools read them.
+#include <QString>
+
+namespace vedomec {
+
+QString czechErrorText(const QString& message);
+
+} // namespace vedomec
