@@ -75,6 +75,9 @@ menu_command() { sed -n 's/^Exec=//p' "$1/usr/share/applications/$id.desktop"; }
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "desktop-file-validate"
+desktop-file-validate "$root/usr/share/applications/$id.editor.desktop" || fail "desktop-file-validate (editor)"
+[ -x "$root/usr/bin/vedomec-editor" ] || fail "the package has no vedomec-editor"
+LC_ALL=C.UTF-8 "$root/usr/bin/vedomec-editor" --help | grep -q -- '--data-folder' || fail "vedomec-editor --help"
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" >/dev/null || fail "appstreamcli validate"
 # This release is recorded where a user looks for it: the package's
 # changelog and the AppStream release list name the package's version.
@@ -85,7 +88,7 @@ gzip -dc "$root/usr/share/doc/vedomec/changelog.gz" >"$work/changelog"
 release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$root/usr/share/metainfo/$id.metainfo.xml" | head -1)
 [ "$release" = "$version" ] || fail "the AppStream data's latest release is '$release', not $version"
 # man finds every program's page and formats it without a complaint.
-for page in vedomec vedomec-mktest vedomec-table; do
+for page in vedomec vedomec-editor vedomec-mktest vedomec-table vedomec-results; do
   [ "$(MANPATH="$root/usr/share/man" man -w "$page")" = "$root/usr/share/man/man1/$page.1.gz" ] \
     || fail "man does not find the page of $page"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 MANPATH="$root/usr/share/man" man --warnings -E UTF-8 "$page" 2>&1 >/dev/null)

@@ -15,3 +15,7 @@ chmod 700 "$runtime"
 mkdir -p docs/screenshots
 XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen build/tests/vedomec-screenshots docs/screenshots \
   2>"$runtime/log" || { cat "$runtime/log" >&2; exit 1; }
+# The teacher's editor, for the README and the guide.
+cmake --build build --target editor-screenshots
+XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen build/tests/editor-screenshots docs/screenshots \
+  2>"$runtime/log" || { cat "$runtime/log" >&2; exit 1; }

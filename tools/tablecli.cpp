@@ -31,17 +31,23 @@ QTextStream out(stdout);
 QTextStream err(stderr);
 
 const char* const Usage =
-    "usage: vedomec-table COMMAND ARGS...\n"
-    "       vedomec-table --help | --version\n"
-    "  dump FILE                  fields and every record (deleted ones marked '*')\n"
-    "  tags FILE                  tags of the production index: expression, FOR clause, flags\n"
-    "  walk FILE TAG              rows in the tag's key order\n"
-    "  seek FILE TAG KEY...       the first row whose key matches exactly (exit 1 when none)\n"
-    "  check FILE                 table and index sanity (exit 1 on problems)\n"
-    "  insert FILE FIELD=VALUE... add a row; the indexes are kept up to date\n"
-    "  reindex FILE               rebuild the production index from the table (the old one is kept)\n"
-    "  catalogue FOLDER           create an empty Testy.DBF/.MDX and TestD.DBF/.MDX in FOLDER\n"
-    "  add-test FOLDER TESTFILE   register a question table in the catalogue in FOLDER\n";
+    "Použití: vedomec-table PŘÍKAZ ARGUMENTY...\n"
+    "        vedomec-table --help | --version\n";
+const char* const Help =
+    "Ukáže a opraví tabulky Vedomce (dBASE IV .DBF s indexem .MDX) tak, jak je vidí program.\n"
+    "  dump SOUBOR                  pole a všechny záznamy (smazané označené „*“)\n"
+    "  tags SOUBOR                  značky produkčního indexu: výraz, podmínka FOR, příznaky\n"
+    "  walk SOUBOR ZNAČKA           řádky v pořadí klíčů značky\n"
+    "  seek SOUBOR ZNAČKA KLÍČ...   první řádek s přesně tímto klíčem (návratový kód 1, když žádný není)\n"
+    "  check SOUBOR                 kontrola tabulky a indexu (návratový kód 1 při potížích)\n"
+    "  insert SOUBOR POLE=HODNOTA...  přidá řádek; indexy drží krok\n"
+    "  reindex SOUBOR               vytvoří produkční index z tabulky znovu (starý zůstane vedle)\n"
+    "  catalogue SLOŽKA             vytvoří ve SLOŽCE prázdné Testy.DBF/.MDX a TestD.DBF/.MDX\n"
+    "  add-test SLOŽKA TABULKA      zapíše tabulku otázek do katalogu ve SLOŽCE (složka Data,\n"
+    "                               nebo složka aplikace, která ji obsahuje)\n"
+    "--help     vypíše tuto nápovědu.\n"
+    "--version  vypíše verzi.\n"
+    "Podrobnosti: man vedomec-table\n";
 
 struct UsageError {};
 
@@ -49,7 +55,7 @@ QString existingFile(const QString& file)
 {
     const QString path = fs::resolve(file);
     if (path.isEmpty() || !QFileInfo(path).isFile())
-        throw EVedomecError(QStringLiteral("%1: no such file").arg(file));
+        throw EVedomecError(QStringLiteral("%1: soubor neexistuje").arg(file));
     return path;
 }
 
@@ -79,7 +85,7 @@ Snapshot readSnapshot(const QString& path, bool withIndex = false)
     s.dbf = DbfFile::fromFile(std::move(files.dbf));
     if (withIndex && s.dbf->hasProductionIndex()) {
         if (!files.mdx)
-            throw EDatabaseError(QStringLiteral("%1: the production index file is missing").arg(path));
+            throw EDatabaseError(QStringLiteral("%1: chybí soubor produkčního indexu").arg(path));
         s.mdx = MdxFile::fromFile(std::move(files.mdx));
     }
     return s;
@@ -90,7 +96,7 @@ Snapshot readSnapshot(const QString& path, bool withIndex = false)
 void noteRecovery(const Snapshot& s, const QString& path)
 {
     if (s.recovery != Recovery::None)
-        err << path << ": note: " << recoveryText(s.recovery, path) << "\n";
+        err << path << ": poznámka: " << recoveryText(s.recovery, path) << "\n";
 }
 
 void openAll(TTable& t, const QString& path, const QString& tag = QString())
@@ -130,16 +136,16 @@ int cmdDump(const QStringList& a)
     const Snapshot snapshot = readSnapshot(path);
     noteRecovery(snapshot, path);
     const DbfFile* dbf = snapshot.dbf.get();
-    out << "file: " << dbf->path() << "\n";
-    out << "version: 0x" << QString::number(dbf->version(), 16).rightJustified(2, u'0')
-        << "  language driver: 0x" << QString::number(dbf->languageDriver(), 16).rightJustified(2, u'0')
-        << "  production index: " << (dbf->hasProductionIndex() ? "yes" : "no") << "\n";
-    out << "header length: " << dbf->headerLength() << "  record length: " << dbf->recordLength()
-        << "  records: " << dbf->recordCount() << "\n";
-    out << "fields:\n";
+    out << "soubor: " << dbf->path() << "\n";
+    out << "verze: 0x" << QString::number(dbf->version(), 16).rightJustified(2, u'0')
+        << "  jazykový ovladač: 0x" << QString::number(dbf->languageDriver(), 16).rightJustified(2, u'0')
+        << "  produkční index: " << (dbf->hasProductionIndex() ? "ano" : "ne") << "\n";
+    out << "délka hlavičky: " << dbf->headerLength() << "  délka záznamu: " << dbf->recordLength()
+        << "  záznamů: " << dbf->recordCount() << "\n";
+    out << "pole:\n";
     for (const DbfField& f : dbf->fields())
         out << "  " << f.name.leftJustified(10) << "  " << typeText(f) << "\n";
-    out << "records:\n";
+    out << "záznamy:\n";
     for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
         const char* rec = dbf->record(r);
         out << (dbf->isDeleted(r) ? "*" : "#") << r;
@@ -158,7 +164,7 @@ int cmdTags(const QStringList& a)
     const Snapshot snapshot = readSnapshot(path, true);
     noteRecovery(snapshot, path);
     if (!snapshot.mdx) {
-        out << "no production index\n";
+        out << "bez produkčního indexu\n";
         return 0;
     }
     const MdxFile* mdx = snapshot.mdx.get();
@@ -200,7 +206,7 @@ int cmdSeek(const QStringList& a)
     openAll(t, path, a[1]);
     const auto dbf = readSnapshot(path).dbf;
     if (!t.FindKey(a.mid(2))) {
-        out << "not found\n";
+        out << "nenalezeno\n";
         return 1;
     }
     printRow(t, *dbf);
@@ -223,31 +229,31 @@ int cmdCheck(const QStringList& a)
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
     const qint64 size = dbf->file().size();
     if (size < expected)
-        problems << QStringLiteral("the file is %1 bytes, its header promises %2").arg(size).arg(expected);
+        problems << QStringLiteral("soubor má %1 bajtů, jeho hlavička slibuje %2").arg(size).arg(expected);
     if (dbf->recordsInFile() > dbf->recordCount())
-        problems << QStringLiteral("the header counts %1 records, but the file holds %2").arg(dbf->recordCount()).arg(dbf->recordsInFile());
+        problems << QStringLiteral("hlavička počítá %1 záznamů, ale soubor jich obsahuje %2").arg(dbf->recordCount()).arg(dbf->recordsInFile());
     if (!dbf->duplicateFieldName().isEmpty())
-        out << "note: the header names the field " << dbf->duplicateFieldName()
-            << " twice; the program reads the first and does not write to the table\n";
+        out << "poznámka: hlavička jmenuje pole " << dbf->duplicateFieldName()
+            << " dvakrát; program čte první a do tabulky nezapisuje\n";
     if (const uint8_t driver = dbf->languageDriver(); dbf->codePage())
-        out << "note: language driver 0x" << QString::number(driver, 16).rightJustified(2, u'0') << ": text is in code page "
+        out << "poznámka: jazykový ovladač 0x" << QString::number(driver, 16).rightJustified(2, u'0') << ": text je v kódové stránce "
             << dbf->codePage()->number() << "\n";
     else if (const int number = CodePage::numberFor(driver); number != 0 && number != 1250)
-        out << "note: language driver 0x" << QString::number(driver, 16).rightJustified(2, u'0') << " names code page "
-            << number << ", which this program cannot read; text is read as Windows-1250\n";
+        out << "poznámka: jazykový ovladač 0x" << QString::number(driver, 16).rightJustified(2, u'0') << " udává kódovou stránku "
+            << number << ", kterou tento program neumí číst; text se čte jako Windows-1250\n";
     const bool memoFields = std::any_of(dbf->fields().begin(), dbf->fields().end(),
                                         [](const DbfField& f) { return f.type == 'M' || f.type == 'B' || f.type == 'G'; });
     if (memoFields || (dbf->version() & 0x80) != 0) {
         const QFileInfo info(path);
         if (fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".DBT"))).isEmpty())
-            problems << QStringLiteral("the memo file %1.DBT is missing; other programs will not open the table, and its memo texts are lost")
+            problems << QStringLiteral("chybí soubor poznámek %1.DBT; jiné programy tabulku neotevřou a její poznámky jsou ztracené")
                             .arg(info.completeBaseName());
     }
     uint32_t live = 0;
     for (uint32_t r = 1; r <= dbf->recordCount(); ++r) {
         const char flag = dbf->record(r)[0];
         if (flag != ' ' && flag != '*')
-            problems << QStringLiteral("record %1: deletion flag 0x%2").arg(r).arg(uchar(flag), 2, 16, QLatin1Char('0'));
+            problems << QStringLiteral("záznam %1: příznak smazání 0x%2").arg(r).arg(uchar(flag), 2, 16, QLatin1Char('0'));
         if (flag != '*')
             ++live;
     }
@@ -255,7 +261,7 @@ int cmdCheck(const QStringList& a)
     int tags = 0;
     if (dbf->hasProductionIndex()) {
         if (!files.mdx) {
-            problems << QStringLiteral("the header announces a production index, but %1.MDX is missing")
+            problems << QStringLiteral("hlavička ohlašuje produkční index, ale %1.MDX chybí")
                             .arg(QFileInfo(path).completeBaseName());
         } else {
             const auto mdx = MdxFile::fromFile(std::move(files.mdx));
@@ -265,16 +271,16 @@ int cmdCheck(const QStringList& a)
             tags = mdx->tagCount();
             for (int t = 0; t < tags; ++t)
                 if (mdx->tagUniqueBitOnly(t))
-                    out << "note: tag " << mdx->tagName(t)
-                        << ": the key format calls it unique, its unique flag does not; it is read as not unique, as other dBASE programs read it\n";
+                    out << "poznámka: značka " << mdx->tagName(t)
+                        << ": podle formátu klíče je jedinečná, podle příznaku ne; čte se jako nejedinečná, jak ji čtou jiné programy dBASE\n";
             const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
             problems << report.problems;
             for (const QString& note : report.notes)
-                out << "note: " << note << "\n";
+                out << "poznámka: " << note << "\n";
         }
     }
     if (problems.isEmpty()) {
-        out << path << ": ok, " << dbf->recordCount() << " records (" << live << " live), " << tags << " tags\n";
+        out << path << ": v pořádku, záznamů: " << dbf->recordCount() << " (živých: " << live << "), značek: " << tags << "\n";
         return 0;
     }
     for (const QString& p : std::as_const(problems))
@@ -291,7 +297,7 @@ int cmdInsert(const QStringList& a)
     for (const QString& arg : a.mid(1)) {
         const qsizetype eq = arg.indexOf(u'=');
         if (eq <= 0)
-            throw EVedomecError(QStringLiteral("'%1': expected FIELD=VALUE").arg(arg));
+            throw EVedomecError(QStringLiteral("„%1“: čekám POLE=HODNOTA").arg(arg));
         values.append({arg.left(eq), arg.mid(eq + 1)});
     }
     TTable t;
@@ -299,7 +305,7 @@ int cmdInsert(const QStringList& a)
     const QStringList fields = t.FieldNames();
     for (const auto& [name, value] : values)
         if (!fields.contains(name, Qt::CaseInsensitive))
-            throw EVedomecError(QStringLiteral("Field '%1' not found").arg(name));
+            throw EVedomecError(QStringLiteral("Pole „%1“ v tabulce není").arg(name));
     t.Insert();
     try {
         for (const auto& [name, value] : values)
@@ -309,7 +315,7 @@ int cmdInsert(const QStringList& a)
         t.Cancel();
         throw;
     }
-    out << "inserted record " << t.RecNo() << "\n";
+    out << "přidán záznam " << t.RecNo() << "\n";
     return 0;
 }
 
@@ -331,9 +337,9 @@ int cmdReindex(const QStringList& a)
     for (const QString& note : std::as_const(notes))
         out << path << ": " << note << "\n";
     const QString rebuilt = mdxPathOf(path);
-    out << "rebuilt " << rebuilt;
+    out << "znovu vytvořen " << rebuilt;
     if (!old.isEmpty())
-        out << "; the old index is kept as " << QFileInfo(old).fileName();
+        out << "; starý index zůstává jako " << QFileInfo(old).fileName();
     out << "\n";
     return 0;
 }
@@ -343,18 +349,36 @@ int cmdCatalogue(const QStringList& a)
     if (a.size() != 1)
         throw UsageError();
     tools::createCatalogue(a[0]);
-    out << "created Testy.DBF, Testy.MDX, TestD.DBF and TestD.MDX in " << a[0] << "\n";
+    out << "vytvořeny Testy.DBF, Testy.MDX, TestD.DBF a TestD.MDX ve složce " << a[0] << "\n";
     return 0;
+}
+
+// The folder of the catalogue: the one named, or the application folder's
+// Data; a folder that is neither is said so.
+QString catalogueFolder(const QString& folder)
+{
+    const auto holdsCatalogue = [](const QString& f) {
+        const QString t = fs::resolve(fs::join(f, QStringLiteral("Testy.DBF")));
+        return !t.isEmpty() && QFileInfo(t).isFile();
+    };
+    if (holdsCatalogue(folder))
+        return folder;
+    const QString data = fs::resolve(fs::join(folder, QStringLiteral("Data")));
+    if (!data.isEmpty() && QFileInfo(data).isDir() && holdsCatalogue(data))
+        return data;
+    throw EVedomecError(QStringLiteral("Ve složce %1 není katalog testů Testy.DBF ani složka Data s ním; zadejte složku "
+                                       "Data (nebo složku aplikace, která ji obsahuje)")
+                            .arg(folder));
 }
 
 int cmdAddTest(const QStringList& a)
 {
     if (a.size() != 2)
         throw UsageError();
-    const tools::AddedTest added = tools::addTestToCatalogue(a[0], a[1]);
-    out << "added " << added.fileName << " (" << added.type << ", " << added.kind << " / " << added.title << ")";
+    const tools::AddedTest added = tools::addTestToCatalogue(catalogueFolder(a[0]), a[1]);
+    out << "přidán " << added.fileName << " (typ " << added.type << ", " << added.kind << " / " << added.title << ")";
     if (added.newKind)
-        out << "; new kind";
+        out << "; nový druh";
     out << "\n";
     return 0;
 }
@@ -366,12 +390,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
-        err << Usage;
+        err << Usage << Help;
         return 2;
     }
     const QString cmd = args[0];
     if (cmd == QStringLiteral("--help") || cmd == QStringLiteral("-h")) {
-        out << Usage << "See also: man vedomec-table\n";
+        out << Usage << Help;
         return 0;
     }
     if (cmd == QStringLiteral("--version")) {
@@ -379,7 +403,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cmd.startsWith(u'-')) {
-        err << "vedomec-table: unknown option '" << cmd << "'\n" << Usage;
+        err << "vedomec-table: neznámá volba „" << cmd << "“\n" << Usage;
         return 2;
     }
     const QStringList rest = args.mid(1);
@@ -392,7 +416,7 @@ int main(int argc, char** argv)
     };
     const auto it = commands.find(cmd);
     if (it == commands.end()) {
-        err << "vedomec-table: unknown command '" << cmd << "'\n" << Usage;
+        err << "vedomec-table: neznámý příkaz „" << cmd << "“\n" << Usage;
         return 2;
     }
     try {

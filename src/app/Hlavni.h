@@ -4,6 +4,7 @@
 // object of the test a pupil takes.
 #include "catalogue/TestHost.h"
 #include "controls/ElidedLabel.h"
+#include "gradebook/Recorder.h"
 #include "platform/SoundCue.h"
 #include "results/ResultsHost.h"
 #include "results/Scoring.h"
@@ -164,6 +165,8 @@ public:
     // The user's configuration file, where the settings store what he chooses.
     QString UserConfigFile() const { return m_userConfigFile; }
     void SetUserConfigFile(const QString& file) { m_userConfigFile = file; }
+    // The record of the test under way, left for the teacher.
+    gradebook::TRecorder& Recorder() { return m_recorder; }
     // The menu of a right click on the character.
     QMenu* PopupMenu1 = nullptr;
     QAction* P1 = nullptr; // settings
@@ -283,6 +286,7 @@ private:
     // reads the question out (HlavniAccessible.cpp).
     void setUpAccessibility();
     void questionShown();
+    void keyboardOffHiddenControls();
     bool testRunning() const;
     QFrame* panelOf(results::TestType type) const;
     // The answer the capture controls hold, and the stored answer shown in
@@ -294,6 +298,16 @@ private:
     // unanswered (after telling the user and going back to question 1).
     bool EvaluateTest(results::EvalMode mode);
     void unansweredProcedure();
+    // The record of the test taken (HlavniRecord.cpp): begun when the first
+    // question shows, written with the results as the dialog shows them or
+    // as unfinished; a record that cannot be written is told in a balloon
+    // after the results, and stops nothing.
+    void beginRecord();
+    void recordResults(bool timeRanOut);
+    void recordUnfinished();
+    // Where pupils share one account: their name and class, asked before
+    // the first question.
+    void askPupilName();
 
     data::TDataModule1* m_dm = nullptr;
     TSoundCue m_sound;
@@ -307,6 +321,8 @@ private:
     bool m_dragEnded = false; // the character's drag ended just now
     bool m_characterPutAside = false; // the user dragged her away from the window
     QString m_userConfigFile;
+    gradebook::TRecorder m_recorder;
+    OpenedTest m_opened;
 };
 
 extern THlavniDialog* HlavniDialog;

@@ -195,9 +195,14 @@ void THlavniDialog::questionShown()
             const QString answer = text->text().simplified();
             const QString name = answer.isEmpty() ? box->text() : box->text() + QLatin1Char(' ') + answer;
             controls::KeepAccessibleName(box, name);
-            controls::KeepAccessibleDescription(box, heading + QStringLiteral(": ") + question);
             answerNames << name;
         }
+        // The answer with the keyboard is read with all four: choosing one
+        // by the keys would check it, so they are heard here.
+        for (auto [box, text] : answers)
+            controls::KeepAccessibleDescription(box, heading + QStringLiteral(": ") + question
+                                                         + QStringLiteral("\nOdpovědi: ")
+                                                         + answerNames.join(QStringLiteral(", ")));
         break;
     }
     case results::TestType::B:
@@ -216,6 +221,8 @@ void THlavniDialog::questionShown()
     controls::KeepAccessibleName(panel, heading);
     controls::KeepAccessibleDescription(panel, answerNames.isEmpty() ? question
                                                 : question + QLatin1Char('\n') + answerNames.join(QLatin1Char('\n')));
+    // After a move the keyboard stays in the answers: that control is read
+    // again, now under the new question.
     if (panel->isVisible())
         controls::Announce(panel);
 }

@@ -154,12 +154,16 @@ void THlavniDialog::TestOpened(std::unique_ptr<session::TTestSession> test, cons
     if (m_session && m_session->Table() != test->Table())
         m_session->Table()->Close();
     m_session = std::move(test);
+    m_opened = shown;
     questionShown();
 }
 
 void THlavniDialog::TestStarted()
 {
     if (!m_session)
+        return;
+    askPupilName();
+    if (!m_session || isClosing())
         return;
     if (!isActiveWindow() && isVisible()) {
         activateWindow();
@@ -185,6 +189,7 @@ void THlavniDialog::TestStarted()
     Cas->setText(TTimeCounter::formatElapsed(0));
     K1->setText(QStringLiteral("1"));
     Panel4->setVisible(false);
+    beginRecord();
 }
 
 // --- Navigation --------------------------------------------------------------
@@ -310,17 +315,30 @@ void THlavniDialog::EraseAnswers()
     m_session->End();
     m_session.reset();
     panel->hide();
+    keyboardOffHiddenControls();
+}
+
+void THlavniDialog::keyboardOffHiddenControls()
+{
+    // An answer control hidden with its panel would keep the keyboard, and
+    // a reader would go on reading the question gone from the screen.
+    QWidget* f = focusWidget();
+    if (f && f != this && !f->isVisible())
+        setFocus(Qt::OtherFocusReason);
 }
 
 void THlavniDialog::ToolbarButton972Click()
 {
     if (UserMessage(QStringLiteral("Opravdu chcete ukončit tento test?"), mtConfirmation, mbYes | mbNo) != mrYes)
         return;
+    // The answers go first: when erasing them fails the test stays on
+    // screen as it was, running, to be ended again.
+    EraseAnswers();
     EndSessionState();
     Label5->hide();
+    recordUnfinished();
     TimeCounter1->Reset();
     Cas1->setText(QString());
-    EraseAnswers();
 }
 
 void THlavniDialog::EndSessionState()
@@ -339,6 +357,7 @@ void THlavniDialog::EndSessionState()
 
 void THlavniDialog::FormClose()
 {
+    recordUnfinished();
     EraseAnswers();
 }
 
@@ -386,6 +405,7 @@ void THlavniDialog::ToolbarButton975Click()
         return;
     EndSessionState();
     VysledekDialog->show();
+    recordResults(false);
 }
 
 void THlavniDialog::TimeCounter1Timer()
@@ -406,8 +426,10 @@ void THlavniDialog::TimeCounter1Timer()
     Timer1Timer();
     VysledekDialog->Nazev->setText(Label5->text());
     VysledekDialog->L1->setText(Label4->text());
-    if (EvaluateTest(results::EvalMode::TimeExpiry))
+    if (EvaluateTest(results::EvalMode::TimeExpiry)) {
         VysledekDialog->show();
+        recordResults(true);
+    }
 }
 
 // --- What the results dialog asks of the window ----------------------------------
@@ -419,6 +441,7 @@ void THlavniDialog::EndTestAfterResults()
     TestA->hide();
     TestB->hide();
     TestC->hide();
+    keyboardOffHiddenControls();
     Cislo->hide();
     for (TToolbarButton97* b : {T1, T2, T3, T4})
         b->setEnabled(false);

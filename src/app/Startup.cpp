@@ -9,6 +9,7 @@
 #include "data/Data.h"
 #include "platform/ErrorReport.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Sound.h"
 #include "session/WorkFolder.h"
 
@@ -146,8 +147,21 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     // message's nested loop (quitting ends every loop that runs).
     QObject::connect(mainWindow, &THlavniDialog::closed, &app, &QApplication::quit);
     QObject::connect(mainWindow, &QObject::destroyed, &app, &QApplication::quit);
+    // A logout or a shutdown ends the program as closing its window does.
+    TerminationSignals::install(mainWindow, [mainWindow] { mainWindow->close(); });
     QString soundProblem;
     mainWindow->SetSoundOn(start.settings.soundOn(&soundProblem));
+    // What a test taken leaves for the teacher; a value that is no on/off
+    // value keeps the default, and is said like one of Sound.
+    gradebook::TRecordingSettings recording;
+    recording.resultsFolder = start.settings.value(Setting::ResultsFolder).value;
+    QString recordProblem, askProblem;
+    recording.on = start.settings.switchOn(Setting::RecordResults, true, &recordProblem);
+    recording.askPupilName = start.settings.switchOn(Setting::AskPupilName, false, &askProblem);
+    mainWindow->Recorder().setSettings(recording);
+    for (const QString& p : {recordProblem, askProblem})
+        if (!p.isEmpty())
+            soundProblem += (soundProblem.isEmpty() ? QString() : QStringLiteral("\n")) + p;
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     mainWindow->show();
     mainWindow->activateWindow();

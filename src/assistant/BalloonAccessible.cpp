@@ -71,9 +71,12 @@ void TAssistantBalloon::updateAccessibility()
     controls::KeepAccessibleName(m_request, QStringLiteral("Dotaz"));
     controls::KeepAccessibleDescription(m_request, QStringLiteral("Napište klíčové slovo a stiskněte Enter."));
 
-    // Changed while shown: read out again (the zoom-in reads the first time).
-    if (isVisible() && m_zoomStage == 3 && !m_announced.isEmpty() && m_announced != name + u'\n' + description)
+    // Changed while shown: read out again (the zoom-in reads the first time),
+    // also to Orca, which hears a notification shown.
+    if (isVisible() && m_zoomStage == 3 && !m_announced.isEmpty() && m_announced != name + u'\n' + description) {
         announce();
+        controls::Notify(this, name, description);
+    }
 }
 
 void TAssistantBalloon::announce()

@@ -772,6 +772,15 @@ void TAssistantBalloon::keyPressEvent(QKeyEvent* e)
         close();
         return;
     }
+    // Enter presses the button with the keyboard, as in any dialog (a
+    // button of a plain window leaves Enter to its window).
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        auto* b = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        if (b && b->window() == this && b->isVisible() && b->isEnabled()) {
+            b->click();
+            return;
+        }
+    }
     QWidget::keyPressEvent(e);
 }
 

@@ -72,16 +72,20 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
     // working copy of this pupil's own.
     auto test = std::make_unique<session::TTestSession>(table, testType);
     test->Open(file);
+    const QString notice = test->TakeNotice();
     const OpenedTest shown {DBEdit4->Text() + QStringLiteral(" - ") + DBEdit5->Text(),
                             AllowedTimeText(table->FieldAsString(QStringLiteral("CAS1")),
                                             table->FieldAsString(QStringLiteral("CAS2")),
-                                            table->FieldAsString(QStringLiteral("CAS3")))};
+                                            table->FieldAsString(QStringLiteral("CAS3"))),
+                            DBEdit4->Text(), DBEdit5->Text()};
     host->TestOpened(std::move(test), shown);
 
     // Closing runs the close handler at once: the catalogue is closed and the
     // main window enabled, so it can take the focus next.
     close();
     host->TestStarted();
+    if (!notice.isEmpty())
+        message(notice, mtInformation);
 }
 
 } // namespace vedomec

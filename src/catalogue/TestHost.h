@@ -16,6 +16,8 @@ class TTestSession;
 struct OpenedTest {
     QString title;       // DRUH - JMENO
     QString allowedTime; // the allowed-time text, or "neomezeno"
+    QString kind;        // DRUH, for the record of the test taken
+    QString name;        // JMENO
 };
 
 class ITestHost : public virtual controls::IDialogHost {

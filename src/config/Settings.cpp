@@ -23,6 +23,12 @@ const std::array<SettingInfo, SettingCount> Settings = {{
      true, nullptr},
     {Setting::Sound, "Sound", "sound", "on|off", "zvuky programu a pomocníka: on (hrají), nebo off (mlčí)", false,
      isSwitch},
+    {Setting::ResultsFolder, "ResultsFolder", "results-folder", "SLOŽKA",
+     "složka, kam se ukládají výsledky testů; jinak Vysledky ve složce s daty", true, nullptr},
+    {Setting::RecordResults, "RecordResults", "record-results", "on|off",
+     "ukládat výsledek každého testu pro učitele: on (ano), nebo off (ne)", false, isSwitch},
+    {Setting::AskPupilName, "AskPupilName", "ask-pupil-name", "on|off",
+     "před testem se zeptat na jméno a třídu žáka (žáci sdílejí jeden účet): on, nebo off", false, isSwitch},
 }};
 
 // Qt's own options, which QApplication takes from the same command line.
@@ -229,6 +235,20 @@ bool TSettings::soundOn(QString* problem) const
                                   "a tak zvuky hraje.")
                        .arg(v.origin, quoted(v.value));
     return true;
+}
+
+bool TSettings::switchOn(Setting setting, bool byDefault, QString* problem) const
+{
+    const SettingValue& v = value(setting);
+    if (!v.given() || v.value.trimmed().isEmpty())
+        return byDefault;
+    if (const std::optional<bool> on = parseSwitch(v.value))
+        return *on;
+    if (problem)
+        *problem = QStringLiteral("Soubor s nastavením %1 má u %2 hodnotu %3; Vedomec zná jen on a off, "
+                                  "a tak platí %4.")
+                       .arg(v.origin, QLatin1String(settingInfo(setting).key), quoted(v.value), switchText(byDefault));
+    return byDefault;
 }
 
 void TSettings::apply(const TCommandLine& commandLine)

@@ -17,8 +17,11 @@ enum class Setting {
     DataFolder, // the data folder (Data, Testy, Zvuky) to run on
     Character,  // the assistant's character on the desktop: a name or a library file; empty: none
     Sound,      // whether the program plays its sounds: on or off
+    ResultsFolder, // where each test taken is recorded; empty: Vysledky of the data folder
+    RecordResults, // whether each test taken leaves a record: on or off
+    AskPupilName,  // whether the pupil gives his name and class before a test: on or off
 };
-constexpr int SettingCount = 3;
+constexpr int SettingCount = 6;
 
 struct SettingInfo {
     Setting setting;
@@ -81,6 +84,9 @@ public:
     // on/off value leaves them on, and `problem` (when given) then says so
     // (Czech).
     bool soundOn(QString* problem = nullptr) const;
+    // An on/off setting; `byDefault` where it is not given or is no on/off
+    // value, and `problem` then says so (Czech).
+    bool switchOn(Setting setting, bool byDefault, QString* problem = nullptr) const;
 
 private:
     std::array<SettingValue, SettingCount> m_values;

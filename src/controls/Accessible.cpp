@@ -15,6 +15,11 @@
 #include <QPointer>
 #include <QSet>
 #include <QTextDocumentFragment>
+#include <QVersionNumber>
+
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 namespace vedomec::controls {
 
@@ -373,9 +378,14 @@ public:
             m->hide();
         action()->activate(QAction::Trigger);
     }
+    // "mnemonic;path;accelerator", the form readers parse: a bare
+    // shortcut would be taken for the path and not read with the entry.
     QStringList keyBindingsForAction(const QString& name) const override
     {
-        return name == pressAction() ? QStringList {text(QAccessible::Accelerator)} : QStringList {};
+        const QString keys = text(QAccessible::Accelerator);
+        if (name != pressAction() || keys.isEmpty())
+            return {};
+        return {QStringLiteral(";;") + keys};
     }
 };
 
@@ -443,6 +453,30 @@ void makeOurs(QWidget* w)
 
 } // namespace
 
+namespace {
+
+// Qt 6.4's bridge to AT-SPI sends a changed name or description with the
+// object in place of the new text; Orca then logs "bad content sent to
+// speak()" and says nothing.  There such changes are kept from the bridge
+// (what must be heard goes out as a focus or a showing, see Announce); the
+// name and the description are read by whoever asks.
+void passUpdate(QAccessibleEvent* event)
+{
+    if (event->type() == QAccessible::NameChanged || event->type() == QAccessible::DescriptionChanged)
+        return;
+    if (QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration())
+        if (QPlatformAccessibility* a = platform->accessibility())
+            a->notifyAccessibilityUpdate(event);
+}
+
+bool bridgeSendsChangesAsObjects()
+{
+    const QVersionNumber qt = QVersionNumber::fromString(QLatin1String(qVersion()));
+    return qt.majorVersion() == 6 && qt.minorVersion() == 4;
+}
+
+} // namespace
+
 void InstallAccessibility()
 {
     static bool installed = false;
@@ -452,12 +486,24 @@ void InstallAccessibility()
         return;
     installed = true;
     QAccessible::installFactory(&kitFactory);
+    if (bridgeSendsChangesAsObjects()) {
+        // One who listens already (an in-process probe) keeps listening.
+        if (QAccessible::UpdateHandler listening = QAccessible::installUpdateHandler(&passUpdate))
+            QAccessible::installUpdateHandler(listening);
+    }
 }
 
 void SetAccessibleRole(QWidget* widget, QAccessible::Role role)
 {
     InstallAccessibility();
+    // A reader learns an object's role once: another role is another object.
+    QAccessibleInterface* iface = QAccessible::isActive() ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    const bool renew = iface && dynamic_cast<TWidgetAccessible*>(iface) && iface->role() != role;
     widget->setProperty(kRoleProperty, int(role));
+    if (renew) {
+        RenewAccessible(widget);
+        return;
+    }
     const QByteArray base = qtBaseClass(widget->metaObject());
     if (base == "QWidget" || base == "QFrame" || qobject_cast<QLabel*>(widget))
         makeOurs(widget);
@@ -588,10 +634,69 @@ void SetAccessibleName(QAction* action, const QString& name)
     action->setProperty(kActionNameProperty, name);
 }
 
+void RenewAccessible(QWidget* widget)
+{
+    if (QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
+    QAccessible::queryAccessibleInterface(widget);
+}
+
+bool AnnounceFocus(QWidget* context)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !context || !context->isVisible() || !focus->isVisible()
+        || (focus != context && !context->isAncestorOf(focus)))
+        return false;
+    // Windows stay: a reader follows the window it knows as active.
+    for (QWidget* w = focus; w && !w->isWindow(); w = w->parentWidget()) {
+        RenewAccessible(w);
+        if (w == context)
+            break;
+    }
+    QAccessibleEvent event(focus, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
+    return true;
+}
+
+void Notify(QWidget* within, const QString& name, const QString& text)
+{
+    InstallAccessibility();
+    const QString objectName = QStringLiteral("AccessibleNotice");
+    QWidget* notice = within->findChild<QWidget*>(objectName, Qt::FindDirectChildrenOnly);
+    if (!notice) {
+        // Nothing to see: no size, under everything.
+        notice = new QWidget(within);
+        notice->setObjectName(objectName);
+        notice->setFocusPolicy(Qt::NoFocus);
+        notice->setGeometry(0, 0, 0, 0);
+        SetAccessibleRole(notice, QAccessible::Notification);
+    }
+    notice->hide();
+    notice->setAccessibleName(name);
+    notice->setAccessibleDescription(text);
+    notice->lower();
+    RenewAccessible(notice);
+    notice->show();
+}
+
 void Announce(QObject* source)
 {
+    // Kept for whoever listens to alerts; Qt 6.4's bridge to AT-SPI passes
+    // none on, so what must be heard also goes out as an event Orca reads.
     QAccessibleEvent event(source, QAccessible::Alert);
     QAccessible::updateAccessibility(&event);
+    auto* widget = qobject_cast<QWidget*>(source);
+    if (!widget || !widget->isVisible())
+        return;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+    if (iface && iface->role() == QAccessible::Notification) {
+        // A notification is read as it is shown.
+        RenewAccessible(widget);
+        QAccessibleEvent shown(widget, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+        return;
+    }
+    AnnounceFocus(widget);
 }
 
 } // namespace vedomec::controls

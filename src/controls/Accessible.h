@@ -66,7 +66,26 @@ void SetAccessibleName(QAction* action, const QString& name);
 
 // Tells assistive technology to read `source` now: its name and its
 // description.  For whatever appears without taking the keyboard, or
-// changes under it.
+// changes under it.  Orca (43, over Qt 6.4) hears no alert event, and a
+// changed name or description reaches it as an object it cannot read: a
+// notification is therefore shown to it anew, and where the keyboard is
+// inside `source`, the control with the keyboard is told as newly focused,
+// read with `source` around it.
 void Announce(QObject* source);
+
+// Has readers hear `name` and `text` now as a notification shown inside
+// `within` (an invisible child), for a change they would not hear
+// otherwise: the next tip, the answer of a search.
+void Notify(QWidget* within, const QString& name, const QString& text);
+
+// The control with the keyboard, inside `context` (or `context` itself),
+// told to readers as newly focused, read with what lies between it and
+// `context`; false when the keyboard is elsewhere.
+bool AnnounceFocus(QWidget* context);
+
+// Gives `widget` a new accessible interface: readers keep what they learnt
+// of an object (its role, whether it shows) as long as it lives, so an
+// object that changed must reach them as a new one.
+void RenewAccessible(QWidget* widget);
 
 } // namespace vedomec::controls

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -218,29 +217,38 @@ TableJournal::~TableJournal()
 
 void TableJournal::prepare()
 {
-    if (m_map || m_fd < 0)
+    if (m_map || m_fd < 0 || m_network)
         return;
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
-        return;
-    if (st.st_size < kMappedBytes) {
-        if (!m_writable || ::ftruncate(m_fd, off_t(kMappedBytes)) != 0)
-            return; // read under the lock instead
+    // A mapped page the file system cannot back ends the program with a bus
+    // error at the first touch (a full disk, a tmpfs at its size), so the
+    // page is mapped only where it is known to be backed: reserved here, or
+    // for a journal this program may not write, found with no hole.  Nothing
+    // is ever written through the mapping; where the page cannot be had the
+    // count is read under the lock instead.
+    bool backed = false;
+    if (m_writable) {
+        int r = 0;
+        while ((r = ::fallocate(m_fd, 0, 0, off_t(kMappedBytes))) != 0 && errno == EINTR) {
+        }
+        backed = r == 0;
+    } else {
+        struct stat st {};
+        backed = ::fstat(m_fd, &st) == 0 && st.st_size >= kMappedBytes && ::lseek(m_fd, 0, SEEK_HOLE) >= kMappedBytes;
     }
-    if (m_network)
+    if (!backed)
         return;
-    void* map = ::mmap(nullptr, size_t(kMappedBytes), m_writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, m_fd, 0);
+    void* map = ::mmap(nullptr, size_t(kMappedBytes), PROT_READ, MAP_SHARED, m_fd, 0);
     if (map == MAP_FAILED)
         return;
     m_map = map;
-    m_counterWord = reinterpret_cast<quint64*>(static_cast<char*>(map) + kCounterAt);
-    m_stateWord = reinterpret_cast<quint32*>(static_cast<char*>(map) + kStateAt);
+    m_counterWord = reinterpret_cast<const quint64*>(static_cast<const char*>(map) + kCounterAt);
+    m_stateWord = reinterpret_cast<const quint32*>(static_cast<const char*>(map) + kStateAt);
 }
 
 quint64 TableJournal::counter() const
 {
     if (m_map)
-        return std::atomic_ref<quint64>(*m_counterWord).load(std::memory_order_acquire);
+        return __atomic_load_n(m_counterWord, __ATOMIC_ACQUIRE);
     const QByteArray b = readAt(kCounterAt, 8);
     return b.size() == 8 ? get64(b.constData()) : 0;
 }
@@ -248,12 +256,12 @@ quint64 TableJournal::counter() const
 bool TableJournal::pending() const
 {
     if (m_map)
-        return std::atomic_ref<quint32>(*m_stateWord).load(std::memory_order_acquire) != 0;
+        return __atomic_load_n(m_stateWord, __ATOMIC_ACQUIRE) != 0;
     const QByteArray b = readAt(kStateAt, 4);
     return b.size() == 4 && get32(b.constData()) != 0;
 }
 
-void TableJournal::writeHeaderWord(int offset, quint64 value)
+bool TableJournal::writeHeaderWord(int offset, quint64 value, int* error)
 {
     char buf[8];
     put64(buf, value);
@@ -263,43 +271,32 @@ void TableJournal::writeHeaderWord(int offset, quint64 value)
         const ssize_t w = ::pwrite(m_fd, buf + done, size_t(size - done), off_t(offset + done));
         if (w < 0 && errno == EINTR)
             continue;
-        if (w <= 0)
-            return;
+        if (w <= 0) {
+            *error = w < 0 ? errno : ENOSPC;
+            return false;
+        }
         done += w;
     }
+    return true;
 }
 
 void TableJournal::bump()
 {
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint64>(*m_counterWord).fetch_add(1, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kCounterAt, counter() + 1);
+    int error = 0;
+    if (m_writable && !writeHeaderWord(kCounterAt, counter() + 1, &error))
+        throw EDatabaseError(QStringLiteral("Cannot write the journal %1: %2").arg(m_path, systemText(error)));
 }
 
-void TableJournal::markIdle()
+bool TableJournal::markIdle(int* error)
 {
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint32>(*m_stateWord).store(0, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kStateAt, 0);
+    return !m_writable || writeHeaderWord(kStateAt, 0, error);
 }
 
 void TableJournal::markAbandoned()
 {
-    if (!m_writable)
-        return;
-    if (m_map) {
-        std::atomic_ref<quint32>(*m_stateWord).store(kAbandoned, std::memory_order_release);
-        return;
-    }
-    writeHeaderWord(kStateAt, kAbandoned);
+    int ignored = 0;
+    if (m_writable)
+        writeHeaderWord(kStateAt, kAbandoned, &ignored);
 }
 
 void TableJournal::closeAndRemoveIfUnused()
@@ -481,6 +478,16 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
         const auto [from, to] = *only->changedRanges().begin();
         const qint64 page = memoryPage();
         if (to <= only->sizeBefore() && only->size() == only->sizeBefore() && from / page == (to - 1) / page) {
+            // The others are told first: a count that cannot be written
+            // stops the change before anything of it reached the file.
+            if (journal) {
+                try {
+                    journal->bump();
+                } catch (...) {
+                    abandonChange(dbf, mdx);
+                    throw;
+                }
+            }
             int error = 0;
             if (!writeRange(only, from, to, &error)) {
                 // Whatever part of the range reached the file goes back.
@@ -494,8 +501,6 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
                 dbf->endChange();
             if (mdx)
                 mdx->endChange();
-            if (journal)
-                journal->bump();
             return;
         }
     }
@@ -512,7 +517,8 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
         // No file was touched; a record that did reach the journal describes
         // a change whose new bytes are nowhere, so it would be undone, to the
         // same bytes.
-        journal->markIdle();
+        int ignored = 0;
+        journal->markIdle(&ignored);
         abandonChange(dbf, mdx);
         throw;
     }
@@ -535,8 +541,12 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
         if (failed)
             break;
     }
+    // A change whose journal still calls it unfinished is not done: a
+    // later change of the same bytes made without the journal would be
+    // undone with it.
+    if (!failed && !journal->markIdle(&error))
+        failed = dbf ? dbf : mdx;
     if (!failed) {
-        journal->markIdle();
         if (dbf)
             dbf->endChange();
         if (mdx)
@@ -559,8 +569,8 @@ void commitChange(TableJournal* journal, TableFile* dbf, TableFile* mdx, const C
         if (options.sync)
             restored = fs::syncData(f->fd(), &ignored) && restored;
     }
-    if (restored)
-        journal->markIdle();
+    int ignored = 0;
+    restored = restored && journal->markIdle(&ignored);
     const QString message = failed->writeError(error);
     abandonChange(dbf, mdx);
     throw EDatabaseError(restored ? message
@@ -660,8 +670,15 @@ Recovery recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bo
     const bool present[2] = {dbf != nullptr, mdx != nullptr};
     const std::optional<Record> record =
         parseRecord(journal.path(), header, [&](qint64 at, qint64 size) { return journal.readAt(at, size); }, present);
+    // A journal that goes on calling the change unfinished would have it
+    // undone again later, over whatever was written since.
+    const auto markIdle = [&] {
+        int error = 0;
+        if (!journal.markIdle(&error))
+            throw EDatabaseError(QStringLiteral("Cannot write the journal %1: %2").arg(journal.path(), systemText(error)));
+    };
     if (!record) {
-        journal.markIdle();
+        markIdle();
         return Recovery::NotBegun;
     }
     const auto sizeOf = [&](int i) -> qint64 {
@@ -674,7 +691,7 @@ Recovery recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bo
         return readFully(files[i]->fd(), out->data(), size, offset, &got) && got == size;
     };
     if (!record->abandoned && changeComplete(*record, sizeOf, read)) {
-        journal.markIdle();
+        markIdle();
         return Recovery::Kept;
     }
 
@@ -694,7 +711,7 @@ Recovery recoverChange(TableJournal& journal, TableFile* dbf, TableFile* mdx, bo
             || (sync && !fs::syncData(files[i]->fd(), &error)))
             throw EDatabaseError(files[i]->writeError(error));
     }
-    journal.markIdle();
+    markIdle();
     return Recovery::Undone;
 }
 

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace vedomec {
 class IClock;
 class ISleeper;
@@ -42,11 +44,31 @@ public:
     using EDatabaseError::EDatabaseError;
 };
 
+// The folder of a held table keeps no locks, so nothing could keep two
+// programs from writing it at once: it is taken as held by another.
+class ELocksNotKept : public ETableInUse {
+public:
+    using ETableInUse::ETableInUse;
+};
+
+// What a lock call answered: the lock is ours, another descriptor holds a
+// conflicting one, the file system keeps no locks at all (ENOLCK,
+// EOPNOTSUPP), or the call failed otherwise.
+enum class LockAnswer { Granted, Busy, NotKept, Failed };
+LockAnswer tryLockAnswer(int fd, qint64 byte, LockMode mode, int* error);
+
 // Takes one lock byte without waiting.  False when another descriptor holds
 // a conflicting lock (*error is then EAGAIN) or the call fails.  A file
-// system that keeps no locks at all counts as granting every lock.
+// system that keeps no locks at all counts as granting every lock: what
+// must not go on without one asks tryLockAnswer.
 bool tryLock(int fd, qint64 byte, LockMode mode, int* error);
 void unlock(int fd, qint64 byte);
+
+// Tests stand in a file system that keeps no locks: the hook is asked before
+// every lock call with the descriptor, and answers 0 to let the call go
+// ahead or the errno value the call fails with instead.  Empty removes it.
+using LockHook = std::function<int(int fd)>;
+void setLockHook(LockHook hook);
 
 // Takes the lock, waiting for it at most the configured time; then throws
 // ETableLocked naming `path`.  Other failures throw EDatabaseError.

@@ -152,6 +152,16 @@ QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagS
     QFile::remove(fresh); // an earlier attempt's, under the same lock
     MdxFile::create(fresh, info.completeBaseName(), specs, dbf->mdxFields(), records);
 
+    // The readers are told before anything is replaced, so a journal that
+    // cannot be written stops the rebuild with the old index in place.
+    if (journal) {
+        try {
+            journal->bump();
+        } catch (...) {
+            QFile::remove(fresh);
+            throw;
+        }
+    }
     QString old;
     if (hadIndex) {
         for (int n = 1; old.isEmpty(); ++n) {
@@ -170,8 +180,14 @@ QString rebuildProductionIndex(const QString& dbfPath, const std::vector<MdxTagS
         QFile::remove(fresh);
         throw EDatabaseError(QStringLiteral("Index file %1 cannot be put in place").arg(mdxPath));
     }
-    if (journal)
-        journal->bump();
+    if (journal) {
+        try {
+            journal->bump(); // once more, for a reader that looked in between
+        } catch (const EDatabaseError&) {
+            // Its page took the first count: a reader in between is the only
+            // one that could miss this one, and it finds the index replaced.
+        }
+    }
     return old;
 }
 

@@ -70,8 +70,6 @@ const QList<FieldDef>& TTable::FieldDefs() const { return d->defs; }
 
 void TTable::SetHeld(bool held)
 {
-    if (Active())
-        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
     d->held = held;
 }
 bool TTable::Held() const { return d->held; }
@@ -105,9 +103,15 @@ void TTable::Open()
         // else is looked at.
         if (d->held && dbfFile->writable()) {
             int error = 0;
-            if (!tryLock(fd, kHoldLockByte, LockMode::Exclusive, &error)) {
-                if (error == EAGAIN)
-                    throw ETableInUse(QStringLiteral("Table '%1' is open in another program").arg(path));
+            switch (tryLockAnswer(fd, kHoldLockByte, LockMode::Exclusive, &error)) {
+            case LockAnswer::Granted:
+                break;
+            case LockAnswer::Busy:
+                throw ETableInUse(QStringLiteral("Table '%1' is open in another program").arg(path));
+            case LockAnswer::NotKept:
+                // Whether another program holds it cannot be told.
+                throw ELocksNotKept(QStringLiteral("The folder of table '%1' keeps no locks").arg(path));
+            case LockAnswer::Failed:
                 throw EDatabaseError(QStringLiteral("Cannot lock table '%1': %2")
                                          .arg(path, QString::fromLocal8Bit(std::strerror(error))));
             }

@@ -54,7 +54,7 @@ public:
     // program's change out until Close; others may still read it between two
     // changes (readTableImage).  The question table of the running test is
     // held: only one copy answers in it, the others take the test on a copy
-    // of their own.  Only while closed.
+    // of their own.  Takes effect at the next Open.
     void SetHeld(bool held);
     bool Held() const;
     // Flush every change to the disk before Post returns, so that a power

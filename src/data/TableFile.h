@@ -20,10 +20,13 @@
 // puts a write within one page into the file whole or not at all.
 //
 // The journal's first page also carries a count of changes.  It is mapped
-// into memory, so a copy of the program sees another's change by reading one
-// word, without a system call, and reloads its image of the files.  On a
-// network file system the mapping is not shared between machines; there the
-// page is read under the lock instead.
+// into memory for reading, so a copy of the program sees another's change by
+// reading one word, without a system call, and reloads its image of the
+// files.  It is written with ordinary writes, whose failure is an error like
+// any other, and mapped only once its page is reserved on the disk.  On a
+// network file system the mapping is not shared between machines, and where
+// the page cannot be reserved it could not be read safely; there the page is
+// read under the lock instead.
 #include <QByteArray>
 #include <QDate>
 #include <QString>
@@ -147,8 +150,9 @@ public:
     QString path() const { return m_path; }
     bool writable() const { return m_writable; }
 
-    // With the table's change lock held exclusively: gives the file its
-    // header page, and maps it when the folder is local.
+    // With the table's change lock held exclusively: reserves the file's
+    // header page and maps it, when the folder is local and the disk has
+    // room for it.
     void prepare();
     // The change count and the unfinished mark as the file holds them now.
     quint64 counter() const;
@@ -157,11 +161,12 @@ public:
     // journal): the word other programs' changes move.
     const quint64* counterWord() const { return m_map ? m_counterWord : nullptr; }
 
-    // Announces a change made without the journal.
+    // Announces a change made without the journal; throws EDatabaseError
+    // when the journal cannot be written.
     void bump();
-    // Marks the recorded change as done (or undone).  Cannot fail in a way
-    // that matters: the checksums tell a finished change from another.
-    void markIdle();
+    // Marks the recorded change as done (or undone); false with the errno
+    // value in *error when the journal cannot be written.
+    bool markIdle(int* error);
     // Marks the recorded change as one to undo even where all of it reached
     // the files: its caller was told it failed.
     void markAbandoned();
@@ -177,15 +182,15 @@ public:
 
 private:
     TableJournal() = default;
-    void writeHeaderWord(int offset, quint64 value);
+    bool writeHeaderWord(int offset, quint64 value, int* error);
 
     QString m_path;
     int m_fd = -1;
     bool m_writable = false;
     bool m_network = false;
     void* m_map = nullptr;
-    quint64* m_counterWord = nullptr;
-    quint32* m_stateWord = nullptr;
+    const quint64* m_counterWord = nullptr;
+    const quint32* m_stateWord = nullptr;
 };
 
 // A 64-bit checksum of a byte range; good at telling two versions of a

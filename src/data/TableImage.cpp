@@ -72,25 +72,43 @@ TableImage readTableImage(const QString& path)
 {
     const Descriptor dbf(path);
     LockGuard lock(dbf.fd(), kChangeLockByte, LockMode::Shared, path);
-    if (TableJournal::unfinishedChangeRecorded(path))
-        throw EUnfinishedChange(
-            QStringLiteral("Table '%1' holds a change that was not finished; open it to put it right").arg(path));
 
     TableImage image;
     const QFileInfo info(path);
     image.dbfName = info.fileName();
     image.dbf = readWhole(dbf.fd(), path, kMaxDbf);
+    const QString mdxPath = fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
+    if (!mdxPath.isEmpty() && QFileInfo(mdxPath).isFile()) {
+        const Descriptor mdx(mdxPath);
+        image.mdxName = QFileInfo(mdxPath).fileName();
+        image.mdx = readWhole(mdx.fd(), mdxPath, kMaxMdx);
+    }
+    // With the lock held nobody is in the middle of a change: a change the
+    // journal records stopped half way, and the program that made it may go
+    // on running without having taken it back.  The image is the table as it
+    // was before that change (or after it, where all of it reached the
+    // files), as the next program to open the table will make it.
+    if (TableJournal::unfinishedChangeRecorded(path)) {
+        const auto dbfImage = TableFile::fromBytes(image.dbf, path, TableFile::Kind::Table);
+        const auto mdxImage = image.mdxName.isEmpty()
+            ? nullptr
+            : TableFile::fromBytes(image.mdx, mdxPath, TableFile::Kind::Index);
+        if (recoverChangeInImages(path, dbfImage.get(), mdxImage.get()) == Recovery::Undone) {
+            image.dbf = dbfImage->bytes();
+            if (mdxImage)
+                image.mdx = mdxImage->bytes();
+        }
+    }
     // Parsed as the store parses it at Open: a damaged file is refused here
     // just as there.
-    if (!DbfFile::fromBytes(image.dbf, path)->hasProductionIndex())
+    if (!DbfFile::fromBytes(image.dbf, path)->hasProductionIndex()) {
+        image.mdxName.clear();
+        image.mdx.clear();
         return image;
-    const QString mdxPath = fs::resolve(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX")));
-    if (mdxPath.isEmpty() || !QFileInfo(mdxPath).isFile())
+    }
+    if (image.mdxName.isEmpty())
         throw EIndexDamaged(QStringLiteral("Index file '%1' not found")
                                 .arg(fs::join(info.path(), info.completeBaseName() + QStringLiteral(".MDX"))));
-    const Descriptor mdx(mdxPath);
-    image.mdxName = QFileInfo(mdxPath).fileName();
-    image.mdx = readWhole(mdx.fd(), mdxPath, kMaxMdx);
     return image;
 }
 

@@ -15,20 +15,14 @@ struct TableImage {
     QByteArray mdx;
 };
 
-// The journal beside the table records a change a program stopped half way
-// through; opening the table for writing puts it right.
-class EUnfinishedChange : public EDatabaseError {
-public:
-    using EDatabaseError::EDatabaseError;
-};
-
 // Reads the .DBF at `path` and, when its header announces one, its
 // production index, under the table's shared change lock: a change is never
 // seen half done, and a program that holds the table as its running test
 // goes on answering meanwhile (it waits for the read no longer than the read
-// takes).  Throws ETableLocked when a change outlasts the store's wait,
-// EUnfinishedChange, and EDatabaseError for a file that is missing, cannot be
-// read or is no table.
+// takes).  A change that stopped half way is kept or undone in the image as
+// the next opening would on the files.  Throws ETableLocked when a change
+// outlasts the store's wait, and EDatabaseError for a file that is missing,
+// cannot be read or is no table, or a journal that is damaged.
 TableImage readTableImage(const QString& path);
 
 } // namespace vedomec::data

@@ -52,6 +52,10 @@ struct TTable::Impl {
     // for a table without a journal the files' sizes and times.
     const quint64* counterWord = nullptr;
     quint64 seenCounter = 0;
+    // A change of this cursor failed half way and the failure could not take
+    // it back: the journal records it, and every other program finds the
+    // table with a change that nobody is finishing, until it is taken back.
+    bool owedRollback = false;
     QByteArray seenSignature;
     QString indexDamage;
     // Accessible fields: the declared ones (or, with none declared, all of
@@ -453,9 +457,37 @@ struct TTable::Impl {
             return;
         if (broken)
             throw EDatabaseError(QStringLiteral("Table '%1' cannot be used any more; open it again").arg(filePath));
+        if (owedRollback)
+            settleFailedChange(true);
         if (holding || state == State::Inactive || (!counterWord && !positioning))
             return;
         refreshFromFiles();
+    }
+
+    // Takes back this cursor's change that failed half way, as soon as the
+    // files let it (the journal it holds says how); with `lock` it takes the
+    // change lock, else the caller holds it exclusively.  Never throws: what
+    // cannot be done now is tried again at the next operation.
+    void settleFailedChange(bool lock) noexcept
+    {
+        if (!owedRollback || !journal)
+            return;
+        try {
+            std::optional<HeldChangeLock> heldLock;
+            LockGuard plainLock;
+            if (lock && holding)
+                heldLock.emplace(lockFd(), filePath);
+            else if (lock)
+                plainLock.take(lockFd(), kChangeLockByte, LockMode::Exclusive, filePath);
+            Recovery r = Recovery::None;
+            if (journal->pending())
+                r = recoverChange(*journal, &dbf->file(), mdx ? &mdx->file() : nullptr, syncWrites || network);
+            owedRollback = false;
+            if (r == Recovery::Kept)
+                reload(true); // the journal could not be told the change failed: it stays, and is shown
+            noteSeen();
+        } catch (...) {
+        }
     }
     void refreshFromFiles()
     {
@@ -539,6 +571,12 @@ struct TTable::Impl {
                 // The image no longer parses: the cursor refuses every
                 // operation until the table is opened again.
             }
+            // The journal was idle when the change began: one that records
+            // a change now records this one, which is taken back at once,
+            // with the lock still held, so that the others see the table as
+            // it was.
+            m_d.owedRollback = m_d.journal && m_d.journal->pending();
+            m_d.settleFailedChange(false);
         }
         Change(const Change&) = delete;
         Change& operator=(const Change&) = delete;
@@ -571,6 +609,7 @@ struct TTable::Impl {
 
     void reset()
     {
+        settleFailedChange(true);
         if (journal)
             journal->closeAndRemoveIfUnused();
         journal.reset();
@@ -582,6 +621,7 @@ struct TTable::Impl {
         holding = false;
         network = false;
         broken = false;
+        owedRollback = false;
         editBase.clear();
         mdx.reset();
         dbf.reset(); // closing the descriptor lets go of its locks

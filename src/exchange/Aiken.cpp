@@ -122,7 +122,9 @@ ExportResult writeAiken(const TestSource& test)
                                              "a Aiken by ho četl jinak"), true);
             continue;
         }
-        const int right = q.correct.isEmpty() ? -1 : q.correct.at(0).toUpper().unicode() - u'A';
+        if (!notes.choicesHeld(number, q))
+            continue;
+        const int right = q.correct.at(0).toUpper().unicode() - u'A';
         QString body;
         int written = 0;
         QChar rightLetter;
@@ -135,17 +137,6 @@ ExportResult writeAiken(const TestSource& test)
             body += QString(letter) + QStringLiteral(") ") + oneLine(q.answers[i]) + u'\n';
             ++written;
         }
-        if (rightLetter.isNull()) {
-            notes.add(number, QStringLiteral("otázka vynechána: správná odpověď %1) je prázdná").arg(q.correct.toLower()), true);
-            continue;
-        }
-        if (written < 2) {
-            notes.add(number, QStringLiteral("otázka vynechána: má méně než dvě odpovědi, platforma takovou nepřijme"), true);
-            continue;
-        }
-        for (int i = 0; i < 4; ++i)
-            if (q.answers[i].isEmpty())
-                notes.add(number, QStringLiteral("prázdná odpověď %1) vynechána").arg(QChar(char16_t(u'a' + i))));
         out += text + u'\n' + body + QStringLiteral("ANSWER: ") + rightLetter + QStringLiteral("\n\n");
     }
     return {out.toUtf8(), notes.list};

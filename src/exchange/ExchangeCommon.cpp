@@ -212,6 +212,12 @@ HtmlText htmlToText(const QString& html)
     return out;
 }
 
+void addOnce(QStringList& list, const QString& item)
+{
+    if (!list.contains(item))
+        list.append(item);
+}
+
 QString oneLine(const QString& text)
 {
     QString s = text;
@@ -423,6 +429,26 @@ void WriterNotes::testWide(const TestSource& test, const QString& format, bool k
         lost << QStringLiteral("časový limit");
     if (!lost.isEmpty())
         add(0, QStringLiteral("%1 nenese tyto údaje testu: %2 (při čtení je zadej znovu)").arg(format, lost.join(QStringLiteral(", "))));
+}
+
+bool WriterNotes::choicesHeld(int number, const SourceQuestion& q)
+{
+    const int right = q.correct.isEmpty() ? -1 : q.correct.at(0).toUpper().unicode() - u'A';
+    if (right < 0 || right > 3 || q.answers[right].isEmpty()) {
+        add(number, QStringLiteral("otázka vynechána: správná odpověď %1) je prázdná").arg(q.correct.toLower()), true);
+        return false;
+    }
+    int given = 0;
+    for (const QString& a : q.answers)
+        given += a.isEmpty() ? 0 : 1;
+    if (given < 2) {
+        add(number, QStringLiteral("otázka vynechána: má méně než dvě odpovědi, platforma takovou nepřijme"), true);
+        return false;
+    }
+    for (int i = 0; i < 4; ++i)
+        if (q.answers[i].isEmpty())
+            add(number, QStringLiteral("prázdná odpověď %1) vynechána").arg(QChar(char16_t(u'a' + i))));
+    return true;
 }
 
 } // namespace vedomec::exchange::detail

@@ -24,6 +24,9 @@ struct HtmlText {
 };
 HtmlText htmlToText(const QString& html);
 
+// Adds `item` to `list` unless it is there.
+void addOnce(QStringList& list, const QString& item);
+
 // Line breaks and tabs made blanks, blanks at the ends dropped.
 QString oneLine(const QString& text);
 
@@ -81,6 +84,10 @@ struct WriterNotes {
     void add(int question, const QString& text, bool omitted = false) { list.append({question, text, omitted}); }
     // Test-wide values the format does not hold, named when not empty.
     void testWide(const TestSource& test, const QString& format, bool kindAndTitleKept);
+    // Whether the choices of question `number` (type A) can go out: its
+    // right answer is not empty and it has two at least; empty ones are
+    // told as left out.  A question that cannot go is told too.
+    bool choicesHeld(int number, const SourceQuestion& q);
 };
 
 } // namespace vedomec::exchange::detail

@@ -64,12 +64,6 @@ QString unprotect(QString s)
     return s;
 }
 
-void addOnce(QStringList& list, const QString& item)
-{
-    if (!list.contains(item))
-        list.append(item);
-}
-
 enum class TextFormat { Moodle, Html, Plain, Markdown };
 
 // "[html]text": the format a text is written in; the platform's default
@@ -113,9 +107,10 @@ Value valueOf(QString protectedText, TextFormat fallback, QStringList& dropped, 
         addOnce(dropped, QStringLiteral("zalomení řádku (\\n), nahrazeno mezerou"));
     QString text = unprotect(protectedText).trimmed();
     Value v;
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        v.picture = true;
     if (f == TextFormat::Moodle || f == TextFormat::Html) {
+        // The platform's reference to a file of its own: a picture as a rule.
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            v.picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
@@ -399,7 +394,8 @@ QString giftEscaped(const QString& s)
 // HTML would also make runs of blanks and a no-break space one blank.
 bool needsPlain(const QString& s)
 {
-    if (s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  ")))
+    if (s.startsWith(u'[') || s.contains(u'<') || s.contains(u'&') || s.contains(QLatin1String("  "))
+        || s.contains(QLatin1String("@@PLUGINFILE@@")))
         return true;
     for (const QChar c : s)
         if (c.isSpace() && c != u' ')
@@ -439,31 +435,15 @@ ExportResult writeGift(const TestSource& test)
         bool plain = needsPlain(q.text);
         QString body;
         if (test.type == u'A') {
-            const int right = q.correct.isEmpty() ? -1 : q.correct.at(0).toUpper().unicode() - u'A';
-            int written = 0;
-            bool rightWritten = false;
+            if (!notes.choicesHeld(number, q))
+                continue;
+            const int right = q.correct.at(0).toUpper().unicode() - u'A';
             for (int i = 0; i < 4; ++i) {
-                if (q.answers[i].isEmpty()) {
-                    if (i == right)
-                        break;
+                if (q.answers[i].isEmpty())
                     continue;
-                }
                 plain = plain || needsPlain(q.answers[i]);
                 body += QStringLiteral("\t") + (i == right ? u'=' : u'~') + answerText(q.answers[i]) + u'\n';
-                rightWritten = rightWritten || i == right;
-                ++written;
             }
-            if (!rightWritten) {
-                notes.add(number, QStringLiteral("otázka vynechána: správná odpověď %1) je prázdná").arg(q.correct.toLower()), true);
-                continue;
-            }
-            if (written < 2) {
-                notes.add(number, QStringLiteral("otázka vynechána: má méně než dvě odpovědi, platforma takovou nepřijme"), true);
-                continue;
-            }
-            for (int i = 0; i < 4; ++i)
-                if (q.answers[i].isEmpty())
-                    notes.add(number, QStringLiteral("prázdná odpověď %1) vynechána").arg(QChar(char16_t(u'a' + i))));
             body = QStringLiteral("{\n") + body + QStringLiteral("}\n");
         } else if (test.type == u'B') {
             body = q.correct.compare(QLatin1String("ANO"), Qt::CaseInsensitive) == 0 ? QStringLiteral("{TRUE}\n") : QStringLiteral("{FALSE}\n");

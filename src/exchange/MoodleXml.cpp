@@ -45,19 +45,13 @@ bool isTrue(const QString& v)
     return s == QLatin1String("true") || s == QLatin1String("1");
 }
 
-void addOnce(QStringList& list, const QString& item)
-{
-    if (!list.contains(item))
-        list.append(item);
-}
-
 // The plain text of a text element in the format its element names.
 QString valueOf(const QString& text, const QString& format, QStringList& dropped, bool& picture)
 {
-    if (text.contains(QLatin1String("@@PLUGINFILE@@")))
-        picture = true;
     const QString f = format.isEmpty() ? QStringLiteral("moodle_auto_format") : format;
     if (f == QLatin1String("html") || f == QLatin1String("moodle_auto_format")) {
+        if (text.contains(QLatin1String("@@PLUGINFILE@@")))
+            picture = true;
         const HtmlText h = htmlToText(text);
         for (const QString& tag : h.dropped)
             addOnce(dropped, QStringLiteral("formátování HTML %1").arg(tag));
@@ -408,8 +402,13 @@ ExportResult writeMoodleXml(const TestSource& test)
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("quiz"));
     auto comment = [&w](const QString& label, const QString& value) {
-        if (!value.isEmpty() && xmlCanHold(value))
-            w.writeComment(QStringLiteral(" %1: %2 ").arg(label, oneLine(value).replace(QLatin1String("--"), QLatin1String("- -"))));
+        if (value.isEmpty() || !xmlCanHold(value))
+            return;
+        // A comment may not hold "--" anywhere.
+        QString text = oneLine(value);
+        while (text.contains(QLatin1String("--")))
+            text.replace(QLatin1String("--"), QLatin1String("- -"));
+        w.writeComment(QStringLiteral(" %1: %2 ").arg(label, text));
     };
     comment(QStringLiteral("Test programu Vedomec"), test.title);
     comment(QStringLiteral("Autor"), test.author);
@@ -430,21 +429,8 @@ ExportResult writeMoodleXml(const TestSource& test)
             notes.add(number, QStringLiteral("otázka vynechána: obsahuje řídicí znak, který XML nenese"), true);
             continue;
         }
-        int right = -1;
-        int written = 0;
-        if (test.type == u'A') {
-            right = q.correct.isEmpty() ? -1 : q.correct.at(0).toUpper().unicode() - u'A';
-            if (right < 0 || right > 3 || q.answers[right].isEmpty()) {
-                notes.add(number, QStringLiteral("otázka vynechána: správná odpověď %1) je prázdná").arg(q.correct.toLower()), true);
-                continue;
-            }
-            for (const QString& a : q.answers)
-                written += a.isEmpty() ? 0 : 1;
-            if (written < 2) {
-                notes.add(number, QStringLiteral("otázka vynechána: má méně než dvě odpovědi, platforma takovou nepřijme"), true);
-                continue;
-            }
-        }
+        if (test.type == u'A' && !notes.choicesHeld(number, q))
+            continue;
         const QString type = test.type == u'A' ? QStringLiteral("multichoice")
                            : test.type == u'B' ? QStringLiteral("truefalse")
                                                : QStringLiteral("shortanswer");
@@ -460,13 +446,10 @@ ExportResult writeMoodleXml(const TestSource& test)
             // The author's order: "všechny uvedené" must stay last.
             w.writeTextElement(QStringLiteral("shuffleanswers"), QStringLiteral("false"));
             w.writeTextElement(QStringLiteral("answernumbering"), QStringLiteral("abc"));
-            for (int i = 0; i < 4; ++i) {
-                if (q.answers[i].isEmpty()) {
-                    notes.add(number, QStringLiteral("prázdná odpověď %1) vynechána").arg(QChar(char16_t(u'a' + i))));
-                    continue;
-                }
-                answer(w, i == right, q.answers[i], plain);
-            }
+            const int right = q.correct.at(0).toUpper().unicode() - u'A';
+            for (int i = 0; i < 4; ++i)
+                if (!q.answers[i].isEmpty())
+                    answer(w, i == right, q.answers[i], plain);
         } else if (test.type == u'B') {
             const bool yes = q.correct.compare(QLatin1String("ANO"), Qt::CaseInsensitive) == 0;
             answer(w, yes, QStringLiteral("true"), QStringLiteral("moodle_auto_format"));

@@ -18,6 +18,12 @@ SystemClock& SystemClock::instance()
     return c;
 }
 
+SystemWallClock& SystemWallClock::instance()
+{
+    static SystemWallClock c;
+    return c;
+}
+
 int SystemRandom::bounded(int upper)
 {
     return upper <= 0 ? 0 : int(QRandomGenerator::global()->bounded(upper));

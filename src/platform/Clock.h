@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QtGlobal>
 
 namespace vedomec {
@@ -26,6 +27,30 @@ public:
 
 private:
     qint64 m_now = 1'000'000;
+};
+
+// The date and time of day, for what is recorded of when something
+// happened; durations come from IClock.
+class IWallClock {
+public:
+    virtual ~IWallClock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+class SystemWallClock final : public IWallClock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    static SystemWallClock& instance();
+};
+
+class ManualWallClock final : public IWallClock {
+public:
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime& t) { m_now = t; }
+    void advance(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+
+private:
+    QDateTime m_now {QDate(2026, 9, 1), QTime(8, 0)};
 };
 
 // Random numbers behind an interface so tests can fix the sequence.

@@ -74,11 +74,21 @@ QString czechErrorText(const QString& message)
     const QString name = nameIn(message);
     const QString where = quotedName(name);
     const QString unchanged = QStringLiteral("Nic se tím nezměnilo.");
-    const QString askOwn = QStringLiteral("Uvolněte prosím místo ve své domovské složce, nebo požádejte správce "
-                                          "počítače, aby to napravil, a zkuste to znovu.");
-    const QString askTeacher = QStringLiteral("Požádejte prosím učitele nebo správce počítače, aby to napravil, "
-                                              "a zkuste to pak znovu.");
-    const QString ask = ownFolder(name) ? askOwn : askTeacher;
+    const bool rights = error == EACCES || error == EPERM || error == EROFS;
+    // What the user can do: his own folders are the administrator's to
+    // mend, the class's folder the teacher's too.
+    const auto askFor = [&](bool forRights) {
+        if (ownFolder(name))
+            return forRights ? QStringLiteral("Požádejte prosím správce počítače, aby vám vrátil právo zapisovat do "
+                                      "vlastní domovské složky, a zkuste to pak znovu.")
+                          : QStringLiteral("Požádejte prosím správce počítače, aby to ve vaší domovské složce "
+                                           "napravil, a zkuste to pak znovu.");
+        return forRights ? QStringLiteral("Požádejte prosím učitele nebo správce počítače o právo zápisu a zkuste to "
+                                       "pak znovu.")
+                      : QStringLiteral("Zkuste to prosím znovu; pokud chyba trvá, ukažte tuto zprávu učiteli nebo "
+                                       "správci počítače.");
+    };
+    const QString ask = askFor(rights);
 
     if (error == ENOSPC || error == EDQUOT)
         return QStringLiteral("Vedomec nemůže zapsat%1: %2. %3 Uvolněte prosím místo na disku (nebo požádejte "
@@ -94,10 +104,10 @@ QString czechErrorText(const QString& message)
         return QStringLiteral("Soubor%1 právě používá jiný program. %2 Zkuste to prosím za chvíli znovu.")
             .arg(where, unchanged);
     if (message.contains(QLatin1String("read-only")) || message.contains(QLatin1String("for reading only"))
-        || message.contains(QLatin1String("cannot be written")) || error == EACCES || error == EPERM || error == EROFS)
+        || message.contains(QLatin1String("cannot be written")) || rights)
         return QStringLiteral("Vedomec nesmí zapisovat do souboru%1%2. %3 %4")
             .arg(where, reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'), unchanged,
-                 ask);
+                 askFor(true));
     if (message.contains(QLatin1String("damaged")) || message.contains(QLatin1String("not valid"))
         || message.contains(QLatin1String("mismatch")) || message.contains(QLatin1String("not found")))
         return QStringLiteral("Soubor%1 je poškozený nebo chybí, a tak s ním Vedomec nemůže pracovat. Ukažte prosím "

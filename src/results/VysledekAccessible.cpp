@@ -6,6 +6,7 @@
 
 #include "controls/Accessible.h"
 
+#include <QAbstractScrollArea>
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -73,6 +74,18 @@ void TVysledekDialog::setUpAccessibility()
     // The bar says what it shows.
     controls::SetAccessibleRole(Shape3, QAccessible::Graphic);
     Tl1->setAccessibleDescription(QStringLiteral("Ukáže správné odpovědi."));
+
+    // The lists' boxes take the keyboard (to scroll a long list): named by
+    // their captions, they read the list they hold.
+    const std::pair<const char*, QLabel*> lists[] = {{"Chybně zodpovězené otázky", L5}, {"Správné odpovědi", L7}};
+    for (auto [caption, list] : lists)
+        if (auto* box = c->findChild<QAbstractScrollArea*>(list->objectName() + QStringLiteral("Box"))) {
+            box->setAccessibleName(QString::fromUtf8(caption));
+            controls::DescribeOnFocus(box, [list] {
+                const QString shown = list->text().simplified();
+                return shown.isEmpty() ? QStringLiteral("žádné") : shown;
+            });
+        }
 
     auto describe = [this] { return spokenResult(); };
     controls::DescribeOnFocus(Button1, describe);

@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -126,25 +128,20 @@ void TTestSession::Open(const QString& file)
     m_table->Close();
     m_work.reset();
     m_source = file;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            openShared(file);
-            return;
-        } catch (const data::ETableInUse&) {
-            // Another copy of the program holds it, or this account may only
-            // read it (the teacher's folder, a read-only medium): this pupil
-            // takes the test on a copy of his own.
-        }
-        try {
-            openWorkingCopy(file);
-            return;
-        } catch (const data::EUnfinishedChange&) {
-            // The holder died in the middle of a change, so the table is free
-            // again; taking it puts the change right.
-            if (attempt == 3)
-                throw;
-        }
+    m_locksNotKept = false;
+    try {
+        openShared(file);
+        return;
+    } catch (const data::ELocksNotKept&) {
+        // Nobody could tell whether another copy answers in it: every pupil
+        // takes the test on a copy of his own there.
+        m_locksNotKept = true;
+    } catch (const data::ETableInUse&) {
+        // Another copy of the program holds it, or this account may only
+        // read it (the teacher's folder, a read-only medium): this pupil
+        // takes the test on a copy of his own.
     }
+    openWorkingCopy(file);
 }
 
 void TTestSession::openShared(const QString& file)
@@ -180,7 +177,16 @@ void TTestSession::openWorkingCopy(const QString& file)
     m_table->SetDatabaseName(work->path());
     m_table->SetTableName(image.dbfName);
     try {
-        m_table->Open();
+        try {
+            m_table->Open();
+        } catch (const data::ELocksNotKept&) {
+            // A home whose file system keeps no locks: nobody else opens the
+            // copy in this pupil's own folder, so it needs no holding.
+            const bool held = m_table->Held();
+            m_table->SetHeld(false);
+            const auto restore = qScopeGuard([&] { m_table->SetHeld(held); });
+            m_table->Open();
+        }
         // A copy that cannot take answers either is said at once, not at
         // the first answer.
         if (const QString refused = m_table->WriteRefusal(); !refused.isEmpty())
@@ -192,6 +198,17 @@ void TTestSession::openWorkingCopy(const QString& file)
     }
     m_work = std::move(work);
     m_workFile = m_table->FilePath();
+}
+
+QString TTestSession::TakeNotice()
+{
+    static std::atomic<bool> told {false};
+    if (!m_locksNotKept || told.exchange(true))
+        return QString();
+    return QStringLiteral("Složka „%1“ neudržuje zámky souborů, a tak by si v ní kopie Vedomce mohly navzájem "
+                          "přepsat odpovědi. Každý žák proto píše test ve vlastní kopii. Požádejte správce, aby "
+                          "složku třídy umístil tam, kde zámky fungují.")
+        .arg(QDir::toNativeSeparators(QFileInfo(m_source).absolutePath()));
 }
 
 void TTestSession::eraseLeftAnswers()
@@ -278,6 +295,22 @@ results::Outcome TTestSession::Score(results::EvalMode mode, int questionCount)
         } while (!m_table->Eof());
     }
     return sheet.finish(questionCount);
+}
+
+QList<results::AnswerRow> TTestSession::Answers() const
+{
+    QList<results::AnswerRow> rows;
+    if (!m_table->Active() || m_table->IsEmpty())
+        return rows;
+    const data::Bookmark shown = m_table->GetBookmark();
+    m_table->First();
+    do {
+        rows.append({m_table->FieldAsString(kSpravne), m_table->FieldAsString(kOdpoved)});
+        m_table->Next();
+    } while (!m_table->Eof());
+    if (shown)
+        m_table->GotoBookmark(shown);
+    return rows;
 }
 
 void TTestSession::End()

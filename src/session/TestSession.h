@@ -78,6 +78,10 @@ public:
     QString AnswerFile() const;
     // The shared question table the test was opened from.
     QString SourceFile() const { return m_source; }
+    // What the user is to be told about the opening, once in the program's
+    // run: that the shared folder keeps no locks, so the test went to a
+    // working copy although nobody may hold it.  Empty otherwise.
+    QString TakeNotice();
 
     int QuestionCount() const;
     // The row shown, 1-based; 0 on a table without rows.
@@ -95,6 +99,9 @@ public:
     // the Results command mode (complete is false then) and leaves the
     // cursor on the row shown.  `questionCount` is the count the window shows.
     results::Outcome Score(results::EvalMode mode, int questionCount);
+    // Every row's correct and stored answer in table order, the cursor left
+    // on the row shown.
+    QList<results::AnswerRow> Answers() const;
 
     // Ends the test: every answer erased from the shared table (or the
     // working copy removed) and the table closed.  An error leaves the rows
@@ -111,6 +118,7 @@ private:
     QString m_source;
     std::unique_ptr<TWorkFolder> m_work;
     QString m_workFile;
+    bool m_locksNotKept = false;
 };
 
 } // namespace vedomec::session

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +24,16 @@ namespace {
 
 const QString kOwnerFile = QStringLiteral("owner.lock");
 const QString kRootLockFile = QStringLiteral(".lock");
+const QByteArray kOwnerLocked("locked\n");
+
+// Whether the owner of the folder whose lock file is open at `fd` said it
+// holds its lock.
+bool ownerHeldLock(int fd)
+{
+    char buf[16] = {};
+    const ssize_t n = ::pread(fd, buf, sizeof buf, 0);
+    return n == kOwnerLocked.size() && std::memcmp(buf, kOwnerLocked.constData(), size_t(n)) == 0;
+}
 
 QString& rootOverride()
 {
@@ -41,28 +53,22 @@ enum class Lock { Taken, Busy, Unknown };
 // be taken for an orphan because nobody could tell it was in use.
 Lock tryOwnerLock(int fd)
 {
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 1;
-    static bool descriptionLocks = true;
-    for (;;) {
-        if (::fcntl(fd, descriptionLocks ? F_OFD_SETLK : F_SETLK, &fl) == 0)
-            return Lock::Taken;
-        if (errno == EINTR)
-            continue;
-        if (errno == EINVAL && descriptionLocks) {
-            descriptionLocks = false;
-            continue;
-        }
-        return errno == EAGAIN || errno == EACCES ? Lock::Busy : Lock::Unknown;
+    int error = 0;
+    switch (data::tryLockAnswer(fd, 0, data::LockMode::Exclusive, &error)) {
+    case data::LockAnswer::Granted:
+        return Lock::Taken;
+    case data::LockAnswer::Busy:
+        return Lock::Busy;
+    case data::LockAnswer::NotKept:
+    case data::LockAnswer::Failed:
+        break;
     }
+    return Lock::Unknown;
 }
 
 // The user's lock over making folders and clearing orphans, held for the
-// life of the object.
+// life of the object.  On a file system that keeps no locks it is granted
+// to everybody, and says so.
 class RootLock {
 public:
     explicit RootLock(const QString& root)
@@ -72,7 +78,10 @@ public:
         if (m_fd < 0)
             throw EDatabaseError(QStringLiteral("Cannot create file %1: %2").arg(path, systemError(errno)));
         try {
-            data::lockWithin(m_fd, 0, data::LockMode::Exclusive, path);
+            int error = 0;
+            m_kept = data::tryLockAnswer(m_fd, 0, data::LockMode::Exclusive, &error) != data::LockAnswer::NotKept;
+            if (m_kept)
+                data::lockWithin(m_fd, 0, data::LockMode::Exclusive, path);
         } catch (...) {
             ::close(m_fd);
             throw;
@@ -81,9 +90,11 @@ public:
     ~RootLock() { ::close(m_fd); } // closing lets go of the lock
     RootLock(const RootLock&) = delete;
     RootLock& operator=(const RootLock&) = delete;
+    bool kept() const { return m_kept; }
 
 private:
     int m_fd = -1;
+    bool m_kept = true;
 };
 
 // Only letters, digits, '.' and '-' of the machine's name go into a folder name.
@@ -94,6 +105,23 @@ QString machineName()
         if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-'))
             c = QLatin1Char('_');
     return name.isEmpty() ? QStringLiteral("localhost") : name;
+}
+
+// What the name of a folder tells of its owner, "<machine>-<pid>-<n>":
+// whether it is a process of this machine that is gone.  A process of
+// another machine, or one that runs, is not shown to be gone.
+bool ownerShownGone(const QString& folderName)
+{
+    const QStringList parts = folderName.split(QLatin1Char('-'));
+    if (parts.size() < 3)
+        return false;
+    bool ok = false;
+    const qint64 pid = parts.at(parts.size() - 2).toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    if (parts.mid(0, parts.size() - 2).join(QLatin1Char('-')) != machineName())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -147,13 +175,19 @@ std::unique_ptr<TWorkFolder> TWorkFolder::create()
     }
     const QString owner = QDir(path).filePath(kOwnerFile);
     const int fd = ::open(QFile::encodeName(owner).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 || tryOwnerLock(fd) == Lock::Busy) {
+    const Lock taken = fd >= 0 ? tryOwnerLock(fd) : Lock::Unknown;
+    if (fd < 0 || taken == Lock::Busy) {
         const int error = fd < 0 ? errno : EAGAIN;
         if (fd >= 0)
             ::close(fd);
         QDir(path).removeRecursively();
         throw EDatabaseError(QStringLiteral("Cannot create file %1: %2").arg(owner, systemError(error)));
     }
+    // Only a lock the owner holds tells, once it can be taken, that the owner
+    // is gone; the file says whether it holds one (left empty when the disk
+    // is full: then it is not believed to).
+    if (taken == Lock::Taken)
+        (void)!::pwrite(fd, kOwnerLocked.constData(), size_t(kOwnerLocked.size()), 0);
     return std::unique_ptr<TWorkFolder>(new TWorkFolder(path, fd));
 }
 
@@ -175,18 +209,26 @@ int TWorkFolder::clearOrphans()
         for (const QFileInfo& entry : entries) {
             if (entry.isSymLink())
                 continue;
+            // A folder goes only when its owner is shown to be gone: the lock
+            // it held can be taken, or its process is no longer running on
+            // this machine.  An owner whose file system kept no locks when it
+            // began holds none, so a lock granted now tells nothing of it.
             const QString owner = QDir(entry.filePath()).filePath(kOwnerFile);
             const int fd = ::open(QFile::encodeName(owner).constData(), O_RDWR | O_CLOEXEC);
-            // Folders are made whole under the lock held here: one without its
-            // lock file was left by an owner that died making or removing it.
-            bool orphan = fd < 0 && errno == ENOENT;
+            bool orphan = false;
             if (fd >= 0) {
-                orphan = tryOwnerLock(fd) == Lock::Taken;
+                const Lock l = tryOwnerLock(fd);
+                orphan = l != Lock::Busy && ((l == Lock::Taken && ownerHeldLock(fd)) || ownerShownGone(entry.fileName()));
                 if (orphan)
                     QDir(entry.filePath()).removeRecursively();
                 ::close(fd);
-            } else if (orphan) {
-                QDir(entry.filePath()).removeRecursively();
+            } else if (errno == ENOENT) {
+                // Folders are made whole under the lock held here: one without
+                // its lock file was left by an owner that died making or
+                // removing it; without that lock it may be one being made.
+                orphan = lock.kept() || ownerShownGone(entry.fileName());
+                if (orphan)
+                    QDir(entry.filePath()).removeRecursively();
             }
             cleared += orphan ? 1 : 0;
         }

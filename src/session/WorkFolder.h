@@ -9,8 +9,11 @@
 // carries a lock file its owner keeps locked for the folder's whole life.
 // The kernel lets go of that lock when the owner dies, however it dies, so a
 // folder whose lock can be taken is an orphan: nobody reads it, the next start
-// removes it.  Making a folder and clearing orphans both happen under one
-// lock of the user's, so a folder is never seen half made.
+// removes it.  Where the file system keeps no locks, the owner holds none and
+// says so in the file; its folder goes only once its process is seen gone
+// from this machine, and one of another machine stays.  Making a folder and
+// clearing orphans both happen under one lock of the user's, so a folder is
+// never seen half made.
 #include <QString>
 
 #include <memory>

@@ -347,7 +347,10 @@ private slots:
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(probe.role(boxes[i]), QAccessible::CheckBox);
             QCOMPARE(probe.name(boxes[i]), letters[i] + QStringLiteral(" odpověď ") + QChar(u'a' + i) + u'1');
-            QCOMPARE(probe.description(boxes[i]), QStringLiteral("Otázka 1 z 3: Otázka číslo 1?"));
+            // All four answers are heard with the one that has the keyboard.
+            QCOMPARE(probe.description(boxes[i]),
+                     QStringLiteral("Otázka 1 z 3: Otázka číslo 1?\nOdpovědi: a) odpověď a1, b) odpověď b1, "
+                                    "c) odpověď c1, d) odpověď d1"));
         }
         QCOMPARE(probe.related(w->DBText2, QAccessible::Labelled), QList<QObject*> {w->RadioButton1});
         QCOMPARE(probe.related(w->TestA, QAccessible::Label), QList<QObject*> {w->DBText1});
@@ -374,7 +377,7 @@ private slots:
         QVERIFY(alert.description.startsWith(QStringLiteral("Otázka číslo 2?\na) odpověď a2")));
         QCOMPARE(probe.name(w->RadioButton2), QStringLiteral("b) odpověď b2"));
         QVERIFY(probe.indexOf(QAccessible::NameChanged, w->RadioButton2) >= 0);
-        QCOMPARE(probe.description(w->RadioButton4), QStringLiteral("Otázka 2 z 3: Otázka číslo 2?"));
+        QVERIFY(probe.description(w->RadioButton4).startsWith(QStringLiteral("Otázka 2 z 3: Otázka číslo 2?\n")));
         // Back with F6: b) is shown checked again, and said so.
         probe.clear();
         t.key(Qt::Key_F6);

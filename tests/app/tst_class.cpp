@@ -3,10 +3,16 @@
 // own answers; a copy killed in the middle of a test leaves nothing that
 // reaches the next pupil and nothing in the shared folder.  A school's
 // accounts (a teacher and pupils, each with ids of his own, in one group)
-// are copies started through setpriv; that needs root, as CI runs.
+// are copies started through setpriv; that needs root, as CI runs.  Each
+// test taken leaves a record for the teacher, and the teacher's view shows
+// them.
 #include "PupilCopy.h"
 #include "StoreFaults.h"
 #include "TestData.h"
+#include "gradebook/RecordStore.h"
+#include "results/ResultsView.h"
+
+#include <QTableView>
 
 #include "platform/AppPath.h"
 
@@ -15,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +56,21 @@ struct Classroom {
         return p;
     }
     QString table() const { return folder.testy() + QStringLiteral("mapa.dbf"); }
+    QString results() const { return folder.path() + QStringLiteral("Vysledky"); }
+    QList<gradebook::TStoredRecord> records() const
+    {
+        QList<gradebook::TStoredRecord> r = gradebook::readRecords(results()).records;
+        std::sort(r.begin(), r.end(), [](const auto& a, const auto& b) { return a.record.pupil() < b.record.pupil(); });
+        return r;
+    }
+    // The answers a record holds, '-' for none.
+    static QString given(const gradebook::TResultRecord& r)
+    {
+        QString out;
+        for (const gradebook::TAnswer& a : r.answers)
+            out += a.given.isEmpty() ? QStringLiteral("-") : a.given;
+        return out;
+    }
     QStringList stored() const { return readColumn(table(), QStringLiteral("ODPOVED")); }
     QStringList sharedFiles() const { return QDir(folder.testy()).entryList(QDir::Files); }
     QStringList workingCopies() const
@@ -133,9 +155,16 @@ public:
             qWarning("a copy of %u did not start: %s", m_uid, qPrintable(ready));
         return p;
     }
-    // This test's program, where every account may run it.
+    // This test's program, where every account may run it: in the build
+    // tree when everybody may reach it there, else copied out.
     static QString program()
     {
+        const QString own = QCoreApplication::applicationFilePath();
+        bool open = (statOf(own).st_mode & (S_IROTH | S_IXOTH)) == (S_IROTH | S_IXOTH);
+        for (QString d = QFileInfo(own).path(); open && d != QLatin1String("/"); d = QFileInfo(d).path())
+            open = statOf(d).st_mode & S_IXOTH;
+        if (open)
+            return own;
         static QTemporaryDir dir;
         static const QString copy = [] {
             const QString path = dir.filePath(QStringLiteral("vedomec-class"));
@@ -196,9 +225,91 @@ private slots:
             QCOMPARE(p->ask(QStringLiteral("close")), QStringLiteral("closed"));
         QCOMPARE(c.stored(), (QStringList {"", "", "", ""}));
         QCOMPARE(c.workingCopies(), QStringList());
-        for (auto& p : pupils)
+        for (auto& p : pupils) {
+            QCOMPARE(p->ask(QStringLiteral("messages")), QStringLiteral("messages"));
             QVERIFY(p->quit());
+        }
         QCOMPARE(c.sharedFiles(), QStringList {"mapa.dbf"});
+
+        // Each left one record with his own answers and the figures the
+        // results dialog showed him; the copies ran as one account here, so
+        // they are told apart by their answers.
+        QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 3);
+        QMap<QString, const gradebook::TResultRecord*> byAnswers;
+        for (const auto& s : records) {
+            QVERIFY(s.trusted);
+            QVERIFY(s.record.finished);
+            QVERIFY(!s.record.timeRanOut);
+            QCOMPARE(s.record.testFile, QStringLiteral("mapa.dbf"));
+            QCOMPARE(s.record.testTitle, QStringLiteral("Mapa"));
+            QCOMPARE(s.record.testKind, QStringLiteral("Zeměpis"));
+            QCOMPARE(s.record.testType, QStringLiteral("A"));
+            QCOMPARE(s.record.timeLimit, QStringLiteral("neomezeno"));
+            QVERIFY(s.record.started.isValid() && s.record.started <= s.record.ended);
+            byAnswers.insert(Classroom::given(s.record), &s.record);
+        }
+        QCOMPARE(byAnswers.keys(), (QStringList {"ABCD", "ABDD", "DCBA"}));
+        QCOMPARE(byAnswers["ABCD"]->grade, QStringLiteral("1 - výborný"));
+        QCOMPARE(byAnswers["ABCD"]->percent, QStringLiteral("100"));
+        QCOMPARE(byAnswers["ABDD"]->grade, QStringLiteral("2 - chvalitebný"));
+        QCOMPARE(byAnswers["ABDD"]->percent, QStringLiteral("75"));
+        QCOMPARE(byAnswers["ABDD"]->wrongList, QStringLiteral("3"));
+        QCOMPARE(byAnswers["DCBA"]->grade, QStringLiteral("5 - nedostatečný"));
+        QCOMPARE(byAnswers["DCBA"]->right, 0);
+        QCOMPARE(byAnswers["DCBA"]->wrong, 4);
+        QCOMPARE(byAnswers["DCBA"]->correctList, QStringLiteral("1A, 2B, 3C, 4D"));
+
+        // The teacher's view: three rows, the chart, the questions.
+        TResultsView view;
+        view.setFolder(c.results());
+        QCOMPARE(view.Tabulka->model()->rowCount(), 3);
+        QCOMPARE(view.Graf->counts(), (std::array<int, 5> {1, 1, 0, 0, 1}));
+        QCOMPARE(view.summary().taken, 3);
+        QCOMPARE(view.summary().averagePercent, (100 + 75 + 0) / 3.0);
+        // Right: q1 2 of 3, q2 2, q3 1 (C; D and B wrong), q4 2.
+        const QList<gradebook::TQuestionStats> q = view.questions();
+        QCOMPARE(q.size(), 4);
+        QCOMPARE(q[0].number, 3);
+        QCOMPARE(q[0].right, 1);
+        for (int i = 1; i < 4; ++i)
+            QCOMPARE(q[i].right, 2);
+    }
+
+    // A record that cannot be written (here no folder can be made where a
+    // file of the name is): the results show all the same, and then a
+    // balloon asks the pupil to tell the teacher.  Ending a test without
+    // results is recorded as unfinished.
+    void recordNotWrittenIsToldAfterTheResults()
+    {
+        Classroom c(2);
+        {
+            QFile blocker(c.results());
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        auto p = c.pupil();
+        QVERIFY(p->ask(QStringLiteral("open ") + kTest).startsWith(QLatin1String("opened")));
+        QVERIFY(p->ask(QStringLiteral("answer AA")).startsWith(QLatin1String("answered")));
+        QCOMPARE(p->ask(QStringLiteral("results")), QStringLiteral("score 1 1"));
+        const QString told = p->ask(QStringLiteral("messages"));
+        QVERIFY2(told.startsWith(QStringLiteral("messages Váš výsledek se nepodařilo uložit, takže ho učitel neuvidí. "
+                                                "Řekněte to prosím učiteli.")),
+                 qPrintable(told));
+        QCOMPARE(p->ask(QStringLiteral("close")), QStringLiteral("closed"));
+        QVERIFY(p->quit());
+        QVERIFY(QFile::remove(c.results()));
+
+        // The folder can be made again: a test left by closing the program.
+        auto next = c.pupil();
+        QVERIFY(next->ask(QStringLiteral("open ") + kTest).startsWith(QLatin1String("opened")));
+        QVERIFY(next->ask(QStringLiteral("answer B")).startsWith(QLatin1String("answered")));
+        QVERIFY(next->quit());
+        const QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 1);
+        QVERIFY(!records[0].record.finished);
+        QCOMPARE(records[0].record.grade, QString());
+        // The answer on screen was never stored: only what the table held.
+        QCOMPARE(Classroom::given(records[0].record), QStringLiteral("--"));
     }
 
     // The pupil answers both questions and his program is killed.  The next
@@ -223,6 +334,29 @@ private slots:
         QVERIFY(next->quit());
         QCOMPARE(c.stored(), (QStringList {"", ""}));
         QCOMPARE(c.sharedFiles(), QStringList {"mapa.dbf"});
+        // The killed copy could record nothing; the next one, closed in the
+        // middle of his test, is recorded as unfinished with his answer.
+        const QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 1);
+        QVERIFY(!records[0].record.finished);
+        QCOMPARE(Classroom::given(records[0].record), QStringLiteral("A-"));
+    }
+
+    // A pupil's program ended by SIGTERM (a logout, a shutdown) ends as if
+    // he closed it: his test is recorded as unfinished, with his answers.
+    void terminatedPupilIsRecordedUnfinished()
+    {
+        Classroom c(3);
+        auto p = c.pupil();
+        QVERIFY(p->ask(QStringLiteral("open ") + kTest).startsWith(QLatin1String("opened")));
+        QVERIFY(p->ask(QStringLiteral("answer AC-")).startsWith(QLatin1String("answered")));
+        ::kill(pid_t(p->pid()), SIGTERM);
+        QVERIFY(p->process().waitForFinished(20000));
+        const QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 1);
+        QVERIFY(!records[0].record.finished);
+        QCOMPARE(Classroom::given(records[0].record), QStringLiteral("AC-"));
+        QCOMPARE(records[0].record.answers[1].right, false);
     }
 
     // A pupil on a working copy is killed: the shared folder holds nothing of
@@ -294,6 +428,55 @@ private slots:
             QVERIFY(p->quit());
         }
         QCOMPARE(treeOf(c.folder.path()), before);
+    }
+
+    // The results folder as the README has the administrator make it: the
+    // pupils may write into it but neither list nor read it, and what they
+    // write belongs to the teachers' group.  Two pupils, each his own
+    // account, each leave one record of his own, which only the teacher
+    // reads; nobody is told of a failure.
+    void pupilsRecordIntoAFolderTheyCannotRead()
+    {
+        if (!canSwitchAccounts())
+            QSKIP("needs root and setpriv to run copies as other accounts");
+        Classroom c(4);
+        setTree(c.folder.path(), kTeacher, kClassGroup, 02775, 0644);
+        constexpr uint kTeachersGroup = 47102;
+        QVERIFY(QDir().mkdir(c.results()));
+        QCOMPARE(::chown(QFile::encodeName(c.results()).constData(), kTeacher, kTeachersGroup), 0);
+        QCOMPARE(::chmod(QFile::encodeName(c.results()).constData(), 03773), 0);
+        Account one(kPupil1), two(kPupil2);
+        auto p1 = one.start(c.folder.path());
+        auto p2 = two.start(c.folder.path());
+        const std::pair<PupilProcess*, QString> takes[] = {{p1.get(), QStringLiteral("ABCD")},
+                                                           {p2.get(), QStringLiteral("ABDA")}};
+        for (const auto& [p, answers] : takes) {
+            QVERIFY(p->ask(QStringLiteral("open ") + kTest).startsWith(QLatin1String("opened ")));
+            QVERIFY(p->ask(QStringLiteral("answer ") + answers).startsWith(QLatin1String("answered")));
+        }
+        QCOMPARE(p1->ask(QStringLiteral("results")), QStringLiteral("score 4 0"));
+        QCOMPARE(p2->ask(QStringLiteral("results")), QStringLiteral("score 2 2"));
+        for (auto* p : {p1.get(), p2.get()}) {
+            QCOMPARE(p->ask(QStringLiteral("messages")), QStringLiteral("messages"));
+            QCOMPARE(p->ask(QStringLiteral("close")), QStringLiteral("closed"));
+            QVERIFY(p->quit());
+        }
+        const QList<gradebook::TStoredRecord> records = c.records();
+        QCOMPARE(records.size(), 2);
+        QMap<qint64, const gradebook::TStoredRecord*> byOwner;
+        for (const auto& s : records) {
+            QVERIFY(s.trusted);
+            const struct stat st = statOf(s.path);
+            QCOMPARE(st.st_gid, kTeachersGroup);
+            QCOMPARE(st.st_mode & 0777, mode_t(0640));
+            byOwner.insert(s.ownerUid, &s);
+        }
+        QCOMPARE(byOwner.keys(), (QList<qint64> {kPupil1, kPupil2}));
+        QCOMPARE(Classroom::given(byOwner[kPupil1]->record), QStringLiteral("ABCD"));
+        QCOMPARE(byOwner[kPupil1]->record.grade, QStringLiteral("1 - výborný"));
+        QCOMPARE(Classroom::given(byOwner[kPupil2]->record), QStringLiteral("ABDA"));
+        QCOMPARE(byOwner[kPupil2]->record.grade, QStringLiteral("3 - dobrý"));
+        QCOMPARE(byOwner[kPupil2]->record.percent, QStringLiteral("50"));
     }
 
     // A folder the whole group writes: a pupil answers in the table itself
@@ -424,7 +607,7 @@ int main(int argc, char** argv)
         std::printf("%d %s\n", r, qPrintable(error));
         return 0;
     }
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     TestClass t;
     return QTest::qExec(&t, argc, argv);
 }

@@ -60,8 +60,9 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("usage"); // how its usage line begins
         QTest::newRow("vedomec") << "vedomec" << "Použití: vedomec [--data-folder SLOŽKA]";
+        QTest::newRow("vedomec-editor") << "vedomec-editor" << "Použití: vedomec-editor [--data-folder SLOŽKA]";
         QTest::newRow("vedomec-mktest") << "vedomec-mktest" << "Použití: vedomec-mktest [--check]";
-        QTest::newRow("vedomec-table") << "vedomec-table" << "usage: vedomec-table COMMAND";
+        QTest::newRow("vedomec-table") << "vedomec-table" << "Použití: vedomec-table PŘÍKAZ";
     }
     void manners()
     {

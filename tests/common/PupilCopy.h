@@ -13,7 +13,12 @@
 //                        "answered <ms of each F7>"
 //   results              Ctrl+V: "score <right> <wrong>" or "unanswered"
 //   close                "Ok" of the results dialog: "closed"
+//   messages             the balloons since the last command that clears
+//                        them (open, results), each on one line:
+//                        "messages <text>|<text>"
 //   quit                 closes the main window (no answer; the process ends)
+//   end-waiting          Ctrl+Z with the real balloon: "waiting" once its
+//                        nested loop runs; nothing more until it ends
 // Error reports are answered "error <text>" in place of the answer.
 #include "platform/AppPath.h"
 #include "app/Dialogs.h"
@@ -33,6 +38,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -109,9 +115,22 @@ inline QString run(THlavniDialog* w, const QString& command)
         VysledekDialog->Button1->click();
         return QStringLiteral("closed");
     }
+    if (verb == QLatin1String("messages")) {
+        // Balloons shown after the command that answered come from the loop.
+        QApplication::processEvents();
+        // One line: the texts' own line breaks become blanks.
+        return QStringLiteral("messages ") + messages().join(QLatin1Char('|')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
     if (verb == QLatin1String("quit")) {
         w->close();
         return QString();
+    }
+    if (verb == QLatin1String("end-waiting")) {
+        TAssistant::setTestResponder({});
+        QTimer::singleShot(200, [] { reply(QStringLiteral("waiting")); });
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : w, Qt::Key_Z, Qt::ControlModifier);
+        return QStringLiteral("answered the balloon");
     }
     return QStringLiteral("error unknown command ") + command;
 }

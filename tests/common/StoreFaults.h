@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <functional>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +98,66 @@ private:
     bool m_partly;
     bool m_dying = false;
     int m_count = 0;
+};
+
+// A child process a test keeps running while it checks something (another
+// copy of the program holding a lock, say).  It ends with the test however
+// the test ends: a failed check returns from the test function and the
+// destructor kills it, and the test process dying takes it along
+// (PR_SET_PDEATHSIG), so no child is left waiting for ever, holding the
+// output that ctest waits on.
+class ForkedChild {
+public:
+    // Runs `body` in the child, which then exits: 0 when it returned, 3
+    // when it threw.
+    explicit ForkedChild(const std::function<void()>& body)
+    {
+        const pid_t parent = ::getpid();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(111); // the test died before the line above
+            int code = 0;
+            try {
+                body();
+            } catch (...) {
+                code = 3;
+            }
+            ::_exit(code);
+        }
+    }
+    ~ForkedChild() { kill(); }
+    ForkedChild(const ForkedChild&) = delete;
+    ForkedChild& operator=(const ForkedChild&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    bool started() const { return m_pid > 0; }
+    // Kills the child unless it has ended, and waits for it: its exit code,
+    // or -signal.
+    int kill()
+    {
+        if (m_pid <= 0)
+            return m_status;
+        ::kill(m_pid, SIGKILL);
+        return wait();
+    }
+    // Waits for the child to end by itself.
+    int wait()
+    {
+        if (m_pid <= 0)
+            return m_status;
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        m_status = WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+        return m_status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_status = 0;
 };
 
 // Runs `body` in a child process: 0 when it returned, 3 when it threw,

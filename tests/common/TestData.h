@@ -89,9 +89,17 @@ inline void insertRows(const QString& path, const QList<QList<QPair<QString, QSt
     t.Close();
 }
 
-inline void writeQuestionTable(const QString& path, const TestFile& t)
+// With `tags`, the table gets a production index of them, as another dBASE
+// program may leave a question table.
+inline void writeQuestionTable(const QString& path, const TestFile& t, const std::vector<data::MdxTagSpec>& tags = {})
 {
-    data::DbfFile::create(path, questionFields(t), false);
+    data::DbfFile::create(path, questionFields(t), !tags.empty());
+    if (!tags.empty()) {
+        auto file = data::DbfFile::open(path);
+        data::MdxFile::create(QFileInfo(path).path() + QLatin1Char('/') + QFileInfo(path).completeBaseName()
+                                  + QStringLiteral(".mdx"),
+                              QFileInfo(path).completeBaseName(), tags, file->mdxFields(), {});
+    }
     QList<QList<QPair<QString, QString>>> rows;
     for (const Question& q : t.questions) {
         QList<QPair<QString, QString>> r = {

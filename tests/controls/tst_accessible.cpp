@@ -182,8 +182,9 @@ private slots:
         // A disabled entry is read with its key, but does not run.
         next->setEnabled(false);
         QVERIFY(entry->state().disabled);
+        // In the form Orca parses, "mnemonic;path;accelerator".
         QCOMPARE(entry->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
-                 QStringList {entry->text(QAccessible::Accelerator)});
+                 QStringList {QStringLiteral(";;") + entry->text(QAccessible::Accelerator)});
         entry->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(triggered.count(), 0);
         QVERIFY(menu.isVisible());

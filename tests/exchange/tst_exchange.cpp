@@ -418,6 +418,14 @@ private slots:
         QVERIFY(sa.contains(QStringLiteral("<text>2\\*3=6</text>")));
         QVERIFY(QString::fromUtf8(writeGift(t).file).contains(QStringLiteral("{=2\\\\*3\\=6}")));
         QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("2*3=6"));
+        // A title with dashes stays out of the XML comment's way.
+        t.title = QStringLiteral("Test ---- pomlčky -");
+        QCOMPARE(readMoodleXml(writeMoodleXml(t).file, {}).tests.first().title, t.title);
+        // The platform's file reference is a picture only where HTML is read.
+        t.questions[0].correct = QStringLiteral("@@PLUGINFILE@@");
+        t.questions[0].text = QStringLiteral("Jak se píše odkaz na soubor platformy?");
+        QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("@@PLUGINFILE@@"));
+        QCOMPARE(readMoodleXml(writeMoodleXml(t).file, {}).tests.first().questions.first().correct, QStringLiteral("@@PLUGINFILE@@"));
         // "=" with "->" would be a matching question: the lone answer goes without "=".
         t.questions[0].correct = QStringLiteral("kyselina -> sůl");
         QCOMPARE(readGift(writeGift(t).file, {}).tests.first().questions.first().correct, QStringLiteral("kyselina -> sůl"));

@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
 
-for f in bin/vedomec bin/vedomec-mktest bin/vedomec-table; do
+for f in bin/vedomec bin/vedomec-editor bin/vedomec-mktest bin/vedomec-table bin/vedomec-results; do
   [ -x "$prefix/$f" ] || fail "$f is not installed"
 done
 for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
@@ -27,7 +27,10 @@ for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/48x48/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
          share/doc/vedomec/navod.md share/doc/vedomec/README.md \
          share/doc/vedomec/copyright share/doc/vedomec/changelog.gz share/lintian/overrides/vedomec \
-         share/man/man1/vedomec.1.gz share/man/man1/vedomec-mktest.1.gz share/man/man1/vedomec-table.1.gz; do
+         share/man/man1/vedomec.1.gz share/man/man1/vedomec-mktest.1.gz share/man/man1/vedomec-table.1.gz \
+         share/applications/$id.editor.desktop share/icons/hicolor/scalable/apps/$id.editor.svg \
+         share/icons/hicolor/48x48/apps/$id.editor.png share/man/man1/vedomec-editor.1.gz \
+         share/man/man1/vedomec-results.1.gz; do
   [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # The licence, as Debian reads it: every file ours, under the GPL 3 or later.
@@ -37,7 +40,7 @@ grep -qx 'License: GPL-3.0-or-later' "$prefix/share/doc/vedomec/copyright" || fa
 grep -q '<project_license>GPL-3.0-or-later</project_license>' "$prefix/share/metainfo/$id.metainfo.xml" \
   || fail "the AppStream data name no licence"
 # Each page is a compressed manual page that names its program's options.
-for page in vedomec vedomec-mktest vedomec-table; do
+for page in vedomec vedomec-editor vedomec-mktest vedomec-table vedomec-results; do
   text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/$page.1.gz" 2>&1) || fail "man -l $page.1.gz"
   for word in NAME SYNOPSIS OPTIONS FILES EXAMPLE --help --version; do
     grep -q -- "$word" <<<"$text" || fail "the manual page of $page has no $word"
@@ -64,7 +67,7 @@ diff -r "$pristine/Zvuky" "$prefix/share/vedomec/sample/Zvuky" >/dev/null || fai
 if find "$prefix/bin" -mindepth 1 -iname data | grep -q .; then fail "data next to the installed program"; fi
 
 # The installed programs answer --version with no display and no home.
-for prog in vedomec vedomec-mktest vedomec-table; do
+for prog in vedomec vedomec-editor vedomec-mktest vedomec-table vedomec-results; do
   out=$(env -i PATH=/usr/bin:/bin "$prefix/bin/$prog" --version) || fail "$prog --version failed"
   [[ "$out" =~ ^$prog\ [0-9]+\.[0-9]+ ]] || fail "$prog --version printed '$out'"
 done
@@ -72,6 +75,7 @@ done
 command -v desktop-file-validate >/dev/null || fail "desktop-file-validate is missing (package desktop-file-utils; scripts/deps.sh installs it)"
 command -v appstreamcli >/dev/null || fail "appstreamcli is missing (package appstream; scripts/deps.sh installs it)"
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
+desktop-file-validate "$prefix/share/applications/$id.editor.desktop" || fail "desktop-file-validate (editor)"
 appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$id.desktop")
 [ -x "$prefix/bin/$exec_line" ] || fail "the menu entry starts '$exec_line', which is not installed"

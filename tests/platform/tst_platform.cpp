@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 #include "platform/Cp1250.h"
+#include "platform/ErrorText.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 
@@ -7,6 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace vedomec;
 
@@ -112,6 +116,43 @@ private slots:
         SeededRandom r1(7), r2(7);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(r1.bounded(100), r2.bounded(100));
+    }
+
+    // The store's failures as the user reads them: in Czech, naming the file
+    // or folder, with what he can do; the store's own text only where there
+    // is nothing better to say.
+    void failuresAreToldInCzechWithWhatToDo()
+    {
+        const auto why = [](int e) { return QString::fromLocal8Bit(std::strerror(e)); };
+        const QString work = QStringLiteral("/home/zak/.local/state/vedomec/work");
+        const struct {
+            QString message;
+            QStringList said;
+        } cases[] = {
+            {QStringLiteral("Cannot create folder %1: %2").arg(work, why(EACCES)),
+             {QStringLiteral("Vedomec nemůže vytvořit složku „%1“: chybí vám k tomu oprávnění.").arg(work),
+              QStringLiteral("správce počítače"), QStringLiteral("domovské složky")}},
+            {QStringLiteral("Cannot create file %1/.lock: %2").arg(work, why(EACCES)),
+             {QStringLiteral("Vedomec nemůže vytvořit soubor „%1/.lock“").arg(work), QStringLiteral("správce počítače")}},
+            {QStringLiteral("Cannot write to table '/srv/vedomec/Testy/mapa.dbf': %1").arg(why(ENOSPC)),
+             {QStringLiteral("Vedomec nemůže zapsat do souboru „/srv/vedomec/Testy/mapa.dbf“: na disku už není místo."),
+              QStringLiteral("Nic se tím nezměnilo."), QStringLiteral("Uvolněte prosím místo")}},
+            {QStringLiteral("Table '/srv/vedomec/Testy/mapa.dbf' is read-only"),
+             {QStringLiteral("Vedomec nesmí zapisovat do souboru „/srv/vedomec/Testy/mapa.dbf“."),
+              QStringLiteral("učitele nebo správce počítače o právo zápisu")}},
+            {QStringLiteral("Cannot write to table '/srv/v/a.dbf': its journal /srv/v/a.dbf-journal cannot be written "
+                            "in that folder"),
+             {QStringLiteral("Vedomec nesmí zapisovat do souboru „/srv/v/a.dbf“.")}},
+            {QStringLiteral("Table '/srv/v/a.dbf' is in use by another program (waited 5 s); nothing was changed"),
+             {QStringLiteral("Soubor „/srv/v/a.dbf“ právě používá jiný program."), QStringLiteral("za chvíli znovu")}},
+            {QStringLiteral("Something odd happened"),
+             {QStringLiteral("Při práci s daty nastala chyba"), QStringLiteral("(Something odd happened)")}},
+        };
+        for (const auto& c : cases) {
+            const QString text = czechErrorText(c.message);
+            for (const QString& part : c.said)
+                QVERIFY2(text.contains(part), qPrintable(text));
+        }
     }
 };
 

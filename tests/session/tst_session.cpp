@@ -532,6 +532,20 @@ private slots:
             QCOMPARE(s.checkedA(), QStringLiteral("c"));
             QCOMPARE(s.stored(), (QStringList {"B", "", ""}));
         }
+        // Ending the test cannot erase the answers: it goes on running, to
+        // be ended again.
+        s.f.messages.clear();
+        s.f.answer({mrYes});
+        s.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.f.messages.size(), size_t(2));
+        QCOMPARE(s.f.messages.back().type, int(mtError));
+        QVERIFY(s.w()->Session() && s.w()->Session()->Active());
+        QVERIFY(s.w()->ToolbarButton972->isEnabled());
+        QVERIFY(s.w()->Cislo->isVisibleTo(s.w()));
+        QCOMPARE(s.w()->Cislo->text(), QStringLiteral("2"));
+        s.expectButtons("1111");
+        QCOMPARE(s.stored(), (QStringList {"B", "", ""}));
+
         full.heal();
         s.f.messages.clear();
         s.key(Qt::Key_F7);
@@ -539,6 +553,10 @@ private slots:
         QCOMPARE(s.w()->Cislo->text(), QStringLiteral("3"));
         QCOMPARE(s.w()->DBText1->text(), QStringLiteral("Otázka číslo 3?"));
         QCOMPARE(s.stored(), (QStringList {"B", "C", ""}));
+        s.f.answer({mrYes});
+        s.key(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!s.w()->Session());
+        QCOMPARE(s.stored(), empties(3));
         QVERIFY(s.f.errors.isEmpty());
     }
 };

@@ -9,6 +9,7 @@
 #include "data/Data.h"
 #include "data/Locks.h"
 #include "data/Table.h"
+#include "data/TableFile.h"
 #include "data/TableImage.h"
 #include "platform/Clock.h"
 #include "platform/Sleeper.h"
@@ -16,10 +17,12 @@
 #include "session/WorkFolder.h"
 
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +92,28 @@ QStringList storedIn(const QString& file)
 {
     return readColumn(file, QStringLiteral("ODPOVED"));
 }
+
+// A production index as another dBASE program may give a question table:
+// a tag of the answered rows, so that storing an answer changes the index.
+const std::vector<data::MdxTagSpec> kAnsweredTag {
+    {QStringLiteral("ODPOVEZENO"), QStringLiteral("DRUH"), QStringLiteral(".NOT. EMPTY(ODPOVED)")}};
+
+// Where a descriptor's file lies.
+QString pathOf(int fd)
+{
+    return QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+}
+
+// A file system that keeps no locks below `folder` (all of them when empty),
+// for the life of the object.
+struct NoLocksBelow {
+    explicit NoLocksBelow(const QString& folder)
+    {
+        const QString root = QFileInfo(folder).canonicalFilePath() + QLatin1Char('/');
+        data::setLockHook([root](int fd) { return root.size() == 1 || pathOf(fd).startsWith(root) ? ENOLCK : 0; });
+    }
+    ~NoLocksBelow() { data::setLockHook({}); }
+};
 
 } // namespace
 
@@ -349,6 +374,185 @@ private slots:
         }
     }
 
+    // A question table with a production index of its own: the second
+    // pupil's working copy starts with no answer, as a copy of a table
+    // without one does.
+    void workingCopyOfAnIndexedTableStartsWithNoAnswer()
+    {
+        QFile::remove(m_file);
+        writeQuestionTable(m_file, simpleTest(QStringLiteral("A"), 3), kAnsweredTag);
+        auto holder = holdElsewhere(m_file);
+        answerRow(*holder, 1, QStringLiteral("A"));
+        answerRow(*holder, 3, QStringLiteral("C"));
+        auto table = questionTable();
+        TTestSession s(table.get(), results::TestType::A);
+        s.Open(m_file);
+        QVERIFY(s.OnWorkingCopy());
+        QCOMPARE(storedIn(s.AnswerFile()), (QStringList {"", "", ""}));
+        for (int row = 1; row <= 3; ++row) {
+            QCOMPARE(s.Stored(), QString());
+            s.Go(Move::Next);
+        }
+        QVERIFY(!s.Score(results::EvalMode::ResultsCommand, 3).complete);
+        s.End();
+        QCOMPARE(storedIn(m_file), (QStringList {"A", "", "C"}));
+    }
+
+    // The holder's change fails half way, at every write of it, and the disk
+    // does not even let it be taken back.  Meanwhile another pupil copies
+    // the table as it was before that change, and as soon as the disk is
+    // back the holder's next step takes the change back on the files.
+    void aFailedChangeOfTheHolderReachesNobody()
+    {
+        const QString index = m_dir.filePath(QStringLiteral("mapa.mdx"));
+        for (int n = 1;; ++n) {
+            emptyFolder(m_dir.path());
+            writeQuestionTable(m_file, simpleTest(QStringLiteral("A"), 3), kAnsweredTag);
+            auto holder = holdElsewhere(m_file);
+            answerRow(*holder, 1, QStringLiteral("A"));
+            const QByteArray dbf = bytesOf(m_file), mdx = bytesOf(index);
+            bool failed = false, triggered = false;
+            {
+                WriteFaults faults(n, WriteFaults::Kind::Io, true);
+                try {
+                    answerRow(*holder, 2, QStringLiteral("B"));
+                } catch (const EVedomecError&) {
+                    failed = true;
+                }
+                triggered = faults.triggered();
+            }
+            if (!triggered) {
+                QVERIFY(!failed);
+                QCOMPARE(storedIn(m_file), (QStringList {"A", "B", ""}));
+                break;
+            }
+            QVERIFY(failed);
+            const QString at = QStringLiteral("failed at write %1").arg(n);
+
+            const data::TableImage image = data::readTableImage(m_file);
+            QVERIFY2(image.dbf == dbf && image.mdx == mdx, qPrintable(at));
+            {
+                auto table = questionTable();
+                TTestSession s(table.get(), results::TestType::A);
+                s.Open(m_file);
+                QVERIFY(s.OnWorkingCopy());
+                QCOMPARE(storedIn(s.AnswerFile()), (QStringList {"", "", ""}));
+                s.Store(letter(u'D'));
+                s.End();
+            }
+
+            // The holder goes on once the disk is back (to the first
+            // question, leaving the answer he could not store): his first
+            // step takes the change back on the files.
+            holder->Cancel();
+            holder->First();
+            QVERIFY2(bytesOf(m_file) == dbf && bytesOf(index) == mdx, qPrintable(at));
+            QVERIFY2(!data::TableJournal::unfinishedChangeRecorded(m_file), qPrintable(at));
+            QCOMPARE(holder->FieldAsString(QStringLiteral("ODPOVED")), QStringLiteral("A"));
+            QVERIFY2(n < 50, "the change never went through");
+        }
+    }
+
+    // A shared folder whose file system keeps no locks: no copy holds the
+    // table, so every pupil takes the test on a copy of his own, and is told
+    // why once.  The same where his own folder keeps none either.
+    void aFolderWithoutLocksGivesEveryPupilACopy()
+    {
+        const QByteArray shared = bytesOf(m_file);
+        {
+            const NoLocksBelow noLocks(m_dir.path());
+            auto t1 = questionTable();
+            auto t2 = questionTable();
+            TTestSession first(t1.get(), results::TestType::A), second(t2.get(), results::TestType::A);
+            first.Open(m_file);
+            second.Open(m_file);
+            QVERIFY(first.OnWorkingCopy());
+            QVERIFY(second.OnWorkingCopy());
+            QVERIFY2(first.TakeNotice().contains(QStringLiteral("neudržuje zámky")), "the user is told");
+            QCOMPARE(second.TakeNotice(), QString());
+            first.Store(letter(u'A'));
+            second.Store(letter(u'B'));
+            QCOMPARE(storedIn(first.AnswerFile()), (QStringList {"A", "", ""}));
+            QCOMPARE(storedIn(second.AnswerFile()), (QStringList {"B", "", ""}));
+            first.End();
+            second.End();
+        }
+        {
+            const NoLocksBelow noLocksAnywhere {QString()};
+            auto table = questionTable();
+            TTestSession s(table.get(), results::TestType::A);
+            s.Open(m_file);
+            QVERIFY(s.OnWorkingCopy());
+            QCOMPARE(s.TakeNotice(), QString()); // told already
+            s.Store(letter(u'C'));
+            QCOMPARE(storedIn(s.AnswerFile()), (QStringList {"C", "", ""}));
+            s.End();
+        }
+        QCOMPARE(bytesOf(m_file), shared);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList {"mapa.dbf"});
+    }
+
+    // On a home whose file system keeps no locks, a working copy's owner
+    // holds none: a lock granted later tells nothing of him, and his copy
+    // stays while his process runs; once it is gone the copy goes.
+    void aCopyWhoseOwnerIsNotShownGoneStays()
+    {
+        std::unique_ptr<TWorkFolder> mine;
+        {
+            const NoLocksBelow noLocks {QString()};
+            mine = TWorkFolder::create();
+        }
+        QCOMPARE(TWorkFolder::clearOrphans(), 0);
+        QVERIFY(QFileInfo(mine->path()).isDir());
+
+        int ready[2];
+        QVERIFY(::pipe(ready) == 0);
+        const auto closeReady = qScopeGuard([&] {
+            ::close(ready[0]);
+            ::close(ready[1]);
+        });
+        ForkedChild other([&] {
+            data::setLockHook([](int) { return ENOLCK; });
+            auto theirs = TWorkFolder::create();
+            (void)!::write(ready[1], "r", 1);
+            ::pause();
+        });
+        char c = 0;
+        QCOMPARE(::read(ready[0], &c, 1), ssize_t(1));
+        QCOMPARE(TWorkFolder::clearOrphans(), 0);
+        QCOMPARE(workFolders().size(), 2);
+        other.kill();
+        QCOMPARE(TWorkFolder::clearOrphans(), 1);
+        QCOMPARE(workFolders(), QStringList {QFileInfo(mine->path()).fileName()});
+        mine.reset();
+    }
+
+    // A child a test keeps running ends with the test, however the test
+    // ends (a failed check returns from it, or its process dies): nothing
+    // is left holding the output that ctest reads until it times out.
+    void aChildEndsWithItsTest()
+    {
+        for (bool testDies : {false, true}) {
+            int output[2];
+            QVERIFY(::pipe(output) == 0);
+            const int code = inChild([&] {
+                ::close(output[0]);
+                ForkedChild other([] { ::pause(); });
+                ::close(output[1]); // the child's copy stays open
+                if (testDies)
+                    ::raise(SIGKILL);
+                // A check failed: the test function returns.
+            });
+            ::close(output[1]);
+            QCOMPARE(code, testDies ? -SIGKILL : 0);
+            pollfd p {output[0], POLLIN, 0};
+            char c = 0;
+            const bool ended = ::poll(&p, 1, 10000) == 1 && ::read(output[0], &c, 1) == 0;
+            ::close(output[0]);
+            QVERIFY2(ended, testDies ? "the child outlived its killed test" : "the child outlived its failed test");
+        }
+    }
+
     // A copy killed at every write of its working copy (before the write, or
     // with part of it on the disk) leaves its copy in a before- or
     // after-state, nothing in the shared folder, and a folder the next start
@@ -416,26 +620,25 @@ private slots:
         auto mine = TWorkFolder::create();
         int ready[2];
         QVERIFY(::pipe(ready) == 0);
-        const pid_t other = ::fork();
-        if (other == 0) {
+        const auto closeReady = qScopeGuard([&] {
+            ::close(ready[0]);
+            ::close(ready[1]);
+        });
+        ForkedChild other([&] {
             auto theirs = TWorkFolder::create();
             char c = 1;
             (void)!::write(ready[1], &c, 1);
             ::pause();
-            ::_exit(0);
-        }
+        });
         char c = 0;
         QCOMPARE(::read(ready[0], &c, 1), ssize_t(1));
         QCOMPARE(workFolders().size(), 2);
         QCOMPARE(TWorkFolder::clearOrphans(), 0);
         QCOMPARE(workFolders().size(), 2);
-        ::kill(other, SIGKILL);
-        ::waitpid(other, nullptr, 0);
+        other.kill();
         QCOMPARE(TWorkFolder::clearOrphans(), 1);
         QCOMPARE(workFolders(), QStringList {QFileInfo(mine->path()).fileName()});
         mine.reset();
-        ::close(ready[0]);
-        ::close(ready[1]);
     }
 };
 

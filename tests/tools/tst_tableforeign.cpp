@@ -58,7 +58,7 @@ private slots:
                                        "TYPA\tJMENO\tkey C 8\tFOR TEST = \"A\" .AND. .NOT. DELETED()\n"));
         r = runTool("vedomec-table", {QStringLiteral("check"), table});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(r.out.contains(QStringLiteral(": ok, 7 records (6 live), 3 tags")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral(": v pořádku, záznamů: 7 (živých: 6), značek: 3")), qPrintable(r.out));
 
         // Real damage is still found: a row the clause admits is gone.
         QList<mdxtest::Tag> tags{ff::tagNamed(ff::tags(), "TYPA")};
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(r.out.contains(QStringLiteral("JMENO=Gita")));
         r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("7")});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.out, QStringLiteral("not found\n"));
+        QCOMPARE(r.out, QStringLiteral("nenalezeno\n"));
         r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("POCET"), QStringLiteral("sedm")});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("holds numbers")), qPrintable(r.err));
@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(walkedRecords(table, QStringLiteral("ZIVE")).size(), 6);
         r = runTool("vedomec-table", {QStringLiteral("check"), table});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY(r.out.contains(QStringLiteral("note: the header names the field JMENO twice")));
+        QVERIFY(r.out.contains(QStringLiteral("poznámka: hlavička jmenuje pole JMENO dvakrát")));
         r = runTool("vedomec-table", {QStringLiteral("insert"), table, QStringLiteral("DRUH=Lesy")});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(QStringLiteral("names the field 'JMENO' twice")), qPrintable(r.err));
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("DRUHY\tUPPER(DRUH)\tkey C 10\n"));
         r = runTool("vedomec-table", {QStringLiteral("check"), table});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(r.out.contains(QStringLiteral("note: tag DRUHY: the key format calls it unique")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("poznámka: značka DRUHY: podle formátu klíče je jedinečná")), qPrintable(r.out));
         QCOMPARE(walkedRecords(table, QStringLiteral("DRUHY")).size(), 6);
     }
 
@@ -199,7 +199,7 @@ private slots:
         Run r = runTool("vedomec-table", {QStringLiteral("dump"), table});
         QVERIFY2(r.out.contains(QStringLiteral("#1\tJMENO=Çémon\n#2\tJMENO=Üä\n")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("check"), table});
-        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("text is in code page 437")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("text je v kódové stránce 437")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("seek"), table, QStringLiteral("JMENA"), QStringLiteral("üÄ")});
         QVERIFY2(r.code == 0 && r.out.startsWith(QStringLiteral("#2\t")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("insert"), table, QStringLiteral("JMENO=Éa")});
@@ -229,7 +229,7 @@ private slots:
         const QString empty = dir.filePath(QStringLiteral("E.DBF"));
         QVERIFY(dbftest::writeFile(empty, dbftest::image({}, {QByteArray(" "), QByteArray("*")})));
         r = runTool("vedomec-table", {QStringLiteral("check"), empty});
-        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("ok, 2 records (1 live), 0 tags")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && r.out.contains(QStringLiteral("v pořádku, záznamů: 2 (živých: 1), značek: 0")), qPrintable(r.out + r.err));
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("dump"), empty}).code, 0);
 
         const QList<dbftest::RawField> memo{{"JMENO", 'C', 8, 0}, {"POZNAMKA", 'M', 10, 0}};
@@ -237,7 +237,7 @@ private slots:
         QVERIFY(dbftest::writeFile(withMemo, dbftest::image(memo, {dbftest::record(memo, {"Ana", "         1"})}, 0x83)));
         r = runTool("vedomec-table", {QStringLiteral("check"), withMemo});
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.out.contains(QStringLiteral("the memo file M.DBT is missing")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("chybí soubor poznámek M.DBT")), qPrintable(r.out));
         QVERIFY(dbftest::writeFile(dir.filePath(QStringLiteral("m.dbt")), QByteArray(512, '\0')));
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), withMemo}).code, 0);
     }

@@ -292,7 +292,11 @@ private slots:
         writeQuestionTable(parseTestSource(SourceC), tableC);
         writeQuestionTable(parseTestSource(SourceB), dir.filePath(QStringLiteral("b.dbf")));
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, tableC}).code, 0);
-        QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, dir.filePath(QStringLiteral("b.dbf"))}).code, 0);
+        // The application folder stands for its Data; a folder that is
+        // neither is told so, in Czech like every message of the tool.
+        QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), dir.path(), dir.filePath(QStringLiteral("b.dbf"))}).code, 0);
+        Run refused = runTool("vedomec-table", {QStringLiteral("add-test"), dir.filePath(QStringLiteral("nic")), tableC});
+        QVERIFY2(refused.code == 1 && refused.err.contains(QStringLiteral("zadejte složku Data")), qPrintable(refused.err));
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("add-test"), data, tableC}).code, 1);
 
         const QString catalogue = QDir(data).filePath(QStringLiteral("testy.dbf"));
@@ -455,7 +459,7 @@ private slots:
         QCOMPARE(status, -SIGKILL);
         Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
         const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal recorded an unfinished change; it is undone\n"));
-        QVERIFY2(r.code == 0 && said >= 0 && said < r.out.indexOf(QStringLiteral(": ok, ")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && said >= 0 && said < r.out.indexOf(QStringLiteral(": v pořádku, ")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
         QCOMPARE(r.out.count(u'\n'), 2);
         QCOMPARE(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).code, 0);
@@ -512,13 +516,13 @@ private slots:
                 QVERIFY2(r.code == 0, qPrintable(at + u' ' + r.out + r.err));
                 if (command.first() == QLatin1String("check"))
                     QVERIFY2(r.out.contains(QStringLiteral("unfinished change")) == unfinished
-                                 && r.out.contains(QStringLiteral(": ok, ")),
+                                 && r.out.contains(QStringLiteral(": v pořádku, ")),
                              qPrintable(at + u' ' + r.out));
                 const Run dump = runTool("vedomec-table", {QStringLiteral("dump"), catalogue});
                 const qsizetype rows = dump.out.count(QStringLiteral("\n#"));
                 const qsizetype added = command.first() == QLatin1String("insert") ? 1 : 0;
                 QVERIFY2(rows == 1 + added || rows == 2 + added, qPrintable(at + u' ' + dump.out + dump.err));
-                QVERIFY2(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).out.contains(QStringLiteral(": ok, ")), qPrintable(at));
+                QVERIFY2(runTool("vedomec-table", {QStringLiteral("check"), catalogue}).out.contains(QStringLiteral(": v pořádku, ")), qPrintable(at));
                 QCOMPARE(walkedRecords(catalogue, QStringLiteral("DRUHJMENO")).size(), rows);
             }
         }
@@ -545,7 +549,7 @@ private slots:
         dbftest::put32(counted, 4, 3);
         QVERIFY(dbftest::writeFile(catalogue, counted));
         Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
-        QVERIFY2(r.code == 1 && r.out.contains(QStringLiteral("the header counts 3 records, but the file holds 5")), qPrintable(r.out));
+        QVERIFY2(r.code == 1 && r.out.contains(QStringLiteral("hlavička počítá 3 záznamů, ale soubor jich obsahuje 5")), qPrintable(r.out));
         r = runTool("vedomec-table", {QStringLiteral("reindex"), catalogue});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains(QStringLiteral("the header counted 3 records, but the file holds 5 whole ones; the count is restored to 5")),
@@ -558,10 +562,12 @@ private slots:
         const int headerLength = dbftest::get32(table, 8) & 0xFFFF;
         QByteArray flagged = counted;
         flagged[headerLength + 4 * recordLength] = 'X';
+        QByteArray flaggedBefore = counted; // every record beyond the count is looked at, not only the last
+        flaggedBefore[headerLength + 3 * recordLength] = 'X';
         QByteArray tail = counted;
         tail.chop(1);
         tail.append("junk");
-        for (const QByteArray& damaged : {flagged, tail}) {
+        for (const QByteArray& damaged : {flagged, flaggedBefore, tail}) {
             QVERIFY(dbftest::writeFile(catalogue, damaged));
             const QStringList before = entries(dir.path());
             const QByteArray mdx = dbftest::readFile(index);

@@ -1,0 +1,388 @@
+#!/usr/bin/python3
+"""What a blind pupil hears: drives the program by keys while Orca runs with
+its speech logged (orca_speechlog.py), and checks after each step that the
+log holds what must be heard.  Every wait polls the log or the tree, so a
+slow machine only makes it slower.  Run by orca_speech.sh.
+
+Usage: orca_speech.py <speech log> <orca pid> <program> <program log>
+"""
+import os
+import subprocess
+import sys
+import time
+
+try:
+    import pyatspi
+except ImportError:
+    print("SKIP: python3-pyatspi is not installed")
+    sys.exit(77)
+
+LOG, ORCA_PID, PROGRAM, PROGRAM_LOG = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+FAILURES = []
+SLOW = 1.0  # the step a wait polls at, in seconds
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        FAILURES.append(what)
+    return ok
+
+
+def lines():
+    try:
+        with open(LOG, encoding="utf-8") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
+def said(since):
+    """What Orca said after the mark `since`, as one text."""
+    return "\n".join(l.split(" ", 1)[1] if " " in l else "" for l in lines()[since:] if l.startswith("SPEAK "))
+
+
+def bad(since):
+    return [l for l in lines()[since:] if l.startswith("BAD ")]
+
+
+def mark():
+    return len(lines())
+
+
+def wait_for(predicate, timeout=30.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            value = predicate()
+        except Exception:  # the tree changes under us while we look
+            value = None
+        if value:
+            return value
+        time.sleep(0.1)
+    return None
+
+
+def quiet(since, settle=1.5, timeout=20.0):
+    """Waits until Orca has said nothing new for `settle` seconds."""
+    end = time.time() + timeout
+    count, changed = len(lines()), time.time()
+    while time.time() < end:
+        time.sleep(0.1)
+        now = len(lines())
+        if now != count:
+            count, changed = now, time.time()
+        elif time.time() - changed >= settle:
+            return
+
+
+def hears(since, *texts, timeout=30.0):
+    """Waits until every text was said after `since`."""
+    return wait_for(lambda: all(t in said(since) for t in texts), timeout) is not None
+
+
+def show(title, since):
+    print("  [%s] Orca said:" % title)
+    for l in lines()[since:]:
+        print("    " + l)
+
+
+# --- Keys, as a pupil presses them ---------------------------------------------
+
+XK = {"Down": 0xFF54, "Up": 0xFF52, "Right": 0xFF53, "Left": 0xFF51, "Return": 0xFF0D, "Escape": 0xFF1B,
+      "Tab": 0xFF09, "space": 0x20, "F1": 0xFFBE, "F5": 0xFFC2, "F6": 0xFFC3, "F7": 0xFFC4, "F8": 0xFFC5, "F9": 0xFFC6,
+      "F10": 0xFFC7}
+KEYCODE_CONTROL = 37
+KEYCODE_SHIFT = 50
+
+
+def key(name):
+    sym = XK[name] if name in XK else ord(name)
+    pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
+    time.sleep(0.2)
+
+
+def key_with(modifier_keycode, name):
+    sym = XK[name] if name in XK else ord(name)
+    pyatspi.Registry.generateKeyboardEvent(modifier_keycode, None, pyatspi.KEY_PRESS)
+    pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
+    pyatspi.Registry.generateKeyboardEvent(modifier_keycode, None, pyatspi.KEY_RELEASE)
+    time.sleep(0.2)
+
+
+# --- The tree, only to find the way ---------------------------------------------
+
+def children(node):
+    try:
+        return [node.getChildAtIndex(i) for i in range(node.childCount)]
+    except Exception:
+        return []
+
+
+def walk(node, depth=0):
+    if node is None or depth > 40:
+        return
+    yield node
+    for c in children(node):
+        yield from walk(c, depth + 1)
+
+
+def application(pid):
+    for app in pyatspi.Registry.getDesktop(0):
+        try:
+            if app is not None and app.get_process_id() == pid:
+                return app
+        except Exception:
+            continue
+    return None
+
+
+def focused(root):
+    for n in walk(root):
+        try:
+            if n != root and n.getState().contains(pyatspi.STATE_FOCUSED):
+                return n
+        except Exception:
+            continue
+    return None
+
+
+def showing(node):
+    try:
+        return node.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
+def heard_item(since, name):
+    """Whether Orca named the item `name` after `since` ("Zeměpis collapsed."
+    names "Zeměpis", "Zeměpis České republiky." does not)."""
+    for l in said(since).splitlines():
+        rest = l[len(name):] if l.startswith(name) else None
+        if rest is not None and (rest in ("", ".") or (rest.startswith(" ") and rest[1:2].islower())):
+            return True
+    return False
+
+
+def open_test(kind, test):
+    """Ctrl+O, then by ear down the tree to `kind`, open it, down to `test`,
+    Enter.  Returns the mark before Enter, or None."""
+    since = mark()
+    key_with(KEYCODE_CONTROL, "o")
+    if not check(hears(since, "Otevřít databázi"), "Ctrl+O: the dialog \"Otevřít databázi\" is heard"):
+        show("Ctrl+O", since)
+        return None
+    quiet(since)
+    # From the "Otevřít" button back to the tree.
+    key_with(KEYCODE_SHIFT, "Tab")
+    key_with(KEYCODE_SHIFT, "Tab")
+    for want, then in ((kind, "Right"), (test, "Return")):
+        step = mark()
+        for _ in range(16):
+            quiet(step, settle=0.8)
+            if heard_item(step, want):
+                break
+            step = mark()
+            key("Down")
+        if not check(heard_item(step, want), "  the keys reach \"%s\"" % want):
+            show("tree", step)
+            return None
+        if then == "Return":
+            since = mark()
+        key(then)
+    return since
+
+
+def main():
+    if not wait_for(lambda: any(l.startswith("SPEAK ") for l in lines()), 120):
+        print("SKIP: Orca did not start (it said nothing in 120 s)")
+        return 77
+    quiet(0)
+    print("Orca is up: " + said(0).replace("\n", " / "), flush=True)
+    program = subprocess.Popen([PROGRAM], cwd=os.path.dirname(PROGRAM),
+                               stdout=open(PROGRAM_LOG, "w"), stderr=subprocess.STDOUT)
+    try:
+        return drive(program)
+    finally:
+        program.terminate()
+        try:
+            program.wait(10)
+        except subprocess.TimeoutExpired:
+            program.kill()
+
+
+def drive(program):
+    app = wait_for(lambda: application(program.pid), 120)
+    if not check(app is not None, "the program is on the AT-SPI bus"):
+        return 1
+    check(hears(0, "Vedomec 2001", timeout=90), "the main window is heard by its title")
+    quiet(0)
+
+    # --- A test of four answers ------------------------------------------------
+    since = open_test("Zeměpis", "Zeměpis České republiky")
+    if since is None:
+        return 1
+    ok = hears(since, "Otázka 1 z 14", "Která hora je nejvyšší horou České republiky?", "a) Praděd")
+    if not check(ok, "opening reads question 1, its number and answer a)"):
+        show("opening", since)
+    quiet(since)
+
+    since = mark()
+    key("F7")
+    ok = hears(since, "Otázka 2 z 14", "nejdelší řeka", "Labe", "Morava", "Vltava", "Odra")
+    if not check(ok, "F7 reads question 2, its number and its four answers"):
+        show("F7", since)
+    quiet(since)
+
+    since = mark()
+    key("F6")
+    ok = hears(since, "Otázka 1 z 14", "Která hora je nejvyšší", "Praděd", "Sněžka", "Lysá hora", "Klínovec")
+    if not check(ok, "F6 reads question 1 again with its answers"):
+        show("F6", since)
+    quiet(since)
+
+    since = mark()
+    key("F9")
+    ok = hears(since, "Zbývá", "uplynulo")
+    if not check(ok, "F9 reads the time left and the time taken"):
+        show("F9", since)
+    quiet(since)
+
+    # Every question answered a) but the last; the results are asked for.
+    for _ in range(13):
+        key("space")
+        step = mark()
+        key("F7")
+        wait_for(lambda: "Otázka" in said(step), 30)
+    quiet(since)
+    since = mark()
+    key_with(KEYCODE_CONTROL, "v")
+    ok = hears(since, "Ještě nebyly zodpovězeny všechny otázky!")
+    if not check(ok, "Ctrl+V with one question unanswered reads the message"):
+        show("Ctrl+V", since)
+    quiet(since)
+    since = mark()
+    key("Return")
+    check(hears(since, "Otázka 1 z 14", timeout=20), "  and after OK the first question is heard again")
+    quiet(since)
+
+    since = mark()
+    key("F8")
+    check(hears(since, "Otázka 14 z 14"), "F8 reads the last question")
+    quiet(since)
+    key("space")
+    since = mark()
+    key_with(KEYCODE_CONTROL, "v")
+    ok = hears(since, "Výsledek testu", "Celkový počet otázek", "14", "Hodnocení")
+    if not check(ok, "the results are read as they open"):
+        show("results", since)
+    quiet(since)
+    # Every stop of the keyboard in the dialog is named.
+    since = mark()
+    for _ in range(5):
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        if said(step).startswith("Ok"):
+            break
+    heard = said(since)
+    check("Chybně zodpovězené otázky" in heard and "Ukázat" in heard and " filler" not in heard
+          and not any(l.startswith(("scroll pane", "filler", "panel")) for l in heard.splitlines()),
+          "Tab in the results stops only at named controls (%r)" % heard)
+    since = mark()
+    key("Return")
+    quiet(since)
+
+    # --- F10: the menu with the keys ---------------------------------------------
+    since = mark()
+    key("F10")
+    ok = hears(since, "Otevřít test", "Ctrl+O")
+    if not check(ok, "F10 reads the first entry with its shortcut"):
+        show("F10", since)
+    quiet(since)
+    key("Escape")
+    quiet(mark())
+
+    # --- The guide: Enter on "Tipy" shows the first tip -------------------------
+    since = mark()
+    key("F1")
+    check(hears(since, "Nápověda"), "F1 reads the guide")
+    quiet(since)
+    for _ in range(12):
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        if "Tipy" in said(step):
+            break
+    since = mark()
+    key("Return")
+    ok = hears(since, "Program test umožňuje vytvořit tři různé typy testů.")
+    if not check(ok, "Enter on \"Tipy\" reads the first tip"):
+        show("Tipy", since)
+    quiet(since)
+    # The next tip, read as it replaces the first in the open balloon.
+    for _ in range(6):
+        if said(since).splitlines()[-1:] and said(since).splitlines()[-1].startswith("Další"):
+            break
+        step = mark()
+        key("Tab")
+        quiet(step, settle=0.8)
+        since = step if "Další" in said(step) else since
+    since = mark()
+    key("Return")
+    ok = hears(since, "Je možné vytvořit neomezené množství testů pro každý typ.")
+    if not check(ok, "Enter on \"Další\" reads the next tip"):
+        show("Další", since)
+    quiet(since)
+    key("Escape")
+    quiet(mark())
+
+    # --- A typed answer ------------------------------------------------------------
+    since = open_test("Český jazyk", "Vyjmenovaná slova")
+    if since is None:
+        return 1
+    ok = hears(since, "Otázka 1 z 14", "b_lina")
+    if not check(ok, "opening a typed test reads question 1"):
+        show("opening C", since)
+    quiet(since)
+    key("y")
+    since = mark()
+    key("F7")
+    ok = hears(since, "Otázka 2 z 14", "m_š")
+    if not check(ok, "F7 reads the next question to be typed"):
+        show("F7 C", since)
+    quiet(since)
+    since = mark()
+    key("F6")
+    ok = hears(since, "Otázka 1 z 14", "b_lina")
+    if not check(ok, "F6 reads question 1 with the answer typed"):
+        show("F6 C", since)
+    quiet(since)
+
+    # --- Ending ---------------------------------------------------------------------
+    since = mark()
+    key_with(KEYCODE_CONTROL, "z")
+    ok = hears(since, "Opravdu chcete ukončit tento test?")
+    if not check(ok, "Ctrl+Z reads the question"):
+        show("Ctrl+Z", since)
+    quiet(since)
+    since = mark()
+    key("Return")
+    quiet(since, settle=3)
+    after = said(since)
+    check("Otázka" not in after and "b_lina" not in after, "after Ano no question is heard (%r)" % after)
+    f = wait_for(lambda: focused(app), 10)
+    check(f is not None and showing(f), "  and the keyboard is on a control shown (%s)"
+          % (f.name if f is not None else None))
+
+    problems = bad(0)
+    check(not problems, "Orca was never given anything but text to speak (%s)" % problems[:3])
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    try:
+        rc = main()
+    finally:
+        print("%d failure(s)" % len(FAILURES))
+    sys.exit(rc)

@@ -1,0 +1,331 @@
+// The teacher's window driven through its keys and controls, and the
+// pupil's program taking a test the editor wrote.
+#include "PupilCopy.h"
+#include "TestData.h"
+#include "authoring/TestFolder.h"
+#include "editor/EditorWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <cstring>
+#include <deque>
+
+using namespace vedomec;
+using namespace vedomec::authoring;
+using namespace vedomec::editor;
+using namespace vedomec::testdata;
+
+namespace {
+
+// Answers the editor's questions from a script and keeps its messages.
+class ScriptedPrompts : public EditorPrompts {
+public:
+    std::deque<std::optional<QString>> answers;
+    QStringList messages;
+    bool confirmWith = true;
+
+    void message(QWidget*, const QString& text, bool) override { messages << text; }
+    bool confirm(QWidget*, const QString& text) override
+    {
+        messages << text;
+        return confirmWith;
+    }
+    Unsaved unsaved(QWidget*, const QString& text) override
+    {
+        messages << text;
+        return Unsaved::Discard;
+    }
+    std::optional<QString> text(QWidget*, const QString&, const QString&, const QString&, bool) override { return next(); }
+    std::optional<QString> item(QWidget*, const QString&, const QString&, const QStringList&, const QString&, bool) override
+    {
+        return next();
+    }
+    QString openFile(QWidget*, const QString&, const QString&) override { return next().value_or(QString()); }
+    QString folder(QWidget*, const QString&) override { return next().value_or(QString()); }
+
+private:
+    std::optional<QString> next()
+    {
+        if (answers.empty())
+            return std::nullopt;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+template <typename T>
+T* child(QWidget* w, const char* name)
+{
+    T* c = w->findChild<T*>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
+// Keys as a keyboard with Czech letters sends them (QTest's own key clicks
+// take ASCII only).
+void keys(QWidget* target, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+void type(QWidget* w, const char* name, const QString& text)
+{
+    auto* e = child<QLineEdit>(w, name);
+    e->setFocus();
+    e->selectAll();
+    keys(e, text);
+}
+
+// A radio button chosen from the keyboard.
+void choose(QWidget* w, const char* name)
+{
+    auto* r = child<QRadioButton>(w, name);
+    r->setFocus();
+    QTest::keyClick(r, Qt::Key_Space);
+}
+
+TestSource sampleA(int n)
+{
+    TestSource t;
+    t.kind = QStringLiteral("Zeměpis");
+    t.title = QStringLiteral("Mapa");
+    t.type = u'A';
+    for (int i = 0; i < n; ++i) {
+        SourceQuestion q;
+        q.text = QStringLiteral("Otázka %1").arg(i + 1);
+        for (int a = 0; a < 4; ++a)
+            q.answers[a] = QStringLiteral("%1%2").arg(i).arg(QChar(u'a' + a));
+        q.correct = QString(QChar(u'A' + i % 4));
+        t.questions << q;
+    }
+    return t;
+}
+
+} // namespace
+
+class TestEditorWindow : public QObject {
+    Q_OBJECT
+
+    ScriptedPrompts* m_prompts = nullptr;
+
+private slots:
+    void init()
+    {
+        auto p = std::make_unique<ScriptedPrompts>();
+        m_prompts = p.get();
+        EditorWindow::setPrompts(std::move(p));
+    }
+
+    // A new test written by keys alone: fields, questions, the correct
+    // answers, undo and redo, the rules, save; the catalogue shows it.
+    void writeATest()
+    {
+        AppFolder app;
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Vedomec – editor testů"));
+
+        m_prompts->answers = {QStringLiteral("Zeměpis"), QStringLiteral("Hlavní města"),
+                              QStringLiteral("A – otázky s odpověďmi a) b) c) d)")};
+        QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(w.hasTest());
+        QVERIFY(child<QWidget>(&w, "AnswersA")->isVisible());
+        type(&w, "AuthorEdit", QStringLiteral("Jana Nováková"));
+        QCOMPARE(child<QLabel>(&w, "AuthorEditCounter")->text(), QStringLiteral("zbývá 37"));
+
+        type(&w, "QuestionEdit", QStringLiteral("Hlavní město Francie?"));
+        const char* answers[] = {"AnswerA", "AnswerB", "AnswerC", "AnswerD"};
+        const QString texts[] = {QStringLiteral("Paříž"), QStringLiteral("Lyon"), QStringLiteral("Nice"), QStringLiteral("Brest")};
+        for (int i = 0; i < 4; ++i)
+            type(&w, answers[i], texts[i]);
+        choose(&w, "CorrectA");
+        QCOMPARE(w.editor().test().questions[0].correct, QStringLiteral("A"));
+
+        // A character Windows-1250 cannot store is marked where it stands.
+        type(&w, "QuestionEdit", QStringLiteral("Hlavní město ≠ Francie?"));
+        QVERIFY2(child<QLabel>(&w, "QuestionEditCounter")->text().contains(QStringLiteral("[≠]")),
+                 qPrintable(child<QLabel>(&w, "QuestionEditCounter")->text()));
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(w.currentFile().isEmpty());
+        QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("Otázka 1, pole „text otázky“")),
+                 qPrintable(m_prompts->messages.last()));
+        // Ctrl+Z in the field takes back the whole typing of it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(child<QLineEdit>(&w, "QuestionEdit")->text(), QStringLiteral("Hlavní město Francie?"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(child<QLineEdit>(&w, "QuestionEdit")->text(), QStringLiteral("Hlavní město ≠ Francie?"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+
+        // A second question without its correct answer is refused by name.
+        QTest::keyClick(&w, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(w.currentQuestion(), 1);
+        type(&w, "QuestionEdit", QStringLiteral("Hlavní město Itálie?"));
+        for (int i = 0; i < 4; ++i)
+            type(&w, answers[i], QStringLiteral("Řím %1").arg(i));
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("Otázka 2, pole „správná odpověď“")),
+                 qPrintable(m_prompts->messages.last()));
+        choose(&w, "CorrectC");
+        // Duplicate, move up, delete, each taken back by Ctrl+Z.
+        QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(w.editor().test().questions.size(), 3);
+        QTest::keyClick(&w, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(w.currentQuestion(), 1);
+        QTest::keyClick(&w, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w.editor().test().questions.size(), 2);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.editor().test().questions.size(), 2);
+        QCOMPARE(child<QListWidget>(&w, "QuestionList")->count(), 2);
+        child<QLineEdit>(&w, "TimeLimitEdit")->setText(QStringLiteral("0:20:00"));
+
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY2(!w.currentFile().isEmpty(), qPrintable(m_prompts->messages.join(u'|')));
+        QVERIFY(!w.windowTitle().endsWith(u'*'));
+        TestFolder folder(app.path());
+        const TestEntry e = folder.entry(w.currentFile());
+        QCOMPARE(e.title, QStringLiteral("Hlavní města"));
+        QCOMPARE(e.openMark, QStringLiteral("A"));
+        const TestSource saved = folder.load(w.currentFile());
+        QCOMPARE(saved.questions.size(), 2);
+        QCOMPARE(saved.questions[1].correct, QStringLiteral("C"));
+        QCOMPARE(saved.author, QStringLiteral("Jana Nováková"));
+        QCOMPARE(saved.minutes, 20);
+        auto* tree = child<QTreeWidget>(&w, "TestTree");
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->child(0)->text(2), QStringLiteral("2"));
+
+        const QString file = w.currentFile();
+        QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!w.hasTest());
+        QCOMPARE(folder.entry(file).openMark, QString());
+    }
+
+    // With a wrong password the test is only shown: every field read-only,
+    // nothing saved, no mark set, and the title says so.
+    void protectedTestWrongPassword()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        TestSource t = sampleA(3);
+        t.password = QStringLiteral("Sova");
+        const QString file = folder.create(t);
+        EditorWindow w(app.path());
+        w.show();
+        m_prompts->answers = {QStringLiteral("sova")};
+        QVERIFY(w.openTest(file));
+        QVERIFY(w.viewOnly());
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral("(pouze pro prohlížení)")));
+        QCOMPARE(folder.entry(file).openMark, QString());
+        auto* q = child<QLineEdit>(&w, "QuestionEdit");
+        QVERIFY(q->isReadOnly());
+        q->setFocus();
+        keys(q, QStringLiteral("změna"));
+        choose(&w, "CorrectD");
+        QTest::keyClick(&w, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(!w.action(QStringLiteral("Save"))->isEnabled());
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!w.editor().modified());
+        QVERIFY(w.closeTest());
+        QVERIFY(exchange::sameContent(folder.load(file), t));
+
+        m_prompts->answers = {QStringLiteral("Sova")};
+        QVERIFY(w.openTest(file));
+        QVERIFY(!w.viewOnly());
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+    }
+
+    // Kinds and tests from the tree's menu.
+    void treeCommands()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        const QString file = folder.create(sampleA(2));
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* tree = child<QTreeWidget>(&w, "TestTree");
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(folder.tests().size(), 2);
+        tree->setCurrentItem(tree->topLevelItem(0));
+        m_prompts->messages.clear();
+        w.action(QStringLiteral("DeleteKind"))->trigger();
+        QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("patří k němu 2 testy")),
+                 qPrintable(m_prompts->messages.join(u'\n')));
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        QTest::keyClick(&w, Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(folder.tests().size(), 1);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
+        Q_UNUSED(file);
+    }
+
+    // The pupil's program takes a test the editor wrote and scores it.
+    void pupilTakesTheTest()
+    {
+        AppFolder app;
+        EditorWindow w(app.path());
+        m_prompts->answers = {QStringLiteral("Zeměpis"), QStringLiteral("Mapa"), QStringLiteral("A – otázky")};
+        w.action(QStringLiteral("NewTest"))->trigger();
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                w.action(QStringLiteral("AddQuestion"))->trigger();
+            w.editor().setField(i, Field::Question, QStringLiteral("Otázka %1").arg(i + 1));
+            for (Field f : {Field::AnswerA, Field::AnswerB, Field::AnswerC, Field::AnswerD})
+                w.editor().setField(i, f, QStringLiteral("možnost"));
+            w.editor().setField(i, Field::Correct, QString(QChar(u'A' + i)));
+        }
+        QVERIFY(w.save());
+        // While the editor has it open, a pupil is refused.
+        QTemporaryDir state;
+        auto start = [&] {
+            auto p = std::make_unique<PupilProcess>(QCoreApplication::applicationFilePath(), app.path(),
+                                                    QStringLiteral(":6%1").arg(QCoreApplication::applicationPid()),
+                                                    state.path());
+            const QString ready = p->next();
+            if (ready != QLatin1String("ready"))
+                qWarning("the pupil's copy did not start: %s", qPrintable(ready));
+            return p;
+        };
+        {
+            auto pupil = start();
+            QCOMPARE(pupil->ask(QStringLiteral("open Zeměpis|Mapa")), QStringLiteral("refused Tento test je již otevřen!"));
+            QVERIFY(pupil->quit());
+        }
+        QVERIFY(w.closeTest());
+        auto pupil = start();
+        QVERIFY(pupil->ask(QStringLiteral("open Zeměpis|Mapa")).startsWith(QLatin1String("opened")));
+        QVERIFY(pupil->ask(QStringLiteral("answer ABCA")).startsWith(QLatin1String("answered")));
+        QCOMPARE(pupil->ask(QStringLiteral("results")), QStringLiteral("score 3 1"));
+        QCOMPARE(pupil->ask(QStringLiteral("close")), QStringLiteral("closed"));
+        QVERIFY(pupil->quit());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--pupil") == 0)
+        return runPupil(argc, argv, QString::fromLocal8Bit(argv[2]));
+    QApplication app(argc, argv);
+    TestEditorWindow t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_editor.moc"
