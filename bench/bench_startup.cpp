@@ -1,7 +1,9 @@
-// Start-up time to the main window shown, against a bare Qt window started
-// the same way in the same run, and with the installed character Sova
-// chosen (her library loaded, placed beside the window, her show animation
-// asked for); and the idle CPU of the running program.
+// Start-up time to the main window's first frame, against a bare Qt window
+// started the same way in the same run; what the program does after that
+// frame (its messages, the character, the sound device); the same with the
+// installed character Sova chosen (her library read, placed beside the
+// window, her show animation asked for); and the idle CPU of the running
+// program.
 //
 //   bench_startup [runs]
 //
@@ -22,22 +24,47 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+// Says "shown" once the first frame of a window of type W is painted: what
+// a user waits for at start, measured alike for both programs.
+template <class W>
+struct FirstFrame : QObject {
+    bool said = false;
+    bool quit = false; // the bare window ends there
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (!said && e->type() == QEvent::Paint && qobject_cast<W*>(o) && static_cast<QWidget*>(o)->isWindow()) {
+            said = true;
+            // After the paint, when the frame has gone to the screen.
+            QTimer::singleShot(0, this, [this] {
+                // With the processor time spent so far: on a busy machine the
+                // wall clock mostly measures the other programs.
+                timespec cpu {};
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+                std::printf("shown %.3f\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
+                std::fflush(stdout);
+                if (quit)
+                    QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+};
+
 int childBare(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    FirstFrame<QWidget> frame;
+    frame.quit = true;
+    app.installEventFilter(&frame);
     QWidget w;
     w.resize(434, 528);
     w.show();
-    QTimer::singleShot(0, &w, [] {
-        std::puts("shown");
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    });
     return app.exec();
 }
 
@@ -48,6 +75,8 @@ int childProgram(int argc, char** argv, const QString& appFolder, bool stay, boo
     vedomec::TStartSettings start;
     if (sova)
         start.settings.apply(vedomec::TCommandLine::parse({QStringLiteral("--character"), QStringLiteral("Sova")}));
+    FirstFrame<vedomec::THlavniDialog> frame;
+    app.installEventFilter(&frame);
     return vedomec::RunVedomec(
         app,
         [stay, sova](vedomec::THlavniDialog* w) {
@@ -55,7 +84,8 @@ int childProgram(int argc, char** argv, const QString& appFolder, bool stay, boo
                 std::fprintf(stderr, "Sova is not in %s\n", qPrintable(vedomec::installedCharacterFolder()));
                 QCoreApplication::exit(3);
             }
-            std::puts("shown");
+            // Everything started after the first frame is done.
+            std::puts("ready");
             std::fflush(stdout);
             if (!stay)
                 w->close();
@@ -86,14 +116,17 @@ QString failure(QProcess& p, const char* what)
         + (last.isEmpty() ? QString() : QStringLiteral(" (\"%1\")").arg(QString::fromLocal8Bit(last)));
 }
 
-// Milliseconds from the spawn until the child reports its window shown, or
-// why there is no such figure.
+// Milliseconds from the spawn until the child reports its first frame
+// ("shown") and until it has done what waits for that frame ("ready", not
+// said by the bare window), or why there is no such figure.
 struct Timing {
-    double ms = 0;
+    double shown = 0;
+    double ready = 0;
+    double shownCpu = 0; // processor time of the child to its first frame
     QString failure;
 };
 
-Timing spawnAndTime(const QStringList& args, const char* what)
+Timing spawnAndTime(const QStringList& args, const char* what, bool ready)
 {
     QProcess p;
     p.setProgram(QCoreApplication::applicationFilePath());
@@ -102,19 +135,28 @@ Timing spawnAndTime(const QStringList& args, const char* what)
     t.start();
     p.start();
     if (!p.waitForStarted(10000))
-        return {0, failure(p, what)};
-    while (!p.canReadLine())
-        if (!p.waitForReadyRead(10000))
-            return {0, failure(p, what)};
-    const double ms = t.nsecsElapsed() / 1e6;
-    if (p.readLine().trimmed() != "shown")
-        return {0, failure(p, what)};
+        return {0, 0, 0, failure(p, what)};
+    Timing timing;
+    for (const QByteArray expected : {QByteArray("shown"), QByteArray("ready")}) {
+        if (expected == "ready" && !ready)
+            break;
+        while (!p.canReadLine())
+            if (!p.waitForReadyRead(10000))
+                return {0, 0, 0, failure(p, what)};
+        const double ms = t.nsecsElapsed() / 1e6;
+        const QList<QByteArray> said = p.readLine().trimmed().split(' ');
+        if (said.value(0) != expected)
+            return {0, 0, 0, failure(p, what)};
+        (expected == "shown" ? timing.shown : timing.ready) = ms;
+        if (expected == "shown")
+            timing.shownCpu = said.value(1).toDouble();
+    }
     p.waitForFinished(10000);
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished();
     }
-    return {ms, QString()};
+    return timing;
 }
 
 // A benchmark that cannot measure says why and prints no figure.
@@ -159,27 +201,37 @@ int main(int argc, char** argv)
     const QString appFolder = qEnvironmentVariable("VEDOMEC_APP_DIR", QCoreApplication::applicationDirPath() + "/../bin");
 
     // Interleaved, so that a busy moment of the machine hits all three alike.
-    std::vector<double> bare, program, sova;
+    std::vector<double> bare, program, programReady, sova, sovaReady, bareCpu, programCpu;
     for (int i = 0; i < runs; ++i) {
-        const Timing b = spawnAndTime({QStringLiteral("--bare")}, "the bare Qt window");
+        const Timing b = spawnAndTime({QStringLiteral("--bare")}, "the bare Qt window", false);
         if (!b.failure.isEmpty())
             return cannotMeasure(b.failure);
-        const Timing p = spawnAndTime({QStringLiteral("--program"), appFolder}, "Vedomec");
+        const Timing p = spawnAndTime({QStringLiteral("--program"), appFolder}, "Vedomec", true);
         if (!p.failure.isEmpty())
             return cannotMeasure(p.failure);
-        const Timing s = spawnAndTime({QStringLiteral("--program-sova"), appFolder}, "Vedomec with Sova");
+        const Timing s = spawnAndTime({QStringLiteral("--program-sova"), appFolder}, "Vedomec with Sova", true);
         if (!s.failure.isEmpty())
             return cannotMeasure(s.failure);
-        bare.push_back(b.ms);
-        program.push_back(p.ms);
-        sova.push_back(s.ms);
+        bare.push_back(b.shown);
+        bareCpu.push_back(b.shownCpu);
+        programCpu.push_back(p.shownCpu);
+        program.push_back(p.shown);
+        programReady.push_back(p.ready);
+        sova.push_back(s.shown);
+        sovaReady.push_back(s.ready);
     }
     const double b = median(bare), p = median(program), s = median(sova);
     std::printf("platform: %s\n", qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM", "default")));
-    std::printf("start-up to window shown (median of %d): bare Qt window %.1f ms, Vedomec %.1f ms, ratio %.2f (goal <= 2.0)\n",
+    std::printf("start-up to the first frame (median of %d): bare Qt window %.1f ms, Vedomec %.1f ms, ratio %.2f "
+                "(goal <= 1.4 under X)\n",
                 runs, b, p, p / b);
-    std::printf("start-up with Sova chosen (median of %d): %.1f ms, %+.1f ms over Vedomec without her (goal <= +20 ms)\n",
-                runs, s, s - p);
+    std::printf("processor time to the first frame (median of %d): bare Qt window %.1f ms, Vedomec %.1f ms, ratio %.2f\n",
+                runs, median(bareCpu), median(programCpu), median(programCpu) / median(bareCpu));
+    std::printf("what waits for the first frame (median of %d): done %.1f ms after it without a character\n", runs,
+                median(programReady) - p);
+    std::printf("with Sova chosen (median of %d): first frame %.1f ms (%+.1f ms), she is on the desktop %.1f ms after "
+                "it (goal <= +20 ms to the first frame)\n",
+                runs, s, s - p, median(sovaReady) - s);
 
     // Idle CPU of the program with its main window up and no test open.
     QProcess idle;

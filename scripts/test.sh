@@ -20,6 +20,6 @@ ctest --test-dir build-asan --output-on-failure -L core -j "$JOBS"
 
 if [ -f fuzz/CMakeLists.txt ] && grep -q add_executable fuzz/CMakeLists.txt; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEDOMEC_FUZZ=ON >/dev/null
-  cmake --build build-fuzz -j "$JOBS" --target fuzz_table fuzz_rtf fuzz_actor fuzz_exchange
+  cmake --build build-fuzz -j "$JOBS" --target fuzz_table fuzz_rtf fuzz_actor fuzz_exchange fuzz_wav fuzz_settings
   ctest --test-dir build-fuzz --output-on-failure -L fuzz
 fi

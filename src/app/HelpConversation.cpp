@@ -82,9 +82,9 @@ void THlavniDialog::configureAssistant()
     TAssistant* a = Assistant;
     a->setCaption(help::caption());
     a->setClientWidth(242);
-    // She leaves with her hide animation: a character that just vanishes
-    // looks as if the program had broken.
-    a->setFastShowHide(false);
+    // Closed by the user, she goes at once: he asked her to leave and
+    // answered the question, so a goodbye only keeps him waiting.
+    a->setFastShowHide(true);
     a->setMoveStep(16);
     a->setStayOnTop(false);
     a->setBgPicture(stageBackground());

@@ -151,6 +151,14 @@ public:
     QString CharacterLibrary() const;
     // Puts the character beside this window, clear of it and of the screen's edges.
     void PlaceCharacter();
+    // The window moved by `moved` or was resized: she keeps her place beside
+    // it, or where the user put her unless the window is over her now.
+    void FollowWindow(QPoint moved);
+    // An animation of her library was found damaged while she played: she
+    // is put away and the user told once.
+    void CharacterDamaged(const QString& animation);
+    // A message shown once no other message waits for its answer.
+    void TellWhenFree(const QString& text);
     // Whether the program plays its sound cues and the character's sounds.
     bool SoundOn() const { return m_soundOn; }
     void SetSoundOn(bool on);
@@ -255,6 +263,8 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -309,6 +319,7 @@ private:
     QPointer<QWidget> m_menuReturn;
     bool m_soundOn = true;
     bool m_dragEnded = false; // the character's drag ended just now
+    bool m_characterPutAside = false; // the user dragged her away from the window
     QString m_userConfigFile;
     gradebook::TRecorder m_recorder;
     OpenedTest m_opened;

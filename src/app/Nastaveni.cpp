@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QStandardItemModel>
 
 namespace vedomec {
 
@@ -223,8 +224,16 @@ void TNastaveniDialog::fillCharacters()
     }
     ComboBox1->clear();
     ComboBox1->addItem(kNone);
+    auto* model = qobject_cast<QStandardItemModel*>(ComboBox1->model());
     for (const TCharacterEntry& e : std::as_const(m_entries)) {
         ComboBox1->addItem(characterCaption(e, m_entries));
+        // Offered greyed, so that the user who put her into his folder
+        // learns why she does not come.
+        if (!e.problem.isEmpty() && model) {
+            QStandardItem* item = model->item(ComboBox1->count() - 1);
+            item->setEnabled(false);
+            item->setToolTip(e.file.path);
+        }
     }
     ComboBox1->setCurrentIndex(currentIndex);
     m_shownIndex = currentIndex;

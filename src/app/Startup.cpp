@@ -44,6 +44,38 @@ void showCharacter(THlavniDialog* window, const SettingValue& setting)
         window->UserMessage(problem, mtError, mbOK);
 }
 
+// Runs `then` once the window's first frame is on the screen (its first
+// paint handled), so that nothing the first frame does not need keeps the
+// user waiting for it; after a second without a paint (a window system that
+// never asks for one) it runs anyway.
+void afterFirstFrame(QWidget* window, std::function<void()> then)
+{
+    struct Watch : QObject {
+        std::function<void()> then;
+        bool done = false;
+        void fire()
+        {
+            if (std::exchange(done, true))
+                return;
+            // Out of the paint (or the timer) before anything that opens a
+            // nested loop of its own.
+            QTimer::singleShot(0, parent(), then);
+            deleteLater();
+        }
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                fire();
+            return false;
+        }
+    };
+    auto* watch = new Watch;
+    watch->setParent(window);
+    watch->then = std::move(then);
+    window->installEventFilter(watch);
+    QTimer::singleShot(1000, watch, [watch] { watch->fire(); });
+}
+
 } // namespace
 
 int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& shown, const TStartSettings& start)
@@ -134,7 +166,14 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     mainWindow->show();
     mainWindow->activateWindow();
     int exitCode = 0;
-    QTimer::singleShot(0, mainWindow, [mainWindow, &shown, &folder, &exitCode, &soundProblem, &start] {
+    // What the first frame does not need waits until it is on the screen:
+    // the messages, the character (every animation of her library is read
+    // before she comes) and the sound device.
+    afterFirstFrame(mainWindow, [mainWindow, &shown, &folder, &exitCode, &soundProblem, &start] {
+        // Connected now, so that the first cue the user calls up does not
+        // wait for the sound server.
+        if (mainWindow->SoundOn())
+            prepareSound();
         // The window may close while a message waits.
         const QPointer<THlavniDialog> window = mainWindow;
         if (!folder.problem.isEmpty()) {

@@ -96,10 +96,53 @@ AnimationData parseAnimationData(QByteArrayView data)
     }
     const qsizetype bitmapSize = r.left();
     const char* bmp = r.take(bitmapSize);
-    if (bitmapSize < 26 || bmp[0] != 'B' || bmp[1] != 'M')
+    if (!filmstripFits(QByteArrayView(bmp, bitmapSize), f))
         throw EInvalidAnimationData();
     a.bitmap = QByteArray(bmp, bitmapSize);
     return a;
+}
+
+bool filmstripFits(QByteArrayView bmp, int frames)
+{
+    const auto* b = reinterpret_cast<const uchar*>(bmp.data());
+    const qsizetype size = bmp.size();
+    if (size < 26 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    const quint32 pixelsAt = qFromLittleEndian<quint32>(b + 10);
+    const quint32 header = qFromLittleEndian<quint32>(b + 14);
+    qint64 width = 0;
+    qint64 height = 0;
+    int bits = 0;
+    quint32 compression = 0;
+    if (header == 12) {
+        width = qFromLittleEndian<quint16>(b + 18);
+        height = qFromLittleEndian<quint16>(b + 20);
+        bits = qFromLittleEndian<quint16>(b + 24);
+    } else {
+        if (header < 40 || size < 14 + 40)
+            return false;
+        width = qFromLittleEndian<qint32>(b + 18);
+        height = qFromLittleEndian<qint32>(b + 22);
+        bits = qFromLittleEndian<quint16>(b + 28);
+        compression = qFromLittleEndian<quint32>(b + 30);
+    }
+    if (height < 0) // stored top row first
+        height = -height;
+    // A frame at least one pixel wide, and no more pixels than the engine
+    // can hold as a picture of its own.
+    if (width < frames || height < 1 || width * height > (qint64(1) << 24))
+        return false;
+    if (qint64(pixelsAt) < 14 + qint64(header) || qint64(pixelsAt) > size)
+        return false;
+    const bool rle = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+    const bool plain = compression == 0 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    const bool masks = compression == 3 && (bits == 16 || bits == 32);
+    if (!rle && !plain && !masks)
+        return false;
+    if (rle)
+        return true; // runs of any length; what a damaged run leaves out stays blank
+    const qint64 row = (width * bits + 31) / 32 * 4;
+    return row * height <= size - qint64(pixelsAt);
 }
 
 AnimationData readAnimationResource(QByteArrayView resource)

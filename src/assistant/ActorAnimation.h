@@ -67,10 +67,15 @@ constexpr qsizetype MaxAnimationDataSize = qsizetype(256) << 20;
 // Reads a whole resource.  Throws EInvalidAnimationData for a wrong
 // signature, a damaged stream, a frame count outside 1..256, tables or
 // sounds that end early, a branch or exit that leads outside the frames,
-// or a missing filmstrip.
+// or a filmstrip that is missing or does not fit (filmstripFits).
 AnimationData readAnimationResource(QByteArrayView resource);
 // The same for decompressed data.
 AnimationData parseAnimationData(QByteArrayView data);
+
+// Whether a BMP file image can be the filmstrip of `frames` frames: its
+// headers hold, it is at least a pixel wide per frame, and its pixels lie
+// within it.
+bool filmstripFits(QByteArrayView bmp, int frames);
 
 // The inverse, for the library builder.
 QByteArray serializeAnimationData(const AnimationData& animation);

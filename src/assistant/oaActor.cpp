@@ -1,5 +1,7 @@
 #include "oaActor.h"
 
+#include "ActorAnimation.h"
+
 #include "platform/Cp1250.h"
 #include "platform/FileSystem.h"
 
@@ -213,6 +215,21 @@ int TAssistantActor::pickByState(int state, int n) const
     for (int i = 0; i < animationCount(); ++i)
         if (m_info.animations[size_t(i)].servesState(state) && --n == 0)
             return i + 1;
+    return 0;
+}
+
+int TAssistantActor::firstDamagedAnimation() const
+{
+    for (int i = 1; i <= animationCount(); ++i) {
+        try {
+            const QByteArrayView resource = m_lib.resource(animation(i)->resourceId);
+            if (resource.isEmpty())
+                return i;
+            (void)readAnimationResource(resource);
+        } catch (const EInvalidAnimationData&) {
+            return i;
+        }
+    }
     return 0;
 }
 

@@ -106,6 +106,13 @@ public:
     // The low 16 bits of the request ID are the animation's number.
     TRequestInfo GetRequestInfo(quint32 requestId) const;
 
+    // Every animation read once as the engine reads it when it plays (the
+    // filmstrip checked, not drawn): the number of the first that cannot be
+    // played, 0 when all can.  A library is only as good as its worst
+    // animation, and one found damaged while the character plays would
+    // interrupt the user at a moment nobody chose.
+    int firstDamagedAnimation() const;
+
     // The library's module, from which the engine reads animations.
     const DynamicLibrary& module() const { return m_lib; }
 

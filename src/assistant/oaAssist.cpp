@@ -264,6 +264,11 @@ void TAssistant::wireDirector()
         }
         emit OnIdle(this, level, handled);
     });
+    connect(m_director, &TAssistantDirector::animationDamaged, this, [this](int index, const QString& reason) {
+        const TAnimationRecord* a = m_director->actor()->animation(index);
+        if (!m_destroying && a)
+            emit OnAnimationDamaged(this, a->name, reason);
+    });
     connect(m_director->engine(), &TAssistantEngine::frameChanged, this, [this](const QImage& frame) {
         m_currentFrame = frame;
         if (m_stage->isVisible())

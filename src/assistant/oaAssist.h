@@ -236,6 +236,11 @@ signals:
     void OnGuideOptionsClick(vedomec::TAssistant* sender);
     // The "&Pomoc" button of a message with a help context.
     void OnHelp(vedomec::TAssistant* sender, qint32 helpContext);
+    // An animation of the library could not be read when it was to play
+    // (`reason` is the reader's text).  Told once per animation; the
+    // character goes on without it, and the owner decides what the user
+    // hears of it.
+    void OnAnimationDamaged(vedomec::TAssistant* sender, const QString& animation, const QString& reason);
 
 private:
     struct Wait;

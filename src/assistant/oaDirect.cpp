@@ -82,6 +82,8 @@ bool TAssistantDirector::setLibrary(const QString& fileName)
     m_afterIndex = 0;
     m_returnPending = false;
     m_idleRequest = 0;
+    m_damaged.clear();
+    ++m_libraryGeneration;
     armIdle();
     emit stateChanged();
     emit libraryChanged();
@@ -119,12 +121,42 @@ quint32 TAssistantDirector::PlayAnimation(const QString& name)
 
 quint32 TAssistantDirector::PlayState(int state)
 {
-    return queueRequest(m_actor.pickByState(state, 0));
+    return queueRequest(pickState(state));
+}
+
+int TAssistantDirector::pickState(int state) const
+{
+    if (m_damaged.isEmpty())
+        return m_actor.pickByState(state, 0);
+    QList<int> usable;
+    for (int n = 1; n <= m_actor.stateCount(state); ++n)
+        if (const int index = m_actor.pickByState(state, n); !m_damaged.contains(index))
+            usable.append(index);
+    return usable.isEmpty() ? 0 : usable[m_random->bounded(int(usable.size()))];
+}
+
+void TAssistantDirector::damaged(int index, const std::exception& e)
+{
+    if (m_damaged.contains(index))
+        return;
+    m_damaged.insert(index);
+    const QString reason = exceptionMessage(e);
+    // The owner may talk to the user or put the character away: neither
+    // belongs inside the engine's notification this may run in.
+    const int generation = m_libraryGeneration;
+    QMetaObject::invokeMethod(
+        this,
+        [this, index, reason, generation] {
+            // Of a library that has gone meanwhile: nothing to tell.
+            if (generation == m_libraryGeneration)
+                emit animationDamaged(index, reason);
+        },
+        Qt::QueuedConnection);
 }
 
 quint32 TAssistantDirector::queueRequest(int index)
 {
-    if (index <= 0 || index > m_actor.animationCount() || index > 0xFFFF)
+    if (index <= 0 || index > m_actor.animationCount() || index > 0xFFFF || m_damaged.contains(index))
         return 0;
     setIdleLevel(IdleLevelFirst);
     if (m_current && m_current == m_idleRequest && m_engine->isPlaying())
@@ -178,7 +210,8 @@ void TAssistantDirector::play()
             startEngine();
             return;
         }
-        if (before && !cut && before->kind == akReturn && m_actor.animation(before->returnAnimation)) {
+        if (before && !cut && before->kind == akReturn && m_actor.animation(before->returnAnimation)
+            && !m_damaged.contains(before->returnAnimation)) {
             try {
                 load(before->returnAnimation);
                 m_engine->setExiting(false);
@@ -186,10 +219,8 @@ void TAssistantDirector::play()
                 startEngine();
                 return;
             } catch (const std::exception& e) {
-                // A damaged return animation is skipped; the report comes
-                // once the director is out of the engine's notification.
-                const QString text = exceptionMessage(e);
-                QMetaObject::invokeMethod(this, [text] { ShowErrorReport(text); }, Qt::QueuedConnection);
+                // A damaged return animation is skipped.
+                damaged(before->returnAnimation, e);
             }
         }
     }
@@ -210,14 +241,15 @@ bool TAssistantDirector::startNext()
     const quint32 id = m_queue.takeFirst();
     const int index = int(id & 0xFFFF);
     try {
+        if (m_damaged.contains(index))
+            throw EInvalidAnimationData(); // queued before it was found damaged
         m_engine->setExiting(false);
         if (index == m_loaded)
             m_engine->setFrame(0);
         else
             load(index);
     } catch (const std::exception& e) {
-        const QString text = exceptionMessage(e);
-        QMetaObject::invokeMethod(this, [text] { ShowErrorReport(text); }, Qt::QueuedConnection);
+        damaged(index, e);
         if (id != m_idleRequest)
             emit playStop(id);
         emit stateChanged();
@@ -358,7 +390,7 @@ void TAssistantDirector::idleTimerTick()
             return;
         if (handled) {
             m_idleRequest = m_queue.isEmpty() ? m_current : m_queue.last();
-        } else if (const int index = m_actor.pickByState(m_idleLevel, 0)) {
+        } else if (const int index = pickState(m_idleLevel)) {
             m_idleRequest = nextId(index);
             m_queue.append(m_idleRequest);
             play();

@@ -22,6 +22,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <deque>
@@ -77,7 +78,8 @@ public:
     bool AutoIdle() const { return m_autoIdle; }
     void setAutoIdle(bool on);
 
-    // 0 when the actor has no such animation (or there is no actor).
+    // 0 when the actor has no such animation (or there is no actor), or
+    // when the animation was found damaged.
     quint32 PlayAnimation(const QString& name);
     quint32 PlayState(int state);
     // Queued, or playing (not its return animation).
@@ -107,6 +109,9 @@ public:
     QList<quint32> queued() const { return m_queue.items(); }
     // The animation the engine holds (0 for none).
     int loadedAnimation() const { return m_loaded; }
+    // Whether the animation could not be read when it was to play; such an
+    // animation is never tried again while the library stays.
+    bool isDamaged(int animation) const { return m_damaged.contains(animation); }
 
     bool idleTimerActive() const { return m_idleTimer.isActive(); }
     int idleInterval() const { return m_idleInterval; }
@@ -122,6 +127,10 @@ signals:
     void idle(int level, bool* handled);
     // A library was loaded, replaced or unloaded.
     void libraryChanged();
+    // An animation could not be read when it was to play (`reason` is the
+    // reader's); sent once per animation and library, after the director
+    // has gone on without it and out of the engine's notifications.
+    void animationDamaged(int animation, const QString& reason);
     // Something a waiting caller may want to look at again.
     void stateChanged();
 
@@ -131,6 +140,10 @@ private:
     void play();
     bool startNext();
     void load(int index);
+    // Marks the animation damaged and tells it once.
+    void damaged(int index, const std::exception& e);
+    // A random animation of the state, leaving out damaged ones.
+    int pickState(int state) const;
     void startEngine();
     void engineEnded();
     void stopEngine();
@@ -163,6 +176,8 @@ private:
     int m_stopping = 0;
     bool m_inPlay = false;
     QEventLoop* m_waitLoop = nullptr;
+    QSet<int> m_damaged;
+    int m_libraryGeneration = 0;
 };
 
 } // namespace vedomec

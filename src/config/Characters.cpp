@@ -107,25 +107,51 @@ QList<TCharacterEntry> describeCharacters(const QList<TCharacterFile>& files)
 {
     QList<TCharacterEntry> out;
     for (const TCharacterFile& f : files) {
+        TCharacterEntry entry {f, f.name, {}};
         TAssistantActor actor;
         try {
             actor.setLibrary(f.path);
+            if (!actor.ActorName().isEmpty())
+                entry.actorName = actor.ActorName();
+            if (const int broken = actor.firstDamagedAnimation())
+                entry.problem = QStringLiteral("poškozená animace %1").arg(quoted(actor.animation(broken)->name));
         } catch (const EVedomecError&) {
-            continue; // a file nobody can choose is not offered
+            entry.problem = QStringLiteral("soubor není knihovna pomocníka nebo je poškozený");
         }
-        out.append({f, actor.ActorName().isEmpty() ? f.name : actor.ActorName()});
+        out.append(entry);
     }
     return out;
 }
 
 QString characterCaption(const TCharacterEntry& entry, const QList<TCharacterEntry>& all)
 {
+    if (!entry.problem.isEmpty())
+        return QStringLiteral("%1 (nelze zobrazit: %2)").arg(entry.file.name, entry.problem);
     const auto same = std::count_if(all.begin(), all.end(), [&](const TCharacterEntry& e) {
-        return e.actorName == entry.actorName;
+        return e.problem.isEmpty() && e.actorName == entry.actorName;
     });
     if (same > 1 || entry.actorName.trimmed().isEmpty())
         return QStringLiteral("%1 (%2)").arg(entry.actorName, entry.file.name);
     return entry.actorName;
+}
+
+QString damagedAnimationText(const QString& library, const QString& animation)
+{
+    return QStringLiteral("Animace %1 v souboru %2 je poškozená a nelze ji přehrát.")
+        .arg(quoted(animation), quoted(library));
+}
+
+QString characterFault(const QString& library)
+{
+    TAssistantActor actor;
+    try {
+        actor.setLibrary(library);
+    } catch (const EVedomecError& e) {
+        return e.message();
+    }
+    if (const int broken = actor.firstDamagedAnimation())
+        return damagedAnimationText(library, actor.animation(broken)->name);
+    return {};
 }
 
 TCharacterChoice chooseCharacter(const SettingValue& setting)

@@ -35,17 +35,27 @@ QList<TCharacterFile> installedCharacters();
 // The character of that name; empty `path` when there is none.
 TCharacterFile findCharacter(const QString& name);
 
-// A character as the settings offer it: the name its library gives itself.
+// A character as the settings offer it: the name its library gives itself,
+// or why she cannot be chosen.
 struct TCharacterEntry {
     TCharacterFile file;
     QString actorName;
+    QString problem; // a few Czech words; empty when she can be shown
 };
-// The characters whose libraries load, each with its actor's name; the
-// libraries are loaded one after another and let go again.  Two entries
+// Every character of the files, each with its actor's name; the libraries
+// are loaded one after another, every animation read once, and let go
+// again.  One that fails keeps its file's name and says why.  Two entries
 // whose actors have one name are told apart by their files' names.
 QList<TCharacterEntry> describeCharacters(const QList<TCharacterFile>& files);
 // What the list shows for an entry.
 QString characterCaption(const TCharacterEntry& entry, const QList<TCharacterEntry>& all);
+
+// Why the library cannot be the character, as a sentence for the user;
+// empty when it loads and every animation it holds can be played.  Reads
+// the whole library, as showing her would piece by piece.
+QString characterFault(const QString& library);
+// The sentence for an animation of the library found damaged.
+QString damagedAnimationText(const QString& library, const QString& animation);
 
 // The library the Character setting names, or why there is none.
 struct TCharacterChoice {

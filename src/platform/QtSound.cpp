@@ -44,6 +44,8 @@ public:
         m_wave->playWave(**known);
     }
 
+    void prepare() override { m_wave->prepare(); }
+
 private:
     static std::optional<QByteArray> load(const QString& path)
     {

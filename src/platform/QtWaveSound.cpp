@@ -37,6 +37,13 @@ public:
         m_sink->start(m_samples);
     }
 
+    void prepare() override
+    {
+        // The first question for a device starts the multimedia back end
+        // and its connection to the sound server.
+        (void)QMediaDevices::defaultAudioOutput();
+    }
+
     void stopWave() override
     {
         if (m_sink) {

@@ -29,4 +29,9 @@ void setDefaultSoundPlayer(ISoundPlayer* player)
     g_default = player ? player : &g_silent;
 }
 
+void prepareSound()
+{
+    soundPlayer().prepare();
+}
+
 } // namespace vedomec

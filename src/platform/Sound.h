@@ -12,6 +12,9 @@ class ISoundPlayer {
 public:
     virtual ~ISoundPlayer() = default;
     virtual void playFile(const QString& path) = 0;
+    // Opens the sound device ahead of the first sound, which would
+    // otherwise wait for it.
+    virtual void prepare() {}
 };
 
 // For tests: remembers what would have been played.
@@ -26,6 +29,8 @@ public:
 ISoundPlayer& soundPlayer();
 void setSoundPlayer(ISoundPlayer* player); // nullptr restores the default
 void setDefaultSoundPlayer(ISoundPlayer* player);
+// prepare() of the player in use.
+void prepareSound();
 
 // The player over the sound device (Qt Multimedia).  A file it cannot play
 // plays the system's default sound instead.

@@ -31,6 +31,8 @@ public:
     // stops.  An image that cannot be played plays nothing (no default beep).
     virtual void playWave(const QByteArray& image) = 0;
     virtual void stopWave() = 0;
+    // Connects to the sound device now rather than at the first sound.
+    virtual void prepare() {}
 };
 
 // For tests: remembers what would have been played.

@@ -308,6 +308,23 @@ private slots:
         QCOMPARE(probe.name(w->Panel3), QStringLiteral("Informace o testu"));
         QCOMPARE(probe.role(w->Panel2), QAccessible::Pane);
         QCOMPARE(probe.related(w->Label10, QAccessible::Label), QList<QObject*> {w->findChild<QLabel*>("Label9")});
+        // The test's information: each value is read with its own caption,
+        // and each caption names exactly its values.
+        auto caption = [&](const char* name) { return static_cast<QObject*>(w->Panel3->findChild<QLabel*>(name)); };
+        const std::pair<const char*, QList<QObject*>> captions[] = {
+            {"Label6", {w->DBText8, w->DBText9}}, // "Autor testu :" the name and the address
+            {"Label7", {w->DBText10}},            // "http://"
+            {"Label8", {w->DBText11}},            // "E-mail :"
+            {"Label9", {w->Label10}},             // "Počet otázek :"
+        };
+        for (const auto& [name, values] : captions) {
+            QVERIFY2(caption(name), name);
+            QCOMPARE(probe.related(caption(name), QAccessible::Labelled), values);
+            for (QObject* value : values)
+                QCOMPARE(probe.related(value, QAccessible::Label), QList<QObject*> {caption(name)});
+        }
+        QCOMPARE(static_cast<QLabel*>(caption("Label7"))->text(), QStringLiteral("http://"));
+        QCOMPARE(static_cast<QLabel*>(caption("Label8"))->text(), QStringLiteral("E-mail :"));
         // The hidden menu bar and its entries stay out of sight.
         QVERIFY(!w->MainMenu1->isVisible());
     }

@@ -144,19 +144,29 @@ private slots:
         writeFile(f.user + QStringLiteral("/rozbity.so"), QByteArray(4096, 'x'));
         copyFile(QStringLiteral(VEDOMEC_TEST_ACTORS "/actor_badversion.so"), f.user + QStringLiteral("/stara.so"));
         const QList<TCharacterEntry> entries = describeCharacters(installedCharacters());
-        QCOMPARE(entries.size(), 2); // what cannot be loaded is not offered
-        QCOMPARE(entries[0].file.name, QStringLiteral("Sova"));
-        QCOMPARE(entries[0].actorName, QStringLiteral("Sova"));
-        QCOMPARE(entries[1].actorName, QStringLiteral("Trio"));
-        QCOMPARE(characterCaption(entries[0], entries), QStringLiteral("Sova"));
+        // What cannot be shown is offered greyed with the reason: a file that
+        // is no library, a library of another version, one whose animations
+        // cannot be read.
+        QCOMPARE(entries.size(), 4);
+        QCOMPARE(entries[1].file.name, QStringLiteral("Sova"));
+        QCOMPARE(entries[1].actorName, QStringLiteral("Sova"));
+        QVERIFY(entries[1].problem.isEmpty());
+        QCOMPARE(characterCaption(entries[1], entries), QStringLiteral("Sova"));
+        QCOMPARE(characterCaption(entries[0], entries),
+                 QStringLiteral("rozbity (nelze zobrazit: soubor není knihovna pomocníka nebo je poškozený)"));
+        QVERIFY(!entries[2].problem.isEmpty());
+        QCOMPARE(entries[3].actorName, QStringLiteral("Trio"));
+        QCOMPARE(characterCaption(entries[3], entries), QStringLiteral("trojice (nelze zobrazit: poškozená animace „Write“)"));
+        QCOMPARE(characterFault(entries[3].file.path),
+                 QStringLiteral("Animace „Write“ v souboru „%1“ je poškozená a nelze ji přehrát.").arg(entries[3].file.path));
+        QVERIFY(characterFault(entries[1].file.path).isEmpty());
 
         // Two libraries of one name are told apart by their files.
         copyFile(QStringLiteral(VEDOMEC_SAMPLE_ACTOR), f.user + QStringLiteral("/Sova2.so"));
         const QList<TCharacterEntry> two = describeCharacters(installedCharacters());
-        QCOMPARE(two.size(), 3);
-        QCOMPARE(characterCaption(two[0], two), QStringLiteral("Sova (Sova)"));
-        QCOMPARE(characterCaption(two[1], two), QStringLiteral("Sova (Sova2)"));
-        QCOMPARE(characterCaption(two[2], two), QStringLiteral("Trio"));
+        QCOMPARE(two.size(), 5);
+        QCOMPARE(characterCaption(two[1], two), QStringLiteral("Sova (Sova)"));
+        QCOMPARE(characterCaption(two[2], two), QStringLiteral("Sova (Sova2)"));
     }
 
     void sheStandsBesideTheWindow_data()

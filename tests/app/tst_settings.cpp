@@ -387,6 +387,34 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vedomec.conf")});
     }
 
+    // A power cut keeps only what was flushed: the new file's bytes must
+    // reach the disk before its name takes the old file's place, or the
+    // user's settings come back empty.
+    void theNewFileIsFlushedBeforeItReplacesTheOld()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("vedomec.conf"));
+        const QByteArray before = "; moje\nCharacter=Kos\n";
+        writeFile(file, before);
+        QList<fs::WriteOp> ops;
+        QList<QByteArray> seenAtFlush;
+        fs::setWriteHook([&](fs::WriteOp op, qint64, qint64) {
+            ops << op;
+            if (op == fs::WriteOp::Sync)
+                seenAtFlush << testdata::bytesOf(file);
+            return fs::WriteOutcome {};
+        });
+        QString error;
+        const bool stored = storeSettings(file, {{Setting::Character, QStringLiteral("Sova")}}, &error);
+        fs::setWriteHook({});
+        QVERIFY2(stored, qPrintable(error));
+        QCOMPARE(testdata::bytesOf(file), QByteArray("; moje\nCharacter=Sova\n"));
+        QVERIFY(ops.contains(fs::WriteOp::Write));
+        QVERIFY2(ops.lastIndexOf(fs::WriteOp::Sync) > ops.lastIndexOf(fs::WriteOp::Write), "not flushed after writing");
+        for (const QByteArray& seen : std::as_const(seenAtFlush))
+            QCOMPARE(seen, before); // flushed while the old file still stood
+    }
+
     void helpNamesEveryOption()
     {
         const QString usage = usageText();

@@ -13,10 +13,19 @@ using namespace vedomec;
 
 namespace {
 
+// 4 x 2 pixels, 24 bits, rows padded to 12 bytes.
 QByteArray tinyBmp()
 {
     QByteArray b("BM");
-    b.append(QByteArray(24 + 24, '\x01'));
+    auto put = [&b](quint32 v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+    };
+    for (const auto& [v, n] : {std::pair {14u + 40 + 24, 4}, {0u, 4}, {14u + 40, 4}, {40u, 4}, {4u, 4}, {2u, 4},
+                               {1u, 2}, {24u, 2}, {0u, 4}, {24u, 4}, {0u, 4}, {0u, 4}, {0u, 4}, {0u, 4}})
+        put(v, n);
+    for (int i = 0; i < 24; ++i)
+        b.append(char(i * 10));
     return b;
 }
 
@@ -124,6 +133,14 @@ private slots:
         QByteArray noBM = data;
         noBM[65] = 'X';
         QTest::newRow("filmstrip is no bitmap") << resourceOf(noBM);
+        // What the engine would find only when it is played.
+        QTest::newRow("filmstrip's pixels cut short") << resourceOf(data.left(data.size() - 1));
+        QByteArray narrow = data;
+        narrow[65 + 18] = 2; // 2 pixels wide for 3 frames
+        QTest::newRow("filmstrip narrower than its frames") << resourceOf(narrow);
+        QByteArray deep = data;
+        deep[65 + 28] = 7; // 7 bits a pixel
+        QTest::newRow("filmstrip of no known depth") << resourceOf(deep);
         QByteArray farBranch = data;
         farBranch[4 + 3 + 1] = 3; // frame 0, first pair: target 3 of 3 frames
         QTest::newRow("branch leads past the frames") << resourceOf(farBranch);

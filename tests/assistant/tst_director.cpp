@@ -336,9 +336,9 @@ private slots:
         QTRY_VERIFY(r.quiet());
     }
 
-    // A library whose animations cannot be read: each request is reported
-    // and given up, and the director goes on.
-    void damagedAnimationsAreReportedAndSkipped()
+    // A library whose animations cannot be read: each is told once, with no
+    // report box, given up and never tried again; the director goes on.
+    void damagedAnimationsAreToldOnceAndSkipped()
     {
         QStringList reports;
         setErrorReportHook([&](const QString& text) { reports << text; });
@@ -347,18 +347,35 @@ private slots:
         d.setAutoIdle(false);
         d.setEnabled(true);
         QSignalSpy stops(&d, &TAssistantDirector::playStop);
+        QSignalSpy told(&d, &TAssistantDirector::animationDamaged);
         const quint32 broken = d.PlayAnimation(QStringLiteral("Write")); // a signature and nothing else
         const quint32 missing = d.PlayAnimation(QStringLiteral("Other")); // no resource at all
         QVERIFY(broken && missing);
-        QTRY_COMPARE(reports.size(), 2);
-        setErrorReportHook({});
-        QCOMPARE(reports, (QStringList {"Invalid animation data.", "Invalid animation data."}));
+        QCOMPARE(d.PlayAnimation(QStringLiteral("Write")), 0u); // known damaged now
+        QTRY_COMPARE(told.size(), 2);
+        const int write = d.actor()->findByName(QStringLiteral("Write"));
+        const int other = d.actor()->findByName(QStringLiteral("Other"));
+        QCOMPARE(told[0][0].toInt(), write);
+        QCOMPARE(told[0][1].toString(), QStringLiteral("Invalid animation data"));
+        QCOMPARE(told[1][0].toInt(), other);
         QCOMPARE(stops.count(), 2);
         QCOMPARE(stops[0][0].toUInt(), broken);
         QCOMPARE(stops[1][0].toUInt(), missing);
         QVERIFY(!d.IsRequestPending(broken) && !d.IsRequestPending(missing));
         QVERIFY(!d.engine()->isPlaying());
         QVERIFY(d.WaitForRequest(broken));
+        // Refused from now on, by name and by state.
+        QVERIFY(d.isDamaged(write) && d.isDamaged(other));
+        QCOMPARE(d.PlayAnimation(QStringLiteral("write")), 0u);
+        QCOMPARE(d.PlayState(3), 0u); // "Other" alone serves it
+        QTest::qWait(20);
+        QCOMPARE(told.size(), 2);
+        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
+        setErrorReportHook({});
+        // Another library starts with a clean slate.
+        d.setLibrary(QString());
+        d.setLibrary(QStringLiteral(VEDOMEC_TEST_ACTORS "/actor_trio.so"));
+        QVERIFY(!d.isDamaged(write));
     }
 
     // The countdown of each level is 112 - 4 x level plus a number below

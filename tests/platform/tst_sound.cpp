@@ -1,6 +1,7 @@
 // The player over the sound device: a cue whose file cannot be played gives
 // the system's default sound instead of silence.
 #include "platform/Sound.h"
+#include "platform/WaveSound.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -71,6 +72,41 @@ private slots:
         // A missing file is one that cannot be played.
         player->playFile(dir.filePath(QStringLiteral("Dotaz.wav")));
         QCOMPARE(defaults, 3);
+    }
+
+    // Editors put extra chunks before the sound (LIST with the title and
+    // the author); a chunk of odd length is followed by a pad byte that its
+    // length does not count, one of even length by none.  Both play, with
+    // the samples found where they are.
+    void extraChunksOfOddAndEvenLengthPlay()
+    {
+        const QByteArray plain = wav();
+        QTemporaryDir dir;
+        int defaults = 0;
+        std::unique_ptr<ISoundPlayer> player = makeQtSoundPlayer([&] { ++defaults; });
+        for (const QByteArray& info : {QByteArray("Sova!"), QByteArray("Sova"), QByteArray("S")}) {
+            const bool odd = info.size() % 2;
+            QByteArray list = "LIST";
+            char length[4];
+            qToLittleEndian(quint32(info.size()), length);
+            list += QByteArray(length, 4) + info + (odd ? QByteArray(1, '\0') : QByteArray());
+            // Before the format and between the format and the samples.
+            for (const qsizetype at : {qsizetype(12), qsizetype(36)}) {
+                QByteArray image = plain;
+                image.insert(at, list);
+                qToLittleEndian(quint32(image.size() - 8), image.data() + 4);
+                const std::optional<WavInfo> parsed = parseWav(image);
+                QVERIFY2(parsed, info.constData());
+                QCOMPARE(parsed->dataOffset, 44 + list.size());
+                QCOMPARE(parsed->dataSize, qsizetype(1600));
+                QCOMPARE(parsed->sampleRate, 8000);
+
+                const QString file = dir.filePath(QStringLiteral("Info%1-%2.wav").arg(info.size()).arg(at));
+                QVERIFY(write(file, image));
+                player->playFile(file);
+            }
+        }
+        QCOMPARE(defaults, 0);
     }
 };
 
