@@ -169,7 +169,9 @@ private slots:
                                  "OnPlayStop(" + s + ",uint)", "OnShow(" + s + ")", "OnTipsTipChange(" + s + ")",
                                  "OnGuideRequestChange(" + s + ")", "OnGuideTopicClick(" + s + ",int)",
                                  "OnGuideSearchClick(" + s + ")", "OnGuideOptionsClick(" + s + ")",
-                                 "OnHelp(" + s + ",int)"}));
+                                 "OnHelp(" + s + ",int)",
+                                 // Ours: a damaged animation is the owner's to tell, once.
+                                 "OnAnimationDamaged(" + s + ",QString,QString)"}));
     }
 
     void tipIndexAlwaysNamesATip()
