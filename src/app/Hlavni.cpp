@@ -333,11 +333,10 @@ void THlavniDialog::BindAuthorLines(data::TDataSource* source)
 
 void THlavniDialog::buildMenu()
 {
-    // The menu is never shown; its entries carry the shortcuts.
-    MainMenu1 = new QMenuBar(this);
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    MainMenu1->hide();
-    Soubor = MainMenu1->addMenu(QStringLiteral("Soubor"));
+    // The menu is shown only on F10; its entries carry the shortcuts. Its
+    // bar comes with the first F10: building one loads every image format
+    // plug-in for its icon, which would delay the first frame.
+    Soubor = new QMenu(QStringLiteral("Soubor"), this);
     Soubor->setObjectName(QStringLiteral("Soubor"));
 
     auto entry = [this](const char* name, const QString& caption, QList<QKeySequence> keys, void (THlavniDialog::*handler)()) {

@@ -127,12 +127,13 @@ void THlavniDialog::setUpAccessibility()
     connect(Soubor, &QMenu::aboutToHide, this, [this] {
         // After the entry chosen has run, the keyboard goes back where it
         // was, as from any popup: no answer is chosen by it coming back.
-        QTimer::singleShot(0, MainMenu1, [this] {
+        QTimer::singleShot(0, this, [this] {
             if (m_menuReturn && m_menuReturn->isVisible() && m_menuReturn->isEnabled())
                 m_menuReturn->setFocus(Qt::PopupFocusReason);
-            else if (MainMenu1->hasFocus())
+            else if (MainMenu1 && MainMenu1->hasFocus())
                 setFocus(Qt::PopupFocusReason);
-            MainMenu1->hide();
+            if (MainMenu1)
+                MainMenu1->hide();
             m_menuReturn = nullptr;
         });
     });
@@ -144,6 +145,11 @@ void THlavniDialog::ShowMenu()
         return;
     Timer1Timer(); // the entries follow their buttons
     m_menuReturn = QApplication::focusWidget();
+    if (!MainMenu1) {
+        MainMenu1 = new QMenuBar(this);
+        MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+        MainMenu1->addMenu(Soubor);
+    }
     MainMenu1->setGeometry(0, 0, width(), MainMenu1->sizeHint().height());
     MainMenu1->show();
     MainMenu1->raise();

@@ -129,15 +129,11 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     step(59);
     auto* mainWindow = new THlavniDialog(dataModule);
     step(118);
-    new TOtevritDialog(mainWindow, dataModule);
-    step(177);
-    new TImportDialog(mainWindow, dataModule);
-    step(236);
-    new TIdentifikaceDialog(mainWindow, dataModule);
-    step(295);
-    new TVysledekDialog(mainWindow, dataModule);
-    new TNastaveniDialog(mainWindow);
-    step(352);
+    // The dialogs are made right after the main window's first frame (see
+    // below): none of them is shown before it, and making them first would
+    // keep the pupil waiting for a window by as long again as the data.
+    for (int left : {177, 236, 295, 352})
+        step(left);
 
     // 11.
     splash->hide();
@@ -169,7 +165,14 @@ int RunVedomec(QApplication& app, const std::function<void(THlavniDialog*)>& sho
     // What the first frame does not need waits until it is on the screen:
     // the messages, the character (every animation of her library is read
     // before she comes) and the sound device.
-    afterFirstFrame(mainWindow, [mainWindow, &shown, &folder, &exitCode, &soundProblem, &start] {
+    afterFirstFrame(mainWindow, [mainWindow, dataModule, &shown, &folder, &exitCode, &soundProblem, &start] {
+        // Before anything else runs from the event loop, so every key a
+        // pupil can press finds its dialog.
+        new TOtevritDialog(mainWindow, dataModule);
+        new TImportDialog(mainWindow, dataModule);
+        new TIdentifikaceDialog(mainWindow, dataModule);
+        new TVysledekDialog(mainWindow, dataModule);
+        new TNastaveniDialog(mainWindow);
         // Connected now, so that the first cue the user calls up does not
         // wait for the sound server.
         if (mainWindow->SoundOn())
