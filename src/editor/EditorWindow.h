@@ -68,6 +68,7 @@ private:
     void buildActions();
     void buildWidgets();
     void newTest();
+    void editProperties();
     void importTest();
     void exportTest();
     void tryOut();
