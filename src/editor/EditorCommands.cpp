@@ -121,7 +121,7 @@ void EditorWindow::buildActions()
             view = new TResultsView(this);
             view->setWindowFlag(Qt::Window);
             view->setWindowTitle(QStringLiteral("Výsledky – Vedomec"));
-            view->resize(1100, 650);
+            view->resize(1200, 680);
             TSettings settings;
             settings.readFiles(configurationFiles());
             view->setFolder(gradebook::resultsFolder(m_folder.appFolder(), settings.value(Setting::ResultsFolder).value));
