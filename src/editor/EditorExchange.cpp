@@ -4,7 +4,6 @@
 #include "EditorWindow.h"
 
 #include "authoring/Formats.h"
-#include "exchange/TestSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,16 +19,21 @@ namespace {
 
 const QString kImportTitle = QStringLiteral("Importovat test");
 
-// Why a test-wide value cannot go into the table, or empty.
-QString valueProblem(const QString& value, int width, const QString& what, bool required)
+// Why the test-wide `field` of `test` cannot be saved, by the editor's own
+// rules, or empty.
+QString ruleBroken(const TestSource& test, Field field)
 {
-    const QString v = value.trimmed();
-    if (required && v.isEmpty())
-        return QStringLiteral("%1 chybí").arg(what);
-    for (const QChar c : v)
-        if (c.unicode() < 0x20)
-            return QStringLiteral("%1 obsahuje řídicí znak").arg(what);
-    return exchange::fieldProblem(v.normalized(QString::NormalizationForm_C), width, what);
+    for (const RuleBreak& b : checkTest(test))
+        if (b.question < 0 && b.field == field)
+            return b.message;
+    return {};
+}
+
+// The same with `value` in the field.
+QString ruleBroken(TestSource test, Field field, const QString& value)
+{
+    setFieldValue(test, -1, field, value);
+    return ruleBroken(test, field);
 }
 
 QString describe(const TestSource& t)
@@ -53,37 +57,33 @@ QString shortList(const QStringList& notes)
 
 bool EditorWindow::completeTestWide(QList<TestSource>& tests, const QString& fileName, bool askAuthor)
 {
-    const QString kindName = QStringLiteral("druh testu");
-    const QString titleName = QStringLiteral("název testu");
-    const QString authorName = QStringLiteral("jméno autora");
-
     // One kind for the whole file, asked when it gave none or one the
     // table cannot take.
     QString problem;
     for (const TestSource& t : std::as_const(tests))
         if (problem.isEmpty())
-            problem = valueProblem(t.kind, exchange::width::Druh, kindName, true);
+            problem = ruleBroken(t, Field::Kind);
     while (!problem.isEmpty()) {
         const std::optional<QString> kind =
-            prompts().item(this, kImportTitle, QStringLiteral("Soubor %1: %2.\nDruh testu:").arg(fileName, problem),
+            prompts().item(this, kImportTitle, QStringLiteral("Soubor %1: %2\nDruh testu:").arg(fileName, problem),
                            m_folder.kinds(), selectedKind(), true);
         if (!kind)
             return false;
-        problem = valueProblem(*kind, exchange::width::Druh, kindName, true);
+        problem = ruleBroken(tests.first(), Field::Kind, kind->trimmed());
         if (problem.isEmpty())
             for (TestSource& t : tests)
-                if (!valueProblem(t.kind, exchange::width::Druh, kindName, true).isEmpty())
+                if (!ruleBroken(t, Field::Kind).isEmpty())
                     t.kind = kind->trimmed();
     }
     for (TestSource& t : tests) {
-        problem = valueProblem(t.title, exchange::width::Nazev, titleName, true);
+        problem = ruleBroken(t, Field::Title);
         while (!problem.isEmpty()) {
             const std::optional<QString> title = prompts().text(
                 this, kImportTitle,
-                QStringLiteral("Soubor %1, test typu %2: %3.\nNázev testu:").arg(fileName, QString(t.type), problem), t.title);
+                QStringLiteral("Soubor %1, test typu %2: %3\nNázev testu:").arg(fileName, QString(t.type), problem), t.title);
             if (!title)
                 return false;
-            problem = valueProblem(*title, exchange::width::Nazev, titleName, true);
+            problem = ruleBroken(t, Field::Title, title->trimmed());
             if (problem.isEmpty())
                 t.title = title->trimmed();
         }
@@ -95,12 +95,12 @@ bool EditorWindow::completeTestWide(QList<TestSource>& tests, const QString& fil
             const std::optional<QString> given = prompts().text(
                 this, kImportTitle,
                 QStringLiteral("Soubor %1 neuvádí autora testu.\nJméno autora (může zůstat prázdné):%2")
-                    .arg(fileName, problem.isEmpty() ? QString() : QStringLiteral("\n(%1)").arg(problem)),
+                    .arg(fileName, problem.isEmpty() ? QString() : u'\n' + problem),
                 author);
             if (!given)
                 return false;
             author = given->trimmed();
-            problem = valueProblem(author, exchange::width::Jmeno, authorName, false);
+            problem = ruleBroken(tests.first(), Field::Author, author);
         } while (!problem.isEmpty());
         for (TestSource& t : tests)
             if (t.author.isEmpty())
