@@ -172,7 +172,8 @@ bool EditorWindow::importFile(const QString& path)
         lines << QStringLiteral("\nCo ze souboru nešlo přenést nebo se změnilo:\n%1").arg(shortList(notes));
     if (tests.size() > 1 || pending >= 0 || !notes.isEmpty())
         prompts().report(this, lines.join(u'\n'), notes);
-    statusBar()->showMessage(QStringLiteral("Test ze souboru %1 je přidán do seznamu testů.").arg(info.fileName()), 5000);
+    if (!made.isEmpty())
+        statusBar()->showMessage(QStringLiteral("Test ze souboru %1 je přidán do seznamu testů.").arg(info.fileName()), 5000);
 
     if (pending < 0)
         return openTest(made.first());

@@ -6,6 +6,8 @@
 #include "authoring/TestFolder.h"
 #include "editor/EditorWindow.h"
 #include "editor/TestPropertiesDialog.h"
+#include "gradebook/RecordStore.h"
+#include "results/ResultsView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +22,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -364,6 +370,75 @@ private slots:
         QCOMPARE(folder.tests().size(), 1);
         QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
         Q_UNUSED(file);
+    }
+
+    // "Výsledky" (Ctrl+R) shows what the pupils' programs recorded for this
+    // folder: Vysledky of the data folder, or the folder that ResultsFolder=
+    // names, as the pupils' programs obey it.  Pressed again it brings the
+    // same window back with what came since.
+    void resultsOfTheFolder()
+    {
+        AppFolder app;
+        auto record = [](const QString& folder, const QString& pupil) {
+            const gradebook::TAccount me = gradebook::currentAccount();
+            gradebook::TResultRecord r;
+            r.login = me.login;
+            r.uid = me.uid;
+            r.pupilName = pupil;
+            r.testFile = QStringLiteral("mapa.dbf");
+            r.testTitle = QStringLiteral("Mapa");
+            r.ended = QDateTime::currentDateTime();
+            r.finished = true;
+            r.questions = 2;
+            r.right = r.wrong = 1;
+            r.percent = QStringLiteral("50");
+            r.grade = QStringLiteral("3 - dobrý");
+            return !gradebook::writeRecord(folder, r, nullptr, true).isEmpty();
+        };
+        auto pupils = [](TResultsView* view) {
+            QStringList out;
+            for (int row = 0; view && row < view->Tabulka->model()->rowCount(); ++row)
+                out << view->Tabulka->model()->index(row, int(gradebook::Column::Pupil)).data().toString();
+            out.sort();
+            return out;
+        };
+        auto openResults = [](EditorWindow& w) {
+            w.activateWindow();
+            if (!QTest::qWaitForWindowActive(&w))
+                return static_cast<TResultsView*>(nullptr);
+            QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+            auto* view = w.findChild<TResultsView*>(QStringLiteral("Vysledky"));
+            return view && view->isVisible() ? view : nullptr;
+        };
+        const QString classFolder = app.path() + QStringLiteral("Vysledky");
+        QVERIFY(record(classFolder, QStringLiteral("Adam")));
+
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(child<QMenu>(&w, "ResultsMenu")->actions().contains(w.action(QStringLiteral("Results"))));
+        TResultsView* view = openResults(w);
+        QVERIFY(view);
+        QCOMPARE(QFileInfo(view->folder()).canonicalFilePath(), QFileInfo(classFolder).canonicalFilePath());
+        QCOMPARE(pupils(view), QStringList {QStringLiteral("Adam")});
+        QVERIFY(record(classFolder, QStringLiteral("Bára")));
+        QCOMPARE(openResults(w), view);
+        QCOMPARE(w.findChildren<TResultsView*>().size(), 1);
+        QCOMPARE(pupils(view), (QStringList {QStringLiteral("Adam"), QStringLiteral("Bára")}));
+
+        // The teacher's own configuration names another folder.
+        QTemporaryDir config, elsewhere;
+        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("vedomec")));
+        QFile conf(config.filePath(QStringLiteral("vedomec/vedomec.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[General]\nResultsFolder=" + elsewhere.path().toUtf8() + "\n");
+        conf.close();
+        QVERIFY(record(elsewhere.path(), QStringLiteral("Cyril")));
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        EditorWindow other(app.path());
+        other.show();
+        QCOMPARE(pupils(openResults(other)), QStringList {QStringLiteral("Cyril")});
     }
 
     // The pupil's program takes a test the editor wrote and scores it.
