@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -89,6 +88,8 @@ void EditorWindow::buildActions()
     add(edit, QStringLiteral("MoveQuestionDown"), QStringLiteral("Otázku &dolů"), QKeySequence(Qt::ALT | Qt::Key_Down),
         [this] { m_editor.moveQuestion(m_question, m_question + 1); });
     edit->addSeparator();
+    add(edit, QStringLiteral("TestProperties"), QStringLiteral("&Vlastnosti testu…"), QKeySequence(Qt::CTRL | Qt::Key_T),
+        [this] { editProperties(); });
     add(edit, QStringLiteral("Password"), QStringLiteral("&Heslo pro editaci…"), QKeySequence(Qt::CTRL | Qt::Key_H),
         [this] { setPassword(); });
 
@@ -121,7 +122,7 @@ void EditorWindow::buildActions()
             view = new TResultsView(this);
             view->setWindowFlag(Qt::Window);
             view->setWindowTitle(QStringLiteral("Výsledky – Vedomec"));
-            view->resize(1100, 650);
+            view->resize(1200, 680);
             TSettings settings;
             settings.readFiles(configurationFiles());
             view->setFolder(gradebook::resultsFolder(m_folder.appFolder(), settings.value(Setting::ResultsFolder).value));
@@ -279,18 +280,7 @@ bool EditorWindow::openPath(const QString& path)
     if (QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(m_folder.testsFolder()).canonicalFilePath()
         && !m_folder.entry(info.fileName()).fileName.isEmpty())
         return openTest(m_folder.entry(info.fileName()).fileName);
-    QString name;
-    if (!guarded([&] {
-            QStringList notes;
-            const TestSource test = readTestFile(path, &notes);
-            name = m_folder.create(test, info.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0
-                                             ? info.fileName()
-                                             : QString());
-        }))
-        return false;
-    refreshTree();
-    statusBar()->showMessage(QStringLiteral("Test ze souboru %1 je přidán do seznamu testů.").arg(info.fileName()), 5000);
-    return openTest(name);
+    return importFile(path);
 }
 
 // --- the folder's tests ----------------------------------------------------
@@ -299,26 +289,14 @@ void EditorWindow::newTest()
 {
     if (!closeTest())
         return;
-    const std::optional<QString> kind = prompts().item(this, QStringLiteral("Nový test"), QStringLiteral("Druh testu:"),
-                                                       m_folder.kinds(), selectedKind(), true);
-    if (!kind || kind->trimmed().isEmpty())
-        return;
-    const std::optional<QString> title =
-        prompts().text(this, QStringLiteral("Nový test"), QStringLiteral("Název testu:"), QString());
-    if (!title || title->trimmed().isEmpty())
-        return;
-    const QStringList types = {QStringLiteral("A – otázky s odpověďmi a) b) c) d)"),
-                               QStringLiteral("B – otázky s odpovědí ano / ne"),
-                               QStringLiteral("C – otázky s odpovědí, kterou žák doplní")};
-    const std::optional<QString> type =
-        prompts().item(this, QStringLiteral("Nový test"), QStringLiteral("Typ testu:"), types, types.first(), false);
-    if (!type || type->isEmpty())
-        return;
     TestSource t;
-    t.kind = kind->trimmed();
-    t.title = title->trimmed();
-    t.type = type->at(0);
-    t.questions << emptyQuestion(t.type);
+    t.kind = selectedKind();
+    t.type = u'A';
+    const std::optional<TestSource> asked = prompts().testProperties(this, t, m_folder.kinds(), true);
+    if (!asked)
+        return;
+    t = *asked;
+    t.questions = {emptyQuestion(t.type)};
     m_file.clear();
     m_hasTest = true;
     m_viewOnly = false;
@@ -326,45 +304,18 @@ void EditorWindow::newTest()
     showTest();
     updateTitle();
     updateEnabled();
-    m_edits[Field::Author]->setFocus();
+    m_edits[Field::Question]->setFocus();
 }
 
-void EditorWindow::importTest()
+void EditorWindow::editProperties()
 {
-    const QString path = prompts().openFile(this, QStringLiteral("Importovat test"), fileDialogFilter(false));
-    if (!path.isEmpty() && closeTest())
-        openPath(path);
-}
-
-void EditorWindow::exportTest()
-{
-    if (!m_hasTest || m_file.isEmpty())
+    if (!m_hasTest || m_viewOnly)
         return;
-    if (m_editor.modified() && !m_viewOnly && !save())
-        return;
-    const QString target = prompts().folder(this, QStringLiteral("Exportovat test do složky"));
-    if (target.isEmpty())
-        return;
-    const QString base = QFileInfo(m_file).completeBaseName();
-    const TestSource test = m_editor.test();
-    if (guarded([&] {
-            const QString table = QDir(target).filePath(m_file);
-            const QString text = QDir(target).filePath(base + QStringLiteral(".txt"));
-            if (QFileInfo::exists(table) || QFileInfo::exists(text))
-                throw EVedomecError(QStringLiteral("Ve složce %1 už je soubor %2 nebo %3; export by ho přepsal.")
-                                        .arg(target, m_file, base + QStringLiteral(".txt")));
-            formatById(QStringLiteral("dbf"))->write(normalized(test), table);
-            try {
-                formatById(QStringLiteral("text"))->write(normalized(test), text);
-            } catch (...) {
-                QFile::remove(table);
-                throw;
-            }
-        }))
-        prompts().message(this, QStringLiteral("Test je exportován do složky %1 jako %2 (tabulka pro import "
-                                               "na jiném počítači) a %3 (jeho text).")
-                                    .arg(target, m_file, base + QStringLiteral(".txt")),
-                          false);
+    applyTimeText();
+    const std::optional<TestSource> changed = prompts().testProperties(this, m_editor.test(), m_folder.kinds(), false);
+    if (changed)
+        m_editor.replaceTest(*changed, QStringLiteral("Změna vlastností testu"));
+    updateEnabled();
 }
 
 void EditorWindow::setPassword()
@@ -477,11 +428,11 @@ void EditorWindow::print(bool answerKey)
     if (!m_hasTest)
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(m_editor.test().title);
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("PrintDialog"));
-    dialog.setWindowTitle(answerKey ? QStringLiteral("Tisk klíče správných odpovědí") : QStringLiteral("Tisk testu"));
-    if (dialog.exec() != QDialog::Accepted)
+    // The name a PDF file is offered under: the key never takes the test's.
+    printer.setDocName(answerKey ? m_editor.test().title + QStringLiteral(" – klíč správných odpovědí")
+                                 : m_editor.test().title);
+    if (!prompts().choosePrinter(this, printer,
+                                 answerKey ? QStringLiteral("Tisk klíče správných odpovědí") : QStringLiteral("Tisk testu")))
         return;
     QTextDocument doc;
     doc.setHtml(answerKey ? answerKeyHtml(m_editor.test()) : paperTestHtml(m_editor.test()));

@@ -1,9 +1,13 @@
 #include "EditorPrompts.h"
 
+#include "editor/TestPropertiesDialog.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace vedomec::editor {
@@ -18,6 +22,17 @@ void EditorPrompts::message(QWidget* parent, const QString& text, bool error)
         QMessageBox::critical(parent, kTitle, text);
     else
         QMessageBox::information(parent, kTitle, text);
+}
+
+void EditorPrompts::report(QWidget* parent, const QString& text, const QStringList& details)
+{
+    if (details.isEmpty()) {
+        message(parent, text, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details.join(u'\n'));
+    box.exec();
 }
 
 bool EditorPrompts::confirm(QWidget* parent, const QString& text)
@@ -76,6 +91,23 @@ QString EditorPrompts::folder(QWidget* parent, const QString& title)
 QString EditorPrompts::saveFile(QWidget* parent, const QString& title, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+std::optional<authoring::TestSource> EditorPrompts::testProperties(QWidget* parent, const authoring::TestSource& test,
+                                                                  const QStringList& kinds, bool isNew)
+{
+    TestPropertiesDialog dialog(test, kinds, isNew, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.test();
+}
+
+bool EditorPrompts::choosePrinter(QWidget* parent, QPrinter& printer, const QString& title)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    dialog.setWindowTitle(title);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace vedomec::editor

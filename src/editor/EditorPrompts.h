@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "authoring/TestRules.h"
+
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace vedomec::editor {
@@ -15,6 +18,9 @@ public:
     virtual ~EditorPrompts() = default;
 
     virtual void message(QWidget* parent, const QString& text, bool error);
+    // A message with a list beside it the teacher may unfold (what an
+    // import or export could not carry, line by line).
+    virtual void report(QWidget* parent, const QString& text, const QStringList& details);
     virtual bool confirm(QWidget* parent, const QString& text);
     enum class Unsaved { Save, Discard, Cancel };
     virtual Unsaved unsaved(QWidget* parent, const QString& text);
@@ -30,6 +36,13 @@ public:
     virtual QString folder(QWidget* parent, const QString& title);
     // A PDF file to write; empty when cancelled.
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter);
+    // The test's kind, title, author, type and time (TestPropertiesDialog);
+    // nullopt when cancelled.
+    virtual std::optional<authoring::TestSource> testProperties(QWidget* parent, const authoring::TestSource& test,
+                                                                const QStringList& kinds, bool isNew);
+    // Where paper goes: a printer or a PDF file, set up on `printer`; false
+    // when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer, const QString& title);
 };
 
 } // namespace vedomec::editor

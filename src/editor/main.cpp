@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QDir>
 #include <QMessageBox>
 
@@ -26,8 +29,9 @@ QString help()
               "Psaní a úpravy testů pro program Vedomec: testy podle druhu, otázky, heslo pro editaci,\n"
               "export a import, vyzkoušení testu v programu Vedomec a tisk.\n\n"
               "  SOUBOR\n"
-              "      test, který se otevře: tabulka testu ze složky Testy, nebo jiná tabulka (.dbf)\n"
-              "      či text testu (.txt), které se nejdřív přidají do seznamu testů\n"
+              "      test, který se otevře: tabulka testu ze složky Testy, nebo jiná tabulka (.dbf),\n"
+              "      text testu (.txt) či soubor GIFT, Aiken nebo Moodle XML, které se nejdřív\n"
+              "      přidají do seznamu testů\n"
               "  --data-folder SLOŽKA\n"
               "      složka s daty (Data, Testy, Zvuky), místo té, kterou určuje nastavení\n"
               "  -h, --help\n      vypíše tuto nápovědu\n"
@@ -95,6 +99,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vedomec – editor testů"));
     QApplication::setDesktopFileName(QStringLiteral("cz.nivella.vedomec.editor"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cz.nivella.vedomec.editor")));
+    // Qt's own dialogs (the print dialog, the standard buttons) speak Czech
+    // as the rest of the window does, where the translations are installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Czech, QLocale::CzechRepublic), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     vedomec::TSettings settings;
     const QStringList problems = settings.readFiles(vedomec::configurationFiles());
