@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 
 #include <algorithm>
 #include <cerrno>
@@ -129,10 +130,58 @@ QString notInCatalogue(const QString& fileName)
     return QStringLiteral("Test „%1“ není v seznamu testů.").arg(fileName);
 }
 
+// The count of a question table that has not changed since it was last
+// counted: the tree of tests is read again after every save, and reading a
+// long test whole for its count kept the teacher waiting.
+struct CountedFile {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    qint64 mtime, ctime;
+    int count;
+    bool same(const struct stat& st) const
+    {
+        return dev == st.st_dev && ino == st.st_ino && size == st.st_size
+            && mtime == qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec
+            && ctime == qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    }
+};
+
+int countRows(const QString& path);
+
 int countQuestions(const QString& path)
 {
     if (path.isEmpty())
         return -1;
+    static QMutex guard;
+    static QHash<QString, CountedFile> counted;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return countRows(path);
+    {
+        QMutexLocker hold(&guard);
+        const auto at = counted.constFind(path);
+        if (at != counted.cend() && at->same(st))
+            return at->count;
+    }
+    const int n = countRows(path);
+    struct stat after {};
+    if (n >= 0 && ::stat(QFile::encodeName(path).constData(), &after) == 0) {
+        CountedFile c {after.st_dev, after.st_ino, after.st_size,
+                       qint64(after.st_mtim.tv_sec) * 1000000000 + after.st_mtim.tv_nsec,
+                       qint64(after.st_ctim.tv_sec) * 1000000000 + after.st_ctim.tv_nsec, n};
+        if (c.same(st)) { // not changed while it was read
+            QMutexLocker hold(&guard);
+            if (counted.size() > 4096)
+                counted.clear();
+            counted.insert(path, c);
+        }
+    }
+    return n;
+}
+
+int countRows(const QString& path)
+{
     try {
         TTable t;
         const QFileInfo info(path);
@@ -281,10 +330,17 @@ void writeTestTable(const TestSource& test, const QString& path)
         {
             std::unique_ptr<DbfFile> dbf = DbfFile::open(tmp);
             const QByteArray blank = dbf->blankRecord();
-            auto put = [&dbf](QByteArray& rec, const char* name, const QString& value) {
-                const int i = dbf->fieldIndex(QLatin1String(name));
-                DbfFile::writeField(dbf->fields()[size_t(i)], rec.data(), value);
+            // Every row in one buffer and one write: a 500-question test is
+            // saved while the teacher waits.
+            QHash<QByteArray, int> index;
+            auto put = [&dbf, &index](QByteArray& rec, const char* name, const QString& value) {
+                auto at = index.find(QByteArray::fromRawData(name, qsizetype(strlen(name))));
+                if (at == index.end())
+                    at = index.insert(QByteArray(name), dbf->fieldIndex(QLatin1String(name)));
+                DbfFile::writeField(dbf->fields()[size_t(*at)], rec.data(), value);
             };
+            QByteArray rows;
+            rows.reserve(blank.size() * test.questions.size());
             for (const SourceQuestion& q : test.questions) {
                 QByteArray rec = blank;
                 put(rec, "DRUH", test.kind);
@@ -306,8 +362,9 @@ void writeTestTable(const TestSource& test, const QString& path)
                 put(rec, "CAS1", QString::number(test.hours));
                 put(rec, "CAS2", QString::number(test.minutes));
                 put(rec, "CAS3", QString::number(test.seconds));
-                dbf->appendRecord(rec.constData());
+                rows += rec;
             }
+            dbf->appendRecords(rows.constData(), uint32_t(test.questions.size()));
         }
         // Flushed before it can take the old table's place.
         const int fd = ::open(QFile::encodeName(tmp).constData(), O_RDONLY | O_CLOEXEC);

@@ -2,6 +2,9 @@
 
 #include "platform/Cp1250.h"
 
+#include <array>
+#include <atomic>
+
 namespace vedomec::authoring {
 
 namespace w = exchange::width;
@@ -103,6 +106,26 @@ int storedLength(const QString& value)
     return value.normalized(QString::NormalizationForm_C).size();
 }
 
+namespace {
+
+// Whether the code page holds the character on its own, asked of the
+// converter once per character: a save checks every character of the test,
+// and a key every character of its field.
+bool storableAlone(char16_t c)
+{
+    if (c < 0x80)
+        return true;
+    static std::array<std::atomic<uint8_t>, 0x10000> known {}; // 0 not asked yet, 1 yes, 2 no
+    uint8_t k = known[c].load(std::memory_order_relaxed);
+    if (k == 0) {
+        k = unicodeToCp1250(QString(QChar(c))).contains('?') ? 2 : 1;
+        known[c].store(k, std::memory_order_relaxed);
+    }
+    return k == 1;
+}
+
+} // namespace
+
 QList<int> unstorablePositions(const QString& value)
 {
     QList<int> bad;
@@ -114,6 +137,11 @@ QList<int> unstorablePositions(const QString& value)
         }
         if (c == u'?')
             continue;
+        if (!c.isMark()) {
+            if (!storableAlone(c.unicode()))
+                bad << i;
+            continue;
+        }
         // A combining accent counts with the letter before it: "c" and a
         // caron are one "č", which the code page has.
         QString unit(c);

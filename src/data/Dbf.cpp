@@ -364,26 +364,29 @@ void DbfFile::writeRecord(uint32_t recno, const char* data)
     m_file->write(offset + first, data + first, end - first);
 }
 
-uint32_t DbfFile::appendRecord(const char* data)
+uint32_t DbfFile::appendRecords(const char* data, uint32_t count)
 {
     if (!writable())
         throw EDatabaseError(QStringLiteral("Table '%1' is read-only").arg(m_path));
+    if (count == 0)
+        return m_count;
     const int64_t offset = int64_t(m_headerLength) + int64_t(m_count) * m_recordLength;
-    if (offset + m_recordLength + 1 > kMaxFileSize || m_count == 0xFFFFFFFFu)
+    const int64_t bytes = int64_t(count) * m_recordLength;
+    if (offset + bytes + 1 > kMaxFileSize || count > 0xFFFFFFFFu - m_count)
         throw EDatabaseError(QStringLiteral("Table '%1' is full").arg(m_path));
-    // The record and the end-of-file marker first: until the header counts
-    // the new record, a reader sees the table as it was.
-    QByteArray buf(m_recordLength + 1, '\0');
-    std::memcpy(buf.data(), data, size_t(m_recordLength));
-    buf[m_recordLength] = char(0x1A);
+    // The records and the end-of-file marker first: until the header counts
+    // the new records, a reader sees the table as it was.
+    QByteArray buf(qsizetype(bytes + 1), '\0');
+    std::memcpy(buf.data(), data, size_t(bytes));
+    buf[qsizetype(bytes)] = char(0x1A);
     m_file->write(offset, buf.constData(), buf.size());
 
     char header[8];
     std::memcpy(header, image().constData(), 8);
     stampDate(header);
-    putLe32(header + 4, m_count + 1);
+    putLe32(header + 4, m_count + count);
     m_file->write(1, header + 1, 7);
-    ++m_count;
+    m_count += count;
     return m_count;
 }
 

@@ -94,7 +94,10 @@ public:
     void writeRecord(uint32_t recno, const char* data);
     // Appends the record with the end-of-file marker after it, then updates
     // the header's record count and date.  Returns the new record number.
-    uint32_t appendRecord(const char* data);
+    uint32_t appendRecord(const char* data) { return appendRecords(data, 1); }
+    // The same for `count` records back to back, in two writes whatever
+    // their number.  Returns the number of the last one.
+    uint32_t appendRecords(const char* data, uint32_t count);
 
     // Field values as text (see Table.h for the rules; a whole number keeps
     // every digit it has).
