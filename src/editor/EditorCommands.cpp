@@ -428,7 +428,9 @@ void EditorWindow::print(bool answerKey)
     if (!m_hasTest)
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(m_editor.test().title);
+    // The name a PDF file is offered under: the key never takes the test's.
+    printer.setDocName(answerKey ? m_editor.test().title + QStringLiteral(" – klíč správných odpovědí")
+                                 : m_editor.test().title);
     if (!prompts().choosePrinter(this, printer,
                                  answerKey ? QStringLiteral("Tisk klíče správných odpovědí") : QStringLiteral("Tisk testu")))
         return;

@@ -91,7 +91,7 @@ EditorWindow::EditorWindow(const QString& appFolder, QWidget* parent) : QMainWin
     refreshTree();
     updateTitle();
     updateEnabled();
-    resize(1000, 680);
+    resize(1150, 700);
 }
 
 EditorWindow::~EditorWindow()
@@ -213,6 +213,8 @@ void EditorWindow::buildWidgets()
     nameControl(m_list, QStringLiteral("QuestionList"), QStringLiteral("Otázky"));
     // One line each: a changed question does not lay out the whole list again.
     m_list->setUniformItemSizes(true);
+    // Wide enough to tell the questions apart beside the question's fields.
+    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("10. Které město je hlavní")));
     listLabel->setBuddy(m_list);
     listLayout->addWidget(listLabel);
     listLayout->addWidget(m_list, 1);
@@ -290,6 +292,17 @@ void EditorWindow::buildWidgets()
     addButton(QStringLiteral("MoveQuestionUp"), QStringLiteral("Nahoru"));
     addButton(QStringLiteral("MoveQuestionDown"), QStringLiteral("Dolů"));
     qForm->addRow(buttons);
+    // The answers' forms sit inside the question's: one label column for all.
+    int labelWidth = 0;
+    QList<QWidget*> labels;
+    for (QFormLayout* f : {qForm, aForm, cForm})
+        for (int r = 0; r < f->rowCount(); ++r)
+            if (QLayoutItem* item = f->itemAt(r, QFormLayout::LabelRole); item && item->widget()) {
+                labels << item->widget();
+                labelWidth = std::max(labelWidth, item->widget()->sizeHint().width());
+            }
+    for (QWidget* label : std::as_const(labels))
+        label->setMinimumWidth(labelWidth);
 
     questions->addWidget(listBox);
     questions->addWidget(qBox);
@@ -300,7 +313,7 @@ void EditorWindow::buildWidgets()
     split->addWidget(m_tree);
     split->addWidget(m_testPanel);
     split->setStretchFactor(1, 2);
-    split->setSizes({400, 700});
+    split->setSizes({330, 820});
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
 }
 

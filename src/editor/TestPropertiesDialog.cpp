@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 namespace vedomec::editor {
@@ -154,7 +155,7 @@ void TestPropertiesDialog::updateTime()
         m_timeHint->setText(QStringLiteral("<span style=\"color:#b00000\">pište h:mm:ss</span>"));
         m_time->setStyleSheet(QStringLiteral("background:#ffe0e0"));
     }
-    m_timeHint->setAccessibleName(h || m || s ? QStringLiteral("hodiny:minuty:sekundy") : m_timeHint->text());
+    m_timeHint->setAccessibleName(QString(m_timeHint->text()).remove(QRegularExpression(QStringLiteral("<[^>]*>"))));
 }
 
 QString TestPropertiesDialog::problem(QWidget** where)
@@ -162,22 +163,17 @@ QString TestPropertiesDialog::problem(QWidget** where)
     TestSource t = m_test;
     for (Field f : {Field::Kind, Field::Title, Field::Author, Field::Address, Field::Email, Field::Http})
         setFieldValue(t, -1, f, value(f).trimmed());
-    // Only the test-wide fields are this dialog's: its questions are
+    const bool timeWritten = parseTimeLimit(m_time->text(), t.hours, t.minutes, t.seconds);
+    // Only the test-wide fields are this dialog's: the questions are
     // checked when the test is saved.
-    TestSource wide = t;
-    wide.questions = {emptyQuestion(wide.type)};
-    wide.questions[0].text = QStringLiteral("-");
-    wide.questions[0].correct = wide.type == u'A' ? QStringLiteral("A") : QStringLiteral("ANO");
-    for (auto& a : wide.questions[0].answers)
-        a = QStringLiteral("-");
-    const QList<RuleBreak> broken = checkTest(wide);
-    if (!broken.isEmpty()) {
-        const RuleBreak& b = broken.first();
+    for (const RuleBreak& b : checkTest(t)) {
+        if (b.question >= 0 || b.field == Field::Question)
+            continue;
         if (where)
             *where = b.field == Field::Kind ? static_cast<QWidget*>(m_kind) : m_edits.value(b.field);
         return b.message;
     }
-    if (!parseTimeLimit(m_time->text(), t.hours, t.minutes, t.seconds)) {
+    if (!timeWritten) {
         if (where)
             *where = m_time;
         return QStringLiteral("Povolený čas pište jako hodiny:minuty:sekundy (například 0:30:00), minuty a sekundy "

@@ -498,6 +498,19 @@ private slots:
         int rounds = 0;
         m_prompts->fillProperties = [&](TestPropertiesDialog& d) {
             auto* kind = child<QComboBox>(&d, "PropertiesKind");
+            // Every control is named and on the way of Tab.
+            QStringList reached;
+            kind->lineEdit()->setFocus();
+            for (int i = 0; i < 12; ++i) {
+                QWidget* f = d.focusWidget();
+                QVERIFY2(!f->accessibleName().isEmpty(), qPrintable(f->objectName()));
+                reached << (f->objectName().isEmpty() ? f->parentWidget()->objectName() : f->objectName());
+                press(&d, Qt::Key_Tab);
+            }
+            for (const char* name : {"PropertiesKind", "PropertiesTitle", "PropertiesAuthor", "PropertiesAddress",
+                                     "PropertiesEmail", "PropertiesHttp", "PropertiesTypeA", "PropertiesTimeLimit",
+                                     "PropertiesOk", "PropertiesCancel"})
+                QVERIFY2(reached.contains(QLatin1String(name)), qPrintable(reached.join(u' ')));
             QCOMPARE(kind->count(), 1); // the folder's kinds to choose from
             QCOMPARE(kind->itemText(0), QStringLiteral("Zeměpis"));
             kind->lineEdit()->setFocus();
