@@ -92,12 +92,30 @@ Snapshot readSnapshot(const QString& path, bool withIndex = false)
     return s;
 }
 
+// What became of an unfinished change the table's journal recorded.
+QString recoveryNote(Recovery recovery, const QString& path)
+{
+    const QString journal = TableJournal::pathFor(path);
+    switch (recovery) {
+    case Recovery::None:
+        break;
+    case Recovery::NotBegun:
+        return QStringLiteral("žurnál %1 zaznamenal změnu, která se do tabulky nedostala; nebylo co vracet").arg(journal);
+    case Recovery::Kept:
+        return QStringLiteral("žurnál %1 zaznamenal nedokončenou změnu, která se do tabulky dostala celá; zůstává")
+            .arg(journal);
+    case Recovery::Undone:
+        return QStringLiteral("žurnál %1 zaznamenal nedokončenou změnu; je vrácena").arg(journal);
+    }
+    return QString();
+}
+
 // A command that only shows the table tells on standard error what it
 // found of an unfinished change.
 void noteRecovery(const Snapshot& s, const QString& path)
 {
     if (s.recovery != Recovery::None)
-        err << path << ": poznámka: " << recoveryText(s.recovery, path) << "\n";
+        err << path << ": poznámka: " << recoveryNote(s.recovery, path) << "\n";
 }
 
 void openAll(TTable& t, const QString& path, const QString& tag = QString())
@@ -225,7 +243,7 @@ int cmdCheck(const QStringList& a)
     const QString mdxPath = mdxPathOf(path);
     TableSnapshot files = readTableSnapshot(path, mdxPath);
     if (files.recovery != Recovery::None)
-        out << path << ": " << recoveryText(files.recovery, path) << "\n";
+        out << path << ": " << recoveryNote(files.recovery, path) << "\n";
     const auto dbf = DbfFile::fromFile(std::move(files.dbf)); // refuses a damaged header outright
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
     const qint64 size = dbf->file().size();

@@ -498,7 +498,7 @@ private slots:
         });
         QCOMPARE(status, -SIGKILL);
         Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
-        const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal recorded an unfinished change; it is undone\n"));
+        const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal zaznamenal nedokončenou změnu; je vrácena\n"));
         QVERIFY2(r.code == 0 && said >= 0 && said < r.out.indexOf(QStringLiteral(": v pořádku, ")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
         QCOMPARE(r.out.count(u'\n'), 2);
@@ -555,7 +555,7 @@ private slots:
                 const Run r = runTool("vedomec-table", command);
                 QVERIFY2(r.code == 0, qPrintable(at + u' ' + r.out + r.err));
                 if (command.first() == QLatin1String("check"))
-                    QVERIFY2(r.out.contains(QStringLiteral("unfinished change")) == unfinished
+                    QVERIFY2(r.out.contains(QStringLiteral("nedokončenou změnu")) == unfinished
                                  && r.out.contains(QStringLiteral(": v pořádku, ")),
                              qPrintable(at + u' ' + r.out));
                 const Run dump = runTool("vedomec-table", {QStringLiteral("dump"), catalogue});
