@@ -376,10 +376,16 @@ uint32_t DbfFile::appendRecords(const char* data, uint32_t count)
         throw EDatabaseError(QStringLiteral("Table '%1' is full").arg(m_path));
     // The records and the end-of-file marker first: until the header counts
     // the new records, a reader sees the table as it was.
-    QByteArray buf(qsizetype(bytes + 1), '\0');
-    std::memcpy(buf.data(), data, size_t(bytes));
-    buf[qsizetype(bytes)] = char(0x1A);
-    m_file->write(offset, buf.constData(), buf.size());
+    if (count == 1) {
+        QByteArray buf(qsizetype(bytes + 1), '\0');
+        std::memcpy(buf.data(), data, size_t(bytes));
+        buf[qsizetype(bytes)] = char(0x1A);
+        m_file->write(offset, buf.constData(), buf.size());
+    } else {
+        static const char eof = char(0x1A);
+        m_file->write(offset, data, bytes);
+        m_file->write(offset + bytes, &eof, 1);
+    }
 
     char header[8];
     std::memcpy(header, image().constData(), 8);

@@ -18,30 +18,7 @@ python=/usr/bin/python3
 "$python" -c 'import pyatspi' 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 [ -e /usr/share/dbus-1/services/org.a11y.Bus.service ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
 
-work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-mkdir -p "$work/app" "$work/runtime"
-chmod 700 "$work/runtime"
-cp -R "$sample"/. "$work/app/"
-cp "$program" "$work/app/vedomec"
-
-# An X server on a free display; it prints the display once it is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-DISPLAY=:$(head -n1 "$work/display")
-export DISPLAY
-export XDG_RUNTIME_DIR="$work/runtime"
-export HOME="$work"
-unset QT_QPA_PLATFORM
+. "$here/a11y_session.sh"
 
 # Inside the session the accessibility bus is started on demand.
 dbus-run-session -- sh -c '

@@ -11,22 +11,14 @@ import subprocess
 import sys
 import time
 
-try:
-    import pyatspi
-except ImportError:
-    print("SKIP: python3-pyatspi is not installed")
-    sys.exit(77)
+# Says SKIP and exits 77 where pyatspi is missing.
+import atspi_tree
+from atspi_tree import FAILURES, application, check, focused
+
+import pyatspi  # noqa: E402
 
 LOG, ORCA_PID, PROGRAM, PROGRAM_LOG = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
-FAILURES = []
 SLOW = 1.0  # the step a wait polls at, in seconds
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        FAILURES.append(what)
-    return ok
 
 
 def lines():
@@ -51,16 +43,7 @@ def mark():
 
 
 def wait_for(predicate, timeout=30.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        try:
-            value = predicate()
-        except Exception:  # the tree changes under us while we look
-            value = None
-        if value:
-            return value
-        time.sleep(0.1)
-    return None
+    return atspi_tree.wait_for(predicate, timeout)
 
 
 def quiet(since, settle=1.5, timeout=20.0):
@@ -87,6 +70,22 @@ def show(title, since):
         print("    " + l)
 
 
+def heard(press, texts, what, title):
+    """Presses a key (a name, or ("Ctrl", name)) and checks that every text is
+    heard after it; shows what Orca said when not.  Waits until Orca is quiet
+    and returns the mark from before the key."""
+    since = mark()
+    if isinstance(press, tuple):
+        key_with(KEYCODE_CONTROL, press[1])
+    else:
+        key(press)
+    ok = hears(since, *texts)
+    if not check(ok, what):
+        show(title, since)
+    quiet(since)
+    return since
+
+
 # --- Keys, as a pupil presses them ---------------------------------------------
 
 XK = {"Down": 0xFF54, "Up": 0xFF52, "Right": 0xFF53, "Left": 0xFF51, "Return": 0xFF0D, "Escape": 0xFF1B,
@@ -111,41 +110,6 @@ def key_with(modifier_keycode, name):
 
 
 # --- The tree, only to find the way ---------------------------------------------
-
-def children(node):
-    try:
-        return [node.getChildAtIndex(i) for i in range(node.childCount)]
-    except Exception:
-        return []
-
-
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    for c in children(node):
-        yield from walk(c, depth + 1)
-
-
-def application(pid):
-    for app in pyatspi.Registry.getDesktop(0):
-        try:
-            if app is not None and app.get_process_id() == pid:
-                return app
-        except Exception:
-            continue
-    return None
-
-
-def focused(root):
-    for n in walk(root):
-        try:
-            if n != root and n.getState().contains(pyatspi.STATE_FOCUSED):
-                return n
-        except Exception:
-            continue
-    return None
-
 
 def showing(node):
     try:
@@ -227,26 +191,11 @@ def drive(program):
         show("opening", since)
     quiet(since)
 
-    since = mark()
-    key("F7")
-    ok = hears(since, "Otázka 2 z 14", "nejdelší řeka", "Labe", "Morava", "Vltava", "Odra")
-    if not check(ok, "F7 reads question 2, its number and its four answers"):
-        show("F7", since)
-    quiet(since)
+    heard("F7", ["Otázka 2 z 14", "nejdelší řeka", "Labe", "Morava", "Vltava", "Odra"], "F7 reads question 2, its number and its four answers", "F7")
 
-    since = mark()
-    key("F6")
-    ok = hears(since, "Otázka 1 z 14", "Která hora je nejvyšší", "Praděd", "Sněžka", "Lysá hora", "Klínovec")
-    if not check(ok, "F6 reads question 1 again with its answers"):
-        show("F6", since)
-    quiet(since)
+    heard("F6", ["Otázka 1 z 14", "Která hora je nejvyšší", "Praděd", "Sněžka", "Lysá hora", "Klínovec"], "F6 reads question 1 again with its answers", "F6")
 
-    since = mark()
-    key("F9")
-    ok = hears(since, "Zbývá", "uplynulo")
-    if not check(ok, "F9 reads the time left and the time taken"):
-        show("F9", since)
-    quiet(since)
+    heard("F9", ["Zbývá", "uplynulo"], "F9 reads the time left and the time taken", "F9")
 
     # Every question answered a) but the last; the results are asked for.
     for _ in range(13):
@@ -255,12 +204,7 @@ def drive(program):
         key("F7")
         wait_for(lambda: "Otázka" in said(step), 30)
     quiet(since)
-    since = mark()
-    key_with(KEYCODE_CONTROL, "v")
-    ok = hears(since, "Ještě nebyly zodpovězeny všechny otázky!")
-    if not check(ok, "Ctrl+V with one question unanswered reads the message"):
-        show("Ctrl+V", since)
-    quiet(since)
+    heard(("Ctrl", "v"), ["Ještě nebyly zodpovězeny všechny otázky!"], "Ctrl+V with one question unanswered reads the message", "Ctrl+V")
     since = mark()
     key("Return")
     check(hears(since, "Otázka 1 z 14", timeout=20), "  and after OK the first question is heard again")
@@ -271,12 +215,7 @@ def drive(program):
     check(hears(since, "Otázka 14 z 14"), "F8 reads the last question")
     quiet(since)
     key("space")
-    since = mark()
-    key_with(KEYCODE_CONTROL, "v")
-    ok = hears(since, "Výsledek testu", "Celkový počet otázek", "14", "Hodnocení")
-    if not check(ok, "the results are read as they open"):
-        show("results", since)
-    quiet(since)
+    heard(("Ctrl", "v"), ["Výsledek testu", "Celkový počet otázek", "14", "Hodnocení"], "the results are read as they open", "results")
     # Every stop of the keyboard in the dialog is named.
     since = mark()
     for _ in range(5):
@@ -285,21 +224,16 @@ def drive(program):
         quiet(step, settle=0.8)
         if said(step).startswith("Ok"):
             break
-    heard = said(since)
-    check("Chybně zodpovězené otázky" in heard and "Ukázat" in heard and " filler" not in heard
-          and not any(l.startswith(("scroll pane", "filler", "panel")) for l in heard.splitlines()),
-          "Tab in the results stops only at named controls (%r)" % heard)
+    stops = said(since)
+    check("Chybně zodpovězené otázky" in stops and "Ukázat" in stops and " filler" not in stops
+          and not any(l.startswith(("scroll pane", "filler", "panel")) for l in stops.splitlines()),
+          "Tab in the results stops only at named controls (%r)" % stops)
     since = mark()
     key("Return")
     quiet(since)
 
     # --- F10: the menu with the keys ---------------------------------------------
-    since = mark()
-    key("F10")
-    ok = hears(since, "Otevřít test", "Ctrl+O")
-    if not check(ok, "F10 reads the first entry with its shortcut"):
-        show("F10", since)
-    quiet(since)
+    heard("F10", ["Otevřít test", "Ctrl+O"], "F10 reads the first entry with its shortcut", "F10")
     key("Escape")
     quiet(mark())
 
@@ -314,12 +248,8 @@ def drive(program):
         quiet(step, settle=0.8)
         if "Tipy" in said(step):
             break
-    since = mark()
-    key("Return")
-    ok = hears(since, "Program test umožňuje vytvořit tři různé typy testů.")
-    if not check(ok, "Enter on \"Tipy\" reads the first tip"):
-        show("Tipy", since)
-    quiet(since)
+    since = heard("Return", ["Program test umožňuje vytvořit tři různé typy testů."], "Enter on \"Tipy\" reads the first tip",
+                  "Tipy")
     # The next tip, read as it replaces the first in the open balloon.
     for _ in range(6):
         if said(since).splitlines()[-1:] and said(since).splitlines()[-1].startswith("Další"):
@@ -328,12 +258,7 @@ def drive(program):
         key("Tab")
         quiet(step, settle=0.8)
         since = step if "Další" in said(step) else since
-    since = mark()
-    key("Return")
-    ok = hears(since, "Je možné vytvořit neomezené množství testů pro každý typ.")
-    if not check(ok, "Enter on \"Další\" reads the next tip"):
-        show("Další", since)
-    quiet(since)
+    heard("Return", ["Je možné vytvořit neomezené množství testů pro každý typ."], "Enter on \"Další\" reads the next tip", "Další")
     key("Escape")
     quiet(mark())
 
@@ -346,18 +271,8 @@ def drive(program):
         show("opening C", since)
     quiet(since)
     key("y")
-    since = mark()
-    key("F7")
-    ok = hears(since, "Otázka 2 z 14", "m_š")
-    if not check(ok, "F7 reads the next question to be typed"):
-        show("F7 C", since)
-    quiet(since)
-    since = mark()
-    key("F6")
-    ok = hears(since, "Otázka 1 z 14", "b_lina")
-    if not check(ok, "F6 reads question 1 with the answer typed"):
-        show("F6 C", since)
-    quiet(since)
+    heard("F7", ["Otázka 2 z 14", "m_š"], "F7 reads the next question to be typed", "F7 C")
+    heard("F6", ["Otázka 1 z 14", "b_lina"], "F6 reads question 1 with the answer typed", "F6 C")
 
     # Flat review reaches the question above the answer box.
     since = mark()
@@ -374,12 +289,7 @@ def drive(program):
     quiet(since)
 
     # --- Ending ---------------------------------------------------------------------
-    since = mark()
-    key_with(KEYCODE_CONTROL, "z")
-    ok = hears(since, "Opravdu chcete ukončit tento test?")
-    if not check(ok, "Ctrl+Z reads the question"):
-        show("Ctrl+Z", since)
-    quiet(since)
+    heard(("Ctrl", "z"), ["Opravdu chcete ukončit tento test?"], "Ctrl+Z reads the question", "Ctrl+Z")
     since = mark()
     key("Return")
     quiet(since, settle=3)

@@ -20,32 +20,10 @@ python=/usr/bin/python3
 "$python" -c 'import orca.orca_platform' 2>/dev/null || { echo "SKIP: orca is not installed (apt-get install --no-install-recommends orca)"; exit 77; }
 [ -e /usr/share/dbus-1/services/org.a11y.Bus.service ] || { echo "SKIP: at-spi2-core is not installed"; exit 77; }
 
-work=$(mktemp -d)
-xvfb_pid=
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-mkdir -p "$work/app" "$work/runtime" "$work/home"
-chmod 700 "$work/runtime"
-cp -R "$sample"/. "$work/app/"
-cp "$program" "$work/app/vedomec"
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
-DISPLAY=:$(head -n1 "$work/display")
-export DISPLAY
-export XDG_RUNTIME_DIR="$work/runtime"
-export HOME="$work/home"
+. "$here/a11y_session.sh"
 export XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" XDG_CACHE_HOME="$work/home/.cache"
 export GSETTINGS_BACKEND=memory
 export NO_AT_BRIDGE=0
-unset QT_QPA_PLATFORM
 
 # Inside the session the accessibility bus is started on demand; Orca goes
 # first, as with a pupil who logs in with it.
