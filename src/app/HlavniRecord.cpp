@@ -113,8 +113,12 @@ void THlavniDialog::askPupilName()
     // Closing the main window ends the program, this question with it.
     QObject::connect(this, &THlavniDialog::closed, &d, &QDialog::reject);
     name->setFocus();
-    if (d.exec() == QDialog::Accepted || !name->text().trimmed().isEmpty())
-        m_recorder.setPupil(name->text(), pupilClass->text());
+    d.exec();
+    // What the fields show, also when the pupil leaves with Esc: they offer
+    // the previous pupil's name, so one who empties it and leaves is
+    // recorded by his login alone, never under that other pupil's name.
+    const bool named = !name->text().trimmed().isEmpty();
+    m_recorder.setPupil(named ? name->text() : QString(), named ? pupilClass->text() : QString());
 }
 
 } // namespace vedomec

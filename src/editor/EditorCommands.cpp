@@ -121,7 +121,7 @@ void EditorWindow::buildActions()
             view = new TResultsView(this);
             view->setWindowFlag(Qt::Window);
             view->setWindowTitle(QStringLiteral("Výsledky – Vedomec"));
-            view->resize(1100, 650);
+            view->resize(1200, 680);
             TSettings settings;
             settings.readFiles(configurationFiles());
             view->setFolder(gradebook::resultsFolder(m_folder.appFolder(), settings.value(Setting::ResultsFolder).value));
@@ -279,18 +279,7 @@ bool EditorWindow::openPath(const QString& path)
     if (QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(m_folder.testsFolder()).canonicalFilePath()
         && !m_folder.entry(info.fileName()).fileName.isEmpty())
         return openTest(m_folder.entry(info.fileName()).fileName);
-    QString name;
-    if (!guarded([&] {
-            QStringList notes;
-            const TestSource test = readTestFile(path, &notes);
-            name = m_folder.create(test, info.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0
-                                             ? info.fileName()
-                                             : QString());
-        }))
-        return false;
-    refreshTree();
-    statusBar()->showMessage(QStringLiteral("Test ze souboru %1 je přidán do seznamu testů.").arg(info.fileName()), 5000);
-    return openTest(name);
+    return importFile(path);
 }
 
 // --- the folder's tests ----------------------------------------------------
@@ -327,44 +316,6 @@ void EditorWindow::newTest()
     updateTitle();
     updateEnabled();
     m_edits[Field::Author]->setFocus();
-}
-
-void EditorWindow::importTest()
-{
-    const QString path = prompts().openFile(this, QStringLiteral("Importovat test"), fileDialogFilter(false));
-    if (!path.isEmpty() && closeTest())
-        openPath(path);
-}
-
-void EditorWindow::exportTest()
-{
-    if (!m_hasTest || m_file.isEmpty())
-        return;
-    if (m_editor.modified() && !m_viewOnly && !save())
-        return;
-    const QString target = prompts().folder(this, QStringLiteral("Exportovat test do složky"));
-    if (target.isEmpty())
-        return;
-    const QString base = QFileInfo(m_file).completeBaseName();
-    const TestSource test = m_editor.test();
-    if (guarded([&] {
-            const QString table = QDir(target).filePath(m_file);
-            const QString text = QDir(target).filePath(base + QStringLiteral(".txt"));
-            if (QFileInfo::exists(table) || QFileInfo::exists(text))
-                throw EVedomecError(QStringLiteral("Ve složce %1 už je soubor %2 nebo %3; export by ho přepsal.")
-                                        .arg(target, m_file, base + QStringLiteral(".txt")));
-            formatById(QStringLiteral("dbf"))->write(normalized(test), table);
-            try {
-                formatById(QStringLiteral("text"))->write(normalized(test), text);
-            } catch (...) {
-                QFile::remove(table);
-                throw;
-            }
-        }))
-        prompts().message(this, QStringLiteral("Test je exportován do složky %1 jako %2 (tabulka pro import "
-                                               "na jiném počítači) a %3 (jeho text).")
-                                    .arg(target, m_file, base + QStringLiteral(".txt")),
-                          false);
 }
 
 void EditorWindow::setPassword()

@@ -20,6 +20,17 @@ void EditorPrompts::message(QWidget* parent, const QString& text, bool error)
         QMessageBox::information(parent, kTitle, text);
 }
 
+void EditorPrompts::report(QWidget* parent, const QString& text, const QStringList& details)
+{
+    if (details.isEmpty()) {
+        message(parent, text, false);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, kTitle, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details.join(u'\n'));
+    box.exec();
+}
+
 bool EditorPrompts::confirm(QWidget* parent, const QString& text)
 {
     return QMessageBox::question(parent, kTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

@@ -15,6 +15,9 @@ public:
     virtual ~EditorPrompts() = default;
 
     virtual void message(QWidget* parent, const QString& text, bool error);
+    // A message with a list beside it the teacher may unfold (what an
+    // import or export could not carry, line by line).
+    virtual void report(QWidget* parent, const QString& text, const QStringList& details);
     virtual bool confirm(QWidget* parent, const QString& text);
     enum class Unsaved { Save, Discard, Cancel };
     virtual Unsaved unsaved(QWidget* parent, const QString& text);

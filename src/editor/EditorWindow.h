@@ -70,6 +70,10 @@ private:
     void newTest();
     void importTest();
     void exportTest();
+    // Imports every test of a file into the folder, asking for what it
+    // does not hold; the first is opened.
+    bool importFile(const QString& path);
+    bool completeTestWide(QList<authoring::TestSource>& tests, const QString& fileName, bool askAuthor);
     void tryOut();
     void print(bool answerKey);
     void setPassword();

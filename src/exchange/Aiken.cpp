@@ -75,7 +75,14 @@ ImportResult readAiken(const QByteArray& file, const ImportNames& names)
                 col.note(lineNo, QStringLiteral("řádek „ANSWER:“ bez otázky nad sebou, vynechán"));
                 continue;
             }
-            finishQuestion(col, q, lineNo, line.mid(line.indexOf(u':') + 1).trimmed());
+            const QString answer = line.mid(line.indexOf(u':') + 1).trimmed();
+            // The platform's own import takes only "ANSWER:" and a capital
+            // letter; such a line is read, and the teacher is told that the
+            // platform would refuse the file as it is.
+            finishQuestion(col, q, lineNo, answer);
+            if (!line.startsWith(QLatin1String("ANSWER")) || (!answer.isEmpty() && answer.at(0).isLower()))
+                col.note(lineNo, QStringLiteral("„%1“ je psáno malými písmeny; přečteno, ale Moodle přijme jen "
+                                                "„ANSWER:“ a velké písmeno odpovědi").arg(line));
             continue;
         }
         // A choice only under a question's text: "A. Jirásek napsal ..." on

@@ -23,6 +23,34 @@ QString timeText(const QDateTime& t)
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
 }
 
+// A field of a record; one that is missing or of another type reads as the
+// empty value its reader makes of it, so a record of an older version that
+// lacks a field still reads.
+QJsonValue field(const QJsonObject& o, const char* key)
+{
+    return o.value(QLatin1String(key));
+}
+
+// The text fields, written and read alike; those of the result only in a
+// finished record.
+struct TTextField {
+    const char* key;
+    QString TResultRecord::*member;
+};
+const TTextField kTexts[] = {
+    {"login", &TResultRecord::login},         {"fullName", &TResultRecord::fullName},
+    {"computer", &TResultRecord::computer},   {"pupilName", &TResultRecord::pupilName},
+    {"pupilClass", &TResultRecord::pupilClass}, {"testFile", &TResultRecord::testFile},
+    {"testTitle", &TResultRecord::testTitle}, {"testKind", &TResultRecord::testKind},
+    {"testType", &TResultRecord::testType},   {"timeLimit", &TResultRecord::timeLimit},
+};
+const TTextField kResultTexts[] = {
+    {"percent", &TResultRecord::percent},
+    {"grade", &TResultRecord::grade},
+    {"wrongList", &TResultRecord::wrongList},
+    {"correctList", &TResultRecord::correctList},
+};
+
 QDateTime timeOf(const QJsonValue& v)
 {
     return QDateTime::fromString(v.toString(), Qt::ISODate);
@@ -59,30 +87,20 @@ QByteArray toJson(const TResultRecord& r)
     QJsonObject o;
     o[QStringLiteral("format")] = kFormat;
     o[QStringLiteral("version")] = kVersion;
-    o[QStringLiteral("login")] = r.login;
-    o[QStringLiteral("fullName")] = r.fullName;
+    for (const TTextField& f : kTexts)
+        o[QLatin1String(f.key)] = r.*f.member;
     o[QStringLiteral("uid")] = double(r.uid);
-    o[QStringLiteral("computer")] = r.computer;
-    o[QStringLiteral("pupilName")] = r.pupilName;
-    o[QStringLiteral("pupilClass")] = r.pupilClass;
-    o[QStringLiteral("testFile")] = r.testFile;
-    o[QStringLiteral("testTitle")] = r.testTitle;
-    o[QStringLiteral("testKind")] = r.testKind;
-    o[QStringLiteral("testType")] = r.testType;
     o[QStringLiteral("started")] = timeText(r.started);
     o[QStringLiteral("ended")] = timeText(r.ended);
     o[QStringLiteral("elapsedSeconds")] = double(r.elapsedSeconds);
-    o[QStringLiteral("timeLimit")] = r.timeLimit;
     o[QStringLiteral("timeRanOut")] = r.timeRanOut;
     o[QStringLiteral("finished")] = r.finished;
     if (r.finished) {
         o[QStringLiteral("questions")] = r.questions;
         o[QStringLiteral("right")] = r.right;
         o[QStringLiteral("wrong")] = r.wrong;
-        o[QStringLiteral("percent")] = r.percent;
-        o[QStringLiteral("grade")] = r.grade;
-        o[QStringLiteral("wrongList")] = r.wrongList;
-        o[QStringLiteral("correctList")] = r.correctList;
+        for (const TTextField& f : kResultTexts)
+            o[QLatin1String(f.key)] = r.*f.member;
     }
     QJsonArray answers;
     for (const TAnswer& a : r.answers) {
@@ -108,40 +126,28 @@ std::optional<TResultRecord> fromJson(const QByteArray& bytes, QString* error)
     if (doc.isNull() || !doc.isObject())
         return fail(QStringLiteral("není to dokument JSON (%1)").arg(pe.errorString()));
     const QJsonObject o = doc.object();
-    if (o.value(QStringLiteral("format")).toString() != kFormat)
+    if (field(o, "format").toString() != kFormat)
         return fail(QStringLiteral("není to záznam o výsledku testu"));
 
     TResultRecord r;
-    auto text = [&](const char* key) { return o.value(QLatin1String(key)).toString(); };
-    r.login = text("login");
-    r.fullName = text("fullName");
-    r.uid = qint64(o.value(QStringLiteral("uid")).toDouble(-1));
-    r.computer = text("computer");
-    r.pupilName = text("pupilName");
-    r.pupilClass = text("pupilClass");
-    r.testFile = text("testFile");
-    r.testTitle = text("testTitle");
-    r.testKind = text("testKind");
-    r.testType = text("testType");
-    r.started = timeOf(o.value(QStringLiteral("started")));
-    r.ended = timeOf(o.value(QStringLiteral("ended")));
-    r.elapsedSeconds = qint64(o.value(QStringLiteral("elapsedSeconds")).toDouble());
-    r.timeLimit = text("timeLimit");
-    r.timeRanOut = o.value(QStringLiteral("timeRanOut")).toBool();
-    r.finished = o.value(QStringLiteral("finished")).toBool();
+    for (const TTextField& f : kTexts)
+        r.*f.member = field(o, f.key).toString();
+    r.uid = qint64(field(o, "uid").toDouble(-1));
+    r.started = timeOf(field(o, "started"));
+    r.ended = timeOf(field(o, "ended"));
+    r.elapsedSeconds = qint64(field(o, "elapsedSeconds").toDouble());
+    r.timeRanOut = field(o, "timeRanOut").toBool();
+    r.finished = field(o, "finished").toBool();
     if (r.finished) {
-        r.questions = o.value(QStringLiteral("questions")).toInt();
-        r.right = o.value(QStringLiteral("right")).toInt();
-        r.wrong = o.value(QStringLiteral("wrong")).toInt();
-        r.percent = text("percent");
-        r.grade = text("grade");
-        r.wrongList = text("wrongList");
-        r.correctList = text("correctList");
+        r.questions = field(o, "questions").toInt();
+        r.right = field(o, "right").toInt();
+        r.wrong = field(o, "wrong").toInt();
+        for (const TTextField& f : kResultTexts)
+            r.*f.member = field(o, f.key).toString();
     }
-    for (const QJsonValue& v : o.value(QStringLiteral("answers")).toArray()) {
+    for (const QJsonValue& v : field(o, "answers").toArray()) {
         const QJsonObject q = v.toObject();
-        r.answers.append({q.value(QStringLiteral("given")).toString(), q.value(QStringLiteral("correct")).toString(),
-                          q.value(QStringLiteral("right")).toBool()});
+        r.answers.append({field(q, "given").toString(), field(q, "correct").toString(), field(q, "right").toBool()});
     }
     if (r.login.isEmpty())
         return fail(QStringLiteral("záznam neuvádí, kdo test psal"));

@@ -3,8 +3,9 @@
 // and read back by the teacher with who wrote each file.
 //
 // A class's results folder is one the pupils may write into but not list
-// or read (mode 3733 with the teachers' group): the pupil's program only
-// ever creates a file of a new name in it and never needs to look inside.
+// or read (mode 3773 with the teachers' group, who read it): the pupil's
+// program only ever creates a file of a new name in it and never needs to
+// look inside.
 #include "gradebook/Record.h"
 
 #include <QList>

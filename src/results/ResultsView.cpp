@@ -132,6 +132,16 @@ QTableWidget* table(QWidget* parent, const char* name, const QStringList& header
     return t;
 }
 
+// Each column as wide as its texts, but the last, which fills the rest.
+// Measured on the first rows only, so a large folder opens as fast.
+void fitColumns(QTableView* t)
+{
+    QHeaderView* h = t->horizontalHeader();
+    h->setResizeContentsPrecision(100);
+    for (int v = 0; v + 1 < h->count(); ++v)
+        t->resizeColumnToContents(h->logicalIndex(v));
+}
+
 QTableWidgetItem* item(const QString& text)
 {
     return new QTableWidgetItem(text);
@@ -157,12 +167,14 @@ TResultsView::TResultsView(QWidget* parent) : QWidget(parent)
     Od = new QDateEdit(QDate::currentDate().addMonths(-1), this);
     Od->setObjectName(QStringLiteral("Od"));
     Od->setCalendarPopup(true);
+    Od->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     Od->setEnabled(false);
     DoZapnuto = new QCheckBox(QStringLiteral("Do"), this);
     DoZapnuto->setObjectName(QStringLiteral("DoZapnuto"));
     Do = new QDateEdit(QDate::currentDate(), this);
     Do->setObjectName(QStringLiteral("Do"));
     Do->setCalendarPopup(true);
+    Do->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     Do->setEnabled(false);
     Zak = new QLineEdit(this);
     Zak->setObjectName(QStringLiteral("Zak"));
@@ -209,10 +221,16 @@ TResultsView::TResultsView(QWidget* parent) : QWidget(parent)
     Tabulka->horizontalHeader()->setSortIndicator(int(Column::Date), Qt::AscendingOrder);
     Tabulka->horizontalHeader()->setStretchLastSection(true);
     Tabulka->setAccessibleName(QStringLiteral("Výsledky testů"));
+    Tabulka->setWordWrap(false);
+    // The account and the computer matter less than the result: last in
+    // sight, while the export keeps the columns' order.
+    for (Column c : {Column::Login, Column::Computer})
+        Tabulka->horizontalHeader()->moveSection(Tabulka->horizontalHeader()->visualIndex(int(c)), ColumnCount - 1);
 
-    Podrobnosti = new QTabWidget(this);
-    Podrobnosti->setObjectName(QStringLiteral("Podrobnosti"));
-    auto* summaryPage = new QWidget;
+    // The test's figures stay in sight beside its questions and the pupil's
+    // answers, and the table has the whole width for its columns.
+    auto* summaryPage = new QWidget(this);
+    summaryPage->setObjectName(QStringLiteral("SouhrnTestu"));
     Souhrn = new QLabel(summaryPage);
     Souhrn->setObjectName(QStringLiteral("Souhrn"));
     Souhrn->setWordWrap(true);
@@ -221,13 +239,17 @@ TResultsView::TResultsView(QWidget* parent) : QWidget(parent)
     Graf->setObjectName(QStringLiteral("Graf"));
     Graf->setAccessibleName(QStringLiteral("Graf známek"));
     auto* summaryLayout = new QVBoxLayout(summaryPage);
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    auto* summaryTitle = new QLabel(QStringLiteral("<b>Souhrn testu</b>"), summaryPage);
+    summaryLayout->addWidget(summaryTitle);
     summaryLayout->addWidget(Souhrn);
     summaryLayout->addWidget(Graf, 1);
-    Podrobnosti->addTab(summaryPage, QStringLiteral("Souhrn testu"));
+    Podrobnosti = new QTabWidget(this);
+    Podrobnosti->setObjectName(QStringLiteral("Podrobnosti"));
     Otazky = table(this, "Otazky",
                    {QStringLiteral("Otázka"), QStringLiteral("Správně"), QStringLiteral("Správná odpověď"),
                     QStringLiteral("Nejčastější chybná odpověď")});
-    Podrobnosti->addTab(Otazky, QStringLiteral("Otázky"));
+    Podrobnosti->addTab(Otazky, QStringLiteral("Otázky od nejtěžší"));
     auto* pupilPage = new QWidget;
     ZakNazev = new QLabel(pupilPage);
     ZakNazev->setObjectName(QStringLiteral("ZakNazev"));
@@ -241,11 +263,16 @@ TResultsView::TResultsView(QWidget* parent) : QWidget(parent)
     pupilLayout->addWidget(Odpovedi, 1);
     Podrobnosti->addTab(pupilPage, QStringLiteral("Odpovědi žáka"));
 
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* details = new QSplitter(Qt::Horizontal, this);
+    details->addWidget(summaryPage);
+    details->addWidget(Podrobnosti);
+    details->setStretchFactor(0, 2);
+    details->setStretchFactor(1, 3);
+    auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(Tabulka);
-    split->addWidget(Podrobnosti);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->addWidget(details);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
@@ -302,6 +329,7 @@ void TResultsView::reload()
     m_problems = contents.problems;
     fillChoices();
     applyFilter();
+    fitColumns(Tabulka);
     if (!contents.error.isEmpty())
         Stav->setText(contents.error);
 }
@@ -439,6 +467,7 @@ void TResultsView::updateSummary()
                         item(q.commonWrong.isEmpty() ? QString()
                                                      : QStringLiteral("%1 (%2×)").arg(q.commonWrong).arg(q.commonWrongCount)));
     }
+    fitColumns(Otazky);
 }
 
 void TResultsView::showPupil(int row)

@@ -609,14 +609,14 @@ private slots:
         QTemporaryDir out;
         const QString table = out.filePath(file);
         const QString text = out.filePath(QStringLiteral("text.txt"));
-        formatById(QStringLiteral("dbf"))->write(from.load(file), table);
-        formatById(QStringLiteral("text"))->write(from.load(file), text);
-        QVERIFY_THROWS_EXCEPTION(EVedomecError, formatById(QStringLiteral("text"))->write(t, text));
+        formatById(QStringLiteral("dbf"))->write(from.load(file), table, nullptr);
+        formatById(QStringLiteral("text"))->write(from.load(file), text, nullptr);
+        QVERIFY_THROWS_EXCEPTION(EVedomecError, formatById(QStringLiteral("text"))->write(t, text, nullptr));
 
-        const QString viaTable = to.create(readTestFile(table), QFileInfo(table).fileName());
+        const QString viaTable = to.create(readTestFile(table).first(), QFileInfo(table).fileName());
         QCOMPARE(viaTable, file);
         QVERIFY(exchange::sameContent(to.load(viaTable), t));
-        const QString viaText = to.create(readTestFile(text));
+        const QString viaText = to.create(readTestFile(text).first());
         QVERIFY(viaText != viaTable);
         QVERIFY(exchange::sameContent(to.load(viaText), t));
         QCOMPARE(to.entry(viaText).password, QStringLiteral("heslo"));

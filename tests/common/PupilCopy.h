@@ -61,6 +61,18 @@ inline void reply(const QString& line)
     std::fflush(stdout);
 }
 
+// The pupil's keys go to the window in front.  The offscreen platform has
+// no window manager to give the main window the keyboard back when a
+// dialog closes, and the program's own request for it may be answered after
+// the dialog's hiding took it away; a pupil would click into the window.
+inline void toFront(THlavniDialog* w)
+{
+    if (QApplication::activeWindow() == w || !w->isEnabled())
+        return;
+    w->activateWindow();
+    QTest::qWaitForWindowActive(w, 5000);
+}
+
 inline QString run(THlavniDialog* w, const QString& command)
 {
     const QString verb = command.section(QLatin1Char(' '), 0, 0);
@@ -68,8 +80,13 @@ inline QString run(THlavniDialog* w, const QString& command)
     if (verb == QLatin1String("open")) {
         QElapsedTimer t;
         t.start();
+        toFront(w);
         QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
         TOtevritDialog* d = OtevritDialog;
+        // The tree of a hidden dialog is the last showing's, with nothing
+        // behind it: never choose from it.
+        if (!d->isVisible())
+            return QStringLiteral("refused the dialog did not open");
         QTreeWidgetItem* kind = d->FindTreeChild(d->TreeView1, nullptr, arg.section(QLatin1Char('|'), 0, 0));
         QTreeWidgetItem* item = kind ? d->FindTreeChild(d->TreeView1, kind, arg.section(QLatin1Char('|'), 1)) : nullptr;
         if (!item)
@@ -105,6 +122,7 @@ inline QString run(THlavniDialog* w, const QString& command)
     }
     if (verb == QLatin1String("results")) {
         messages().clear();
+        toFront(w);
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : w, Qt::Key_V, Qt::ControlModifier);
         if (!VysledekDialog->isVisible())
@@ -128,6 +146,7 @@ inline QString run(THlavniDialog* w, const QString& command)
     if (verb == QLatin1String("end-waiting")) {
         TAssistant::setTestResponder({});
         QTimer::singleShot(200, [] { reply(QStringLiteral("waiting")); });
+        toFront(w);
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : w, Qt::Key_Z, Qt::ControlModifier);
         return QStringLiteral("answered the balloon");

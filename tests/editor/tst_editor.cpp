@@ -2,8 +2,11 @@
 // pupil's program taking a test the editor wrote.
 #include "PupilCopy.h"
 #include "TestData.h"
+#include "authoring/Formats.h"
 #include "authoring/TestFolder.h"
 #include "editor/EditorWindow.h"
+#include "gradebook/RecordStore.h"
+#include "results/ResultsView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -33,6 +40,10 @@ public:
     bool confirmWith = true;
 
     void message(QWidget*, const QString& text, bool) override { messages << text; }
+    void report(QWidget*, const QString& text, const QStringList& details) override
+    {
+        messages << text + u'\n' + details.join(u'\n');
+    }
     bool confirm(QWidget*, const QString& text) override
     {
         messages << text;
@@ -277,6 +288,75 @@ private slots:
         Q_UNUSED(file);
     }
 
+    // "Výsledky" (Ctrl+R) shows what the pupils' programs recorded for this
+    // folder: Vysledky of the data folder, or the folder that ResultsFolder=
+    // names, as the pupils' programs obey it.  Pressed again it brings the
+    // same window back with what came since.
+    void resultsOfTheFolder()
+    {
+        AppFolder app;
+        auto record = [](const QString& folder, const QString& pupil) {
+            const gradebook::TAccount me = gradebook::currentAccount();
+            gradebook::TResultRecord r;
+            r.login = me.login;
+            r.uid = me.uid;
+            r.pupilName = pupil;
+            r.testFile = QStringLiteral("mapa.dbf");
+            r.testTitle = QStringLiteral("Mapa");
+            r.ended = QDateTime::currentDateTime();
+            r.finished = true;
+            r.questions = 2;
+            r.right = r.wrong = 1;
+            r.percent = QStringLiteral("50");
+            r.grade = QStringLiteral("3 - dobrý");
+            return !gradebook::writeRecord(folder, r, nullptr, true).isEmpty();
+        };
+        auto pupils = [](TResultsView* view) {
+            QStringList out;
+            for (int row = 0; view && row < view->Tabulka->model()->rowCount(); ++row)
+                out << view->Tabulka->model()->index(row, int(gradebook::Column::Pupil)).data().toString();
+            out.sort();
+            return out;
+        };
+        auto openResults = [](EditorWindow& w) {
+            w.activateWindow();
+            if (!QTest::qWaitForWindowActive(&w))
+                return static_cast<TResultsView*>(nullptr);
+            QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+            auto* view = w.findChild<TResultsView*>(QStringLiteral("Vysledky"));
+            return view && view->isVisible() ? view : nullptr;
+        };
+        const QString classFolder = app.path() + QStringLiteral("Vysledky");
+        QVERIFY(record(classFolder, QStringLiteral("Adam")));
+
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(child<QMenu>(&w, "ResultsMenu")->actions().contains(w.action(QStringLiteral("Results"))));
+        TResultsView* view = openResults(w);
+        QVERIFY(view);
+        QCOMPARE(QFileInfo(view->folder()).canonicalFilePath(), QFileInfo(classFolder).canonicalFilePath());
+        QCOMPARE(pupils(view), QStringList {QStringLiteral("Adam")});
+        QVERIFY(record(classFolder, QStringLiteral("Bára")));
+        QCOMPARE(openResults(w), view);
+        QCOMPARE(w.findChildren<TResultsView*>().size(), 1);
+        QCOMPARE(pupils(view), (QStringList {QStringLiteral("Adam"), QStringLiteral("Bára")}));
+
+        // The teacher's own configuration names another folder.
+        QTemporaryDir config, elsewhere;
+        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("vedomec")));
+        QFile conf(config.filePath(QStringLiteral("vedomec/vedomec.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[General]\nResultsFolder=" + elsewhere.path().toUtf8() + "\n");
+        conf.close();
+        QVERIFY(record(elsewhere.path(), QStringLiteral("Cyril")));
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        EditorWindow other(app.path());
+        other.show();
+        QCOMPARE(pupils(openResults(other)), QStringList {QStringLiteral("Cyril")});
+    }
+
     // The pupil's program takes a test the editor wrote and scores it.
     void pupilTakesTheTest()
     {
@@ -316,6 +396,91 @@ private slots:
         QCOMPARE(pupil->ask(QStringLiteral("results")), QStringLiteral("score 3 1"));
         QCOMPARE(pupil->ask(QStringLiteral("close")), QStringLiteral("closed"));
         QVERIFY(pupil->quit());
+    }
+
+    // A GIFT file of the school's platform that mixes the three types
+    // becomes three tests of the folder, each taken by the pupil's program;
+    // the teacher is told what was made and which line could not be
+    // carried, and a test short of a choice waits open for him to complete
+    // it.  A test exported to Moodle XML and GIFT reads back the same,
+    // but for what the format names as not held.
+    void otherSystemsFiles()
+    {
+        AppFolder app;
+        QTemporaryDir outside;
+        const QString gift = outside.filePath(QStringLiteral("Smíšený.gift"));
+        {
+            QFile f(gift);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("// z platformy školy\n"
+                    "::Francie:: Hlavní město Francie? {=Paříž ~Lyon ~Nice ~Brest}\n"
+                    "\n"
+                    "Slunce je hvězda. {T}\n"
+                    "\n"
+                    "Kolik nohou má pavouk? {=osm}\n"
+                    "\n"
+                    "Barva vlajky? {=červená ~modrá ~zelená ~žlutá ~bílá}\n"
+                    "\n"
+                    "Nejvyšší hora Česka? {=Sněžka ~Praděd ~Lysá hora}\n");
+        }
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        // No category: the kind and the author are asked for.
+        m_prompts->answers = {gift, QStringLiteral("Přírodopis"), QStringLiteral("Jana Nováková")};
+        QTest::keyClick(&w, Qt::Key_I, Qt::ControlModifier);
+        TestFolder folder(app.path());
+        QString said = m_prompts->messages.join(u'\n');
+        QVERIFY2(said.contains(QStringLiteral("vznikly testy")) && said.contains(QStringLiteral("řádek 8:")), qPrintable(said));
+        // The A test, one question short of its fourth choice, waits open
+        // and unsaved for the teacher to complete it.
+        QVERIFY2(folder.tests().size() == 2 && said.contains(QStringLiteral("ještě není uložen")), qPrintable(said));
+        QVERIFY(w.hasTest() && w.currentFile().isEmpty() && w.editor().modified());
+        QCOMPARE(w.currentQuestion(), 1);
+        type(&w, "AnswerD", QStringLiteral("Boubín"));
+        QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        const QList<TestEntry> entries = folder.tests();
+        QVERIFY2(entries.size() == 3, qPrintable(m_prompts->messages.join(u'\n')));
+        QStringList types;
+        for (const TestEntry& e : entries) {
+            types << e.type;
+            QCOMPARE(e.kind, QStringLiteral("Přírodopis"));
+            QCOMPARE(e.author, QStringLiteral("Jana Nováková"));
+            QCOMPARE(folder.load(e.fileName).questions.size(), e.type == QLatin1String("A") ? 2 : 1);
+        }
+        types.sort();
+        QCOMPARE(types, (QStringList{"A", "B", "C"}));
+
+        // The A test is open; out to the other systems and back.
+        QVERIFY(w.hasTest());
+        const TestSource ours = folder.load(w.currentFile());
+        QCOMPARE(ours.type, QChar(u'A'));
+        QTemporaryDir out;
+        for (const char* form : {"Moodle XML (*.xml)", "GIFT (*.gift *.txt)"}) {
+            m_prompts->messages.clear();
+            m_prompts->answers = {QString::fromUtf8(form), out.path()};
+            QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
+            said = m_prompts->messages.join(u'\n');
+            QVERIFY2(said.contains(QStringLiteral("exportován")) && said.contains(QStringLiteral("autor")), qPrintable(said)); 
+            const QString file = out.filePath(QFileInfo(w.currentFile()).completeBaseName()
+                                              + (QByteArray(form).startsWith("GIFT") ? ".gift" : ".xml"));
+            const QList<TestSource> back = readTestFile(file);
+            QCOMPARE(back.size(), 1);
+            TestSource t = back.first();
+            t.author = ours.author;
+            QVERIFY2(exchange::sameContent(t, ours), form);
+        }
+
+        QVERIFY(w.closeTest());
+        for (const TestEntry& e : entries) {
+            QTemporaryDir state;
+            PupilProcess pupil(QCoreApplication::applicationFilePath(), app.path(),
+                               QStringLiteral(":6%1").arg(QCoreApplication::applicationPid()), state.path());
+            QCOMPARE(pupil.next(), QStringLiteral("ready"));
+            const QString opened = pupil.ask(QStringLiteral("open %1|%2").arg(e.kind, e.title));
+            QVERIFY2(opened.startsWith(QLatin1String("opened")), qPrintable(opened));
+            QVERIFY(pupil.quit());
+        }
     }
 };
 

@@ -1,211 +1,23 @@
 // The Results command, the time limit and the results dialog, driven through
 // the main window as the user drives them.
-#include "TestData.h"
+#include "MainWindowHarness.h"
 
-#include "platform/AppPath.h"
-#include "app/Hlavni.h"
-#include "assistant/oaAssist.h"
-#include "controls/CaptionButton.h"
-#include "controls/DBControls.h"
-#include "controls/Edit97.h"
-#include "controls/ToolbarButton97.h"
-#include "data/Data.h"
-#include "platform/Clock.h"
-#include "platform/ErrorReport.h"
-#include "platform/Sound.h"
-#include "results/TimeCounter.h"
-#include "results/Vysledek.h"
-#include "session/TestSession.h"
-
-#include <QCheckBox>
-#include <QDir>
-#include <QLabel>
-#include <QPushButton>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QTest>
-
-#include <memory>
+#include <QDialog>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
 
 using namespace vedomec;
 using testdata::Question;
 using testdata::TestFile;
 
-namespace {
-
-struct Message {
-    QString text;
-    int type = 0;
-    int buttons = 0;
-};
-
-} // namespace
-
-class TestResultsWindow : public QObject {
+class TestResultsWindow : public testdata::MainWindowHarness {
     Q_OBJECT
 
-    std::unique_ptr<testdata::AppFolder> folder;
-    std::unique_ptr<data::TDataModule1> dm;
-    std::unique_ptr<THlavniDialog> main;
-    std::unique_ptr<TVysledekDialog> dialog;
-    RecordingSoundPlayer sound;
-    ManualClock clock;
-    QStringList errors;
-    QList<Message> messages;
-    // What the next messages answer; the default answers No / OK.
-    std::function<int(const BalloonMessage&)> answer;
-    QString fileName;
-
-    THlavniDialog& h() { return *main; }
-    TVysledekDialog& d() { return *dialog; }
-
-    QLabel* panelLabel(const char* name) { return h().Panel4->findChild<QLabel*>(QLatin1String(name)); }
-    // The box a list of question numbers scrolls in.
-    static QScrollArea* listBox(QWidget* parent, const char* name)
-    {
-        return parent->findChild<QScrollArea*>(QLatin1String(name) + QStringLiteral("Box"));
-    }
-
-    // The whole list can be read: its label holds every line, and the box
-    // scrolls vertically to the last one.
-    static void expectReadable(QWidget* parent, const char* name, const QString& ending)
-    {
-        QScrollArea* box = listBox(parent, name);
-        QVERIFY(box);
-        auto* list = qobject_cast<QLabel*>(box->widget());
-        QVERIFY(list);
-        QVERIFY(list->text().endsWith(ending));
-        QVERIFY(box->isVisibleTo(parent));
-        QVERIFY(box->verticalScrollBar()->maximum() > 0);
-        QCOMPARE(box->horizontalScrollBar()->maximum(), 0);
-        QVERIFY(list->height() >= list->heightForWidth(list->width()));
-        QVERIFY(list->width() <= box->viewport()->width());
-        box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
-        QApplication::processEvents();
-        // The end of the list stands inside the box.
-        QCOMPARE(list->mapTo(box->viewport(), QPoint(0, list->height())).y(), box->viewport()->height());
-    }
-
-
-    // The test opened as the open action opens it (the session handed to the
-    // window): its panel shown, the session state of an open test, the
-    // clock from zero.
-    void openTest(const TestFile& t, const QString& allowed = QStringLiteral("neomezeno"))
-    {
-        fileName = QStringLiteral("T%1%2.DBF").arg(t.type).arg(++opened);
-        testdata::writeQuestionTable(folder->testy() + fileName, t);
-        data::TTable* table = t.type == QLatin1String("A") ? dm->Table1
-                            : t.type == QLatin1String("B") ? dm->Table2
-                                                            : dm->Table3;
-        const results::TestType type = t.type == QLatin1String("A") ? results::TestType::A
-                                     : t.type == QLatin1String("B") ? results::TestType::B
-                                                                     : results::TestType::C;
-        auto test = std::make_unique<session::TTestSession>(table, type);
-        test->Open(folder->testy() + fileName);
-        h().TestOpened(std::move(test), {t.druh + QStringLiteral(" - ") + t.nazev, allowed});
-        h().TestStarted();
-        h().Timer1Timer();
-    }
-
-    QStringList stored() { return testdata::readColumn(folder->testy() + fileName, QStringLiteral("ODPOVED")); }
-
-    static TestFile questionsOf(const QString& type, const QStringList& spravne)
-    {
-        TestFile t;
-        t.type = type;
-        for (const QString& s : spravne) {
-            Question q;
-            q.otazka = QStringLiteral("Otázka?");
-            q.a = q.b = q.c = q.d = QStringLiteral("odpověď");
-            q.spravne = s;
-            t.questions.append(q);
-        }
-        return t;
-    }
-
-    void tickAt(qint64 seconds)
-    {
-        clock.set(startMs + seconds * 1000);
-        h().TimeCounter1->tick();
-    }
-
-    qint64 startMs = 0;
-    int opened = 0;
-
-    // Enabled once the dialog gives the main window back.
-    bool on(QWidget* w) { return w->isEnabledTo(main.get()); }
-
-    QStringList messageTexts() const
-    {
-        QStringList out;
-        for (const Message& m : messages)
-            out << m.text;
-        return out;
-    }
-
-    void checkIdleAfterClose()
-    {
-        QVERIFY(!d().isVisible());
-        QVERIFY(h().isEnabled());
-        for (data::TTable* t : {dm->Table1, dm->Table2, dm->Table3, dm->Table4, dm->Table5})
-            QVERIFY(!t->Active());
-        QVERIFY(h().TestA->isHidden() && h().TestB->isHidden() && h().TestC->isHidden());
-        QVERIFY(h().Cislo->isHidden());
-        QVERIFY(h().ToolbarButton971->isEnabled());
-        QVERIFY(h().ToolbarButton974->isEnabled());
-        QVERIFY(!h().ToolbarButton972->isEnabled());
-        QVERIFY(!h().ToolbarButton975->isEnabled());
-        for (auto* b : {h().T1, h().T2, h().T3, h().T4})
-            QVERIFY(!b->isEnabled());
-        QCOMPARE(h().K1->text(), QStringLiteral("0"));
-        for (const QString& s : stored())
-            QVERIFY2(s.isEmpty(), qPrintable(s));
-        QVERIFY(h().Panel4->isVisibleTo(&h()));
-    }
-
 private slots:
-    void init()
-    {
-        folder = std::make_unique<testdata::AppFolder>();
-        TAppPath::setOverride(folder->path());
-        setSoundPlayer(&sound);
-        sound.played.clear();
-        errors.clear();
-        messages.clear();
-        answer = nullptr;
-        setErrorReportHook([this](const QString& text) { errors << text; });
-        TAssistant::setTestResponder([this](const BalloonMessage& m) {
-            messages.append({m.text, m.type, int(m.buttons)});
-            if (answer)
-                return answer(m);
-            return (m.buttons & mbYes) ? int(mrNo) : int(mrOk);
-        });
-        dm = std::make_unique<data::TDataModule1>(folder->path());
-        main = std::make_unique<THlavniDialog>(dm.get());
-        dialog = std::make_unique<TVysledekDialog>(main.get(), dm.get());
-
-        // The counter of the window on a clock the test moves.
-        delete main->TimeCounter1;
-        main->TimeCounter1 = new TTimeCounter(main.get(), &clock);
-        main->TimeCounter1->setEnabled(false);
-        connect(main->TimeCounter1, &TTimeCounter::OnTimer, main.get(),
-                [this] { guarded([this] { main->TimeCounter1Timer(); }); });
-
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-        startMs = clock.nowMs();
-    }
-
-    void cleanup()
-    {
-        dialog.reset();
-        main.reset();
-        dm.reset();
-        TAssistant::setTestResponder({});
-        setErrorReportHook(nullptr);
-        setSoundPlayer(nullptr);
-        folder.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     // --- The Results command ------------------------------------------------
 
@@ -749,6 +561,89 @@ private slots:
         checkIdleAfterClose();
         QVERIFY(!panelLabel("L7")->isHidden());
         QCOMPARE(panelLabel("L7")->text(), QStringLiteral("1ANO, 2NE, 3ANO"));
+    }
+
+    // --- The record for the teacher ------------------------------------------
+
+    // Pupils sharing one account give their name and class before the first
+    // question, the time not yet running; the record holds them beside the
+    // login name.  The next test offers them again, and the next pupil who
+    // empties the name and leaves with Esc is recorded by the login alone.
+    void pupilNameAskedBeforeTheFirstQuestion()
+    {
+        gradebook::TRecordingSettings recording;
+        recording.askPupilName = true;
+        h().Recorder().setSettings(recording);
+        struct Seen {
+            bool asked = false, counting = true, okWhenEmpty = true;
+            QString offered;
+        } seen;
+        // The pupil at the dialog once it waits: whatever it offers erased,
+        // `name` and `pupilClass` typed, then Ok or Esc.
+        auto atTheDialog = [&](const QString& name, const QString& pupilClass, bool ok) {
+            QTimer::singleShot(0, &h(), [&, name, pupilClass, ok] {
+                seen = {};
+                auto* asking = h().findChild<QDialog*>(QStringLiteral("ZakDialog"));
+                if (!asking || !asking->isVisible())
+                    return;
+                seen.asked = true;
+                seen.counting = h().TimeCounter1->Counting();
+                auto* nameEdit = asking->findChild<QLineEdit*>(QStringLiteral("Jmeno"));
+                auto* classEdit = asking->findChild<QLineEdit*>(QStringLiteral("Trida"));
+                auto* button = asking->findChild<QPushButton*>(QStringLiteral("Button1"));
+                seen.offered = nameEdit->text() + u'|' + classEdit->text();
+                for (auto [edit, text] : {std::pair {nameEdit, name}, std::pair {classEdit, pupilClass}}) {
+                    edit->setFocus();
+                    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClick(edit, Qt::Key_Delete);
+                    if (edit == nameEdit)
+                        seen.okWhenEmpty = button->isEnabled();
+                    // Keys with Czech letters, which QTest's own clicks lack.
+                    for (const QChar c : text) {
+                        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+                        QApplication::sendEvent(edit, &press);
+                    }
+                }
+                if (ok)
+                    QTest::mouseClick(button, Qt::LeftButton);
+                else
+                    QTest::keyClick(classEdit, Qt::Key_Escape);
+            });
+        };
+        auto recorded = [&] {
+            h().RadioButton5->setChecked(true);
+            h().ToolbarButton975Click();
+            QFile f(h().Recorder().lastFile());
+            std::optional<gradebook::TResultRecord> r;
+            if (d().isVisible() && f.open(QIODevice::ReadOnly))
+                r = gradebook::fromJson(f.readAll());
+            d().Button1->click();
+            return r.value_or(gradebook::TResultRecord {});
+        };
+
+        atTheDialog(QStringLiteral("Jiřina Čermáková"), QStringLiteral("7.B"), true);
+        openTest(questionsOf(QStringLiteral("B"), {"ANO"}));
+        QVERIFY(seen.asked);
+        QVERIFY(!seen.counting);
+        QCOMPARE(seen.offered, QStringLiteral("|"));
+        QVERIFY(!seen.okWhenEmpty);
+        QVERIFY(h().TimeCounter1->Counting());
+        gradebook::TResultRecord r = recorded();
+        QCOMPARE(r.login, gradebook::currentAccount().login);
+        QCOMPARE(r.pupilName, QStringLiteral("Jiřina Čermáková"));
+        QCOMPARE(r.pupilClass, QStringLiteral("7.B"));
+        QCOMPARE(r.grade, QStringLiteral("1 - výborný"));
+
+        atTheDialog(QString(), QStringLiteral("7.B"), false);
+        openTest(questionsOf(QStringLiteral("B"), {"ANO"}));
+        QVERIFY(seen.asked);
+        QCOMPARE(seen.offered, QStringLiteral("Jiřina Čermáková|7.B"));
+        r = recorded();
+        QCOMPARE(r.login, gradebook::currentAccount().login);
+        QCOMPARE(r.pupilName, QString());
+        QCOMPARE(r.pupilClass, QString());
+        QVERIFY(r.finished);
+        QVERIFY(errors.isEmpty());
     }
 
     void layoutOfTheDialog()
