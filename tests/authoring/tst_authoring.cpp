@@ -7,11 +7,15 @@
 #include "authoring/PaperTest.h"
 #include "authoring/TestEditor.h"
 #include "authoring/TestFolder.h"
+#include "catalogue/OpenMark.h"
+#include "data/Locks.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <functional>
 
@@ -448,6 +452,44 @@ private slots:
         QCOMPARE(folder.recover(), 1);
         QCOMPARE(folder.entry(file).openMark, QString());
         QCOMPARE(checkTable(app.path() + QStringLiteral("Data/Testy.DBF")), 0);
+    }
+
+    // On a folder that keeps no locks a killed editor's mark looks like a
+    // living one's: recover() keeps it, pupils are refused, and an editor
+    // opens the test only once the teacher has cleared the mark.
+    void markOnFolderWithoutLocks()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        const QString file = folder.create(sample(u'A'));
+        data::setLockHook([](int) { return ENOLCK; });
+        const auto restore = qScopeGuard([] { data::setLockHook({}); });
+        const int status = inChild([&] {
+            TestFolder f(app.path());
+            OpenTest open(f, file);
+            ::raise(SIGKILL);
+        });
+        QCOMPARE(status, -SIGKILL);
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        QCOMPARE(folder.recover(), 0);
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        QVERIFY(catalogue::openMarkShuts(QStringLiteral("A"), folder.testPath(file)));
+        try {
+            OpenTest second(folder, file);
+            QFAIL("opened a test marked open where no lock can tell");
+        } catch (const EMarkUnproven& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("zrušte označení")), qPrintable(e.message()));
+        }
+        folder.setOpenMark(file, false);
+        {
+            OpenTest open(folder, file);
+            QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+            // The mark is what keeps a second editor out here.
+            QVERIFY_THROWS_EXCEPTION(EMarkUnproven, OpenTest(folder, file));
+            QVERIFY_THROWS_EXCEPTION(ETestBusy, folder.renameKind(QStringLiteral("Zeměpis"), QStringLiteral("Jiný")));
+            QCOMPARE(folder.recover(), 0);
+        }
+        QCOMPARE(folder.entry(file).openMark, QString());
     }
 
     void testsAndKinds()
