@@ -29,7 +29,7 @@ QList<FieldDef> layoutOfType(QChar type)
         return layoutB();
     if (type == u'C')
         return layoutC();
-    throw EVedomecError(QStringLiteral("Unknown test type '%1' (expected A, B or C)").arg(type));
+    throw EVedomecError(QStringLiteral("Neznámý typ testu „%1“ (čekám A, B nebo C)").arg(type));
 }
 
 // Opens `fileName` in `folder` with a declared layout (and index, if any).
@@ -47,7 +47,7 @@ void openTable(TTable& t, const QString& folder, const QString& fileName, const 
 void refuseExisting(const QString& path)
 {
     if (fs::isFile(path) || QFileInfo::exists(path) || fs::isDir(path))
-        throw EVedomecError(QStringLiteral("%1 already exists; it is left as it is").arg(path));
+        throw EVedomecError(QStringLiteral("%1 už existuje; nechávám ho, jak je").arg(path));
 }
 
 } // namespace
@@ -67,10 +67,10 @@ void writeQuestionTable(const TestSource& test, const QString& path)
 {
     const QFileInfo info(path);
     if (!fs::isDir(info.path()))
-        throw EVedomecError(QStringLiteral("Folder %1 does not exist").arg(info.path()));
+        throw EVedomecError(QStringLiteral("Složka %1 neexistuje").arg(info.path()));
     refuseExisting(path);
     if (test.questions.isEmpty())
-        throw EVedomecError(QStringLiteral("The test has no questions"));
+        throw EVedomecError(QStringLiteral("Test nemá žádnou otázku"));
 
     const QList<FieldDef> layout = layoutOfType(test.type);
     const QString tmp = temporarySibling(path);
@@ -104,10 +104,10 @@ void writeQuestionTable(const TestSource& test, const QString& path)
             t.Post();
         }
         if (t.RecordCount() != test.questions.size())
-            throw EDatabaseError(QStringLiteral("%1: wrote %2 rows instead of %3").arg(tmp).arg(t.RecordCount()).arg(test.questions.size()));
+            throw EDatabaseError(QStringLiteral("Do tabulky %1 se zapsalo %2 řádků místo %3").arg(tmp).arg(t.RecordCount()).arg(test.questions.size()));
         t.Close();
         if (!fs::renameNoReplace(tmp, path))
-            throw EVedomecError(QStringLiteral("Cannot rename %1 to %2 (does it exist already?)").arg(tmp, path));
+            throw EVedomecError(QStringLiteral("Soubor %1 nelze přejmenovat na %2 (neexistuje už?)").arg(tmp, path));
     } catch (...) {
         QFile::remove(tmp);
         throw;
@@ -295,7 +295,7 @@ QByteArray questionTableAsText(const QString& path, QStringList* notes)
 void createCatalogue(const QString& dataFolder)
 {
     if (!fs::isDir(dataFolder))
-        throw EVedomecError(QStringLiteral("Folder %1 does not exist").arg(dataFolder));
+        throw EVedomecError(QStringLiteral("Složka %1 neexistuje").arg(dataFolder));
     const QString folder = fs::resolve(dataFolder);
     static const char* names[] = {"Testy.DBF", "Testy.MDX", "TestD.DBF", "TestD.MDX"};
     for (const char* n : names)
@@ -333,7 +333,7 @@ void createCatalogue(const QString& dataFolder)
         for (const char* n : names) {
             const QString to = QDir(folder).filePath(QLatin1String(n));
             if (!fs::renameNoReplace(QDir(work).filePath(QLatin1String(n)), to))
-                throw EVedomecError(QStringLiteral("Cannot move %1 into place (does it exist already?)").arg(to));
+                throw EVedomecError(QStringLiteral("Soubor %1 nelze dát na jeho místo (neexistuje už?)").arg(to));
             moved << to;
         }
     } catch (...) {
@@ -349,7 +349,7 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
 {
     const QString testPath = fs::resolve(testFile);
     if (testPath.isEmpty() || !QFileInfo(testPath).isFile())
-        throw EVedomecError(QStringLiteral("Question table %1 not found").arg(testFile));
+        throw EVedomecError(QStringLiteral("Tabulka otázek %1 neexistuje").arg(testFile));
     const QFileInfo info(testPath);
 
     AddedTest added;
@@ -359,11 +359,11 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
         TTable q;
         openTable(q, info.path(), info.fileName(), identificationLayout());
         if (q.IsEmpty())
-            throw EVedomecError(QStringLiteral("%1 holds no questions").arg(testPath));
+            throw EVedomecError(QStringLiteral("Tabulka %1 nemá žádnou otázku").arg(testPath));
         q.First();
         const QString type = q.FieldAsString(QStringLiteral("TEST"));
         if (type != QLatin1String("A") && type != QLatin1String("B") && type != QLatin1String("C"))
-            throw EVedomecError(QStringLiteral("%1: TEST is '%2', expected A, B or C").arg(testPath, type));
+            throw EVedomecError(QStringLiteral("Tabulka %1: typ testu (pole TEST) je „%2“, ne A, B nebo C").arg(testPath, type));
         added.type = type.at(0);
         added.kind = q.FieldAsString(QStringLiteral("DRUH"));
         added.title = q.FieldAsString(QStringLiteral("NAZEV"));
@@ -376,7 +376,7 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
         typed.Close();
     }
     if (added.kind.isEmpty())
-        throw EVedomecError(QStringLiteral("%1: the kind of the test (DRUH) is empty").arg(testPath));
+        throw EVedomecError(QStringLiteral("Tabulka %1: druh testu (pole DRUH) je prázdný").arg(testPath));
 
     // The same transaction as the program's import, with the file registered
     // where it lies.

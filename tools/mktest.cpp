@@ -18,6 +18,7 @@
 #include "exchange/Exchange.h"
 #include "exchange/TestSource.h"
 
+#include "platform/ErrorText.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
@@ -85,7 +86,7 @@ int tableToText(const QString& table, const QString& output, QTextStream& err)
     try {
         text = questionTableAsText(table, &notes);
     } catch (const std::exception& e) {
-        err << "vedomec-mktest: " << exceptionMessage(e) << "\n";
+        err << "vedomec-mktest: " << czechToolErrorText(exceptionMessage(e)) << "\n";
         return 1;
     }
     for (const QString& n : std::as_const(notes))
@@ -120,7 +121,7 @@ int tableToFormat(Format format, const QString& table, const QString& output, QT
         err << "vedomec-mktest: " << table << ": " << e.detail() << "\n";
         return 1;
     } catch (const std::exception& e) {
-        err << "vedomec-mktest: " << exceptionMessage(e) << "\n";
+        err << "vedomec-mktest: " << czechToolErrorText(exceptionMessage(e)) << "\n";
         return 1;
     }
     for (const QString& n : std::as_const(notes))
@@ -232,7 +233,7 @@ int formatToTables(Format format, const ReadRequest& req, QTextStream& out, QTex
         } catch (const std::exception& e) {
             for (qsizetype k = 0; k < i; ++k)
                 QFile::remove(outputs[k]);
-            err << "vedomec-mktest: " << exceptionMessage(e) << "\n";
+            err << "vedomec-mktest: " << czechToolErrorText(exceptionMessage(e)) << "\n";
             return 1;
         }
     }
@@ -381,10 +382,10 @@ int main(int argc, char** argv)
     try {
         writeQuestionTable(test, output);
     } catch (const EVedomecError& e) {
-        err << "vedomec-mktest: " << e.message() << "\n";
+        err << "vedomec-mktest: " << czechToolErrorText(e.message()) << "\n";
         return 1;
     } catch (const std::exception& e) {
-        err << "vedomec-mktest: " << e.what() << "\n";
+        err << "vedomec-mktest: " << czechToolErrorText(exceptionMessage(e)) << "\n";
         return 1;
     }
     out << output << ": " << summary << "\n";

@@ -11,6 +11,7 @@
 #include "data/Table.h"
 #include "data/TableFile.h"
 #include "data/TagCheck.h"
+#include "platform/ErrorText.h"
 #include "platform/Cp1250.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -55,7 +56,7 @@ QString existingFile(const QString& file)
 {
     const QString path = fs::resolve(file);
     if (path.isEmpty() || !QFileInfo(path).isFile())
-        throw EVedomecError(QStringLiteral("%1: soubor neexistuje").arg(file));
+        throw EVedomecError(QStringLiteral("soubor „%1“ neexistuje").arg(file));
     return path;
 }
 
@@ -91,12 +92,30 @@ Snapshot readSnapshot(const QString& path, bool withIndex = false)
     return s;
 }
 
+// What became of an unfinished change the table's journal recorded.
+QString recoveryNote(Recovery recovery, const QString& path)
+{
+    const QString journal = TableJournal::pathFor(path);
+    switch (recovery) {
+    case Recovery::None:
+        break;
+    case Recovery::NotBegun:
+        return QStringLiteral("žurnál %1 zaznamenal změnu, která se do tabulky nedostala; nebylo co vracet").arg(journal);
+    case Recovery::Kept:
+        return QStringLiteral("žurnál %1 zaznamenal nedokončenou změnu, která se do tabulky dostala celá; zůstává")
+            .arg(journal);
+    case Recovery::Undone:
+        return QStringLiteral("žurnál %1 zaznamenal nedokončenou změnu; je vrácena").arg(journal);
+    }
+    return QString();
+}
+
 // A command that only shows the table tells on standard error what it
 // found of an unfinished change.
 void noteRecovery(const Snapshot& s, const QString& path)
 {
     if (s.recovery != Recovery::None)
-        err << path << ": poznámka: " << recoveryText(s.recovery, path) << "\n";
+        err << path << ": poznámka: " << recoveryNote(s.recovery, path) << "\n";
 }
 
 void openAll(TTable& t, const QString& path, const QString& tag = QString())
@@ -224,7 +243,7 @@ int cmdCheck(const QStringList& a)
     const QString mdxPath = mdxPathOf(path);
     TableSnapshot files = readTableSnapshot(path, mdxPath);
     if (files.recovery != Recovery::None)
-        out << path << ": " << recoveryText(files.recovery, path) << "\n";
+        out << path << ": " << recoveryNote(files.recovery, path) << "\n";
     const auto dbf = DbfFile::fromFile(std::move(files.dbf)); // refuses a damaged header outright
     const qint64 expected = qint64(dbf->headerLength()) + qint64(dbf->recordLength()) * dbf->recordCount();
     const qint64 size = dbf->file().size();
@@ -265,16 +284,24 @@ int cmdCheck(const QStringList& a)
                             .arg(QFileInfo(path).completeBaseName());
         } else {
             const auto mdx = MdxFile::fromFile(std::move(files.mdx));
-            problems << mdx->check();
+            // The store says what is wrong in English; the administrator
+            // reads first that the index is damaged.
+            const QString indexName = QFileInfo(mdxPath).fileName();
+            const auto damaged = [&](const QString& what) {
+                return QStringLiteral("index %1 je poškozený (%2)").arg(indexName, what);
+            };
+            for (const QString& p : mdx->check())
+                problems << damaged(p);
             for (const QString& p : quickIndexCheck(*dbf, *mdx))
-                problems << QStringLiteral("index %1: %2").arg(QFileInfo(mdxPath).fileName(), p);
+                problems << damaged(p);
             tags = mdx->tagCount();
             for (int t = 0; t < tags; ++t)
                 if (mdx->tagUniqueBitOnly(t))
                     out << "poznámka: značka " << mdx->tagName(t)
                         << ": podle formátu klíče je jedinečná, podle příznaku ne; čte se jako nejedinečná, jak ji čtou jiné programy dBASE\n";
             const TagCheckReport report = checkTagsAgainstTable(*dbf, *mdx);
-            problems << report.problems;
+            for (const QString& p : report.problems)
+                problems << damaged(p);
             for (const QString& note : report.notes)
                 out << "poznámka: " << note << "\n";
         }
@@ -428,11 +455,11 @@ int main(int argc, char** argv)
         return 2;
     } catch (const EVedomecError& e) {
         out.flush();
-        err << "vedomec-table: " << e.message() << "\n";
+        err << "vedomec-table: " << czechToolErrorText(e.message()) << "\n";
         return 1;
     } catch (const std::exception& e) {
         out.flush();
-        err << "vedomec-table: " << e.what() << "\n";
+        err << "vedomec-table: " << czechToolErrorText(exceptionMessage(e)) << "\n";
         return 1;
     }
 }

@@ -97,6 +97,20 @@ private:
     int m_from, m_to;
 };
 
+class ReplaceCommand : public QUndoCommand {
+public:
+    ReplaceCommand(TestEditor* editor, const TestSource& before, const TestSource& after, const QString& name)
+        : QUndoCommand(name), m_editor(editor), m_before(before), m_after(after)
+    {
+    }
+    void undo() override { m_editor->applyTest(m_before); }
+    void redo() override { m_editor->applyTest(m_after); }
+
+private:
+    TestEditor* m_editor;
+    TestSource m_before, m_after;
+};
+
 } // namespace
 
 TestEditor::TestEditor(QObject* parent) : QObject(parent)
@@ -165,6 +179,21 @@ void TestEditor::duplicateQuestion(int at)
     if (m_readOnly || at < 0 || at >= m_test.questions.size())
         return;
     m_undo.push(new InsertCommand(this, at + 1, m_test.questions[at], QStringLiteral("Kopie otázky")));
+}
+
+void TestEditor::replaceTest(const TestSource& test, const QString& stepName)
+{
+    if (m_readOnly || exchange::sameContent(test, m_test))
+        return;
+    m_undo.push(new ReplaceCommand(this, m_test, test, stepName));
+}
+
+void TestEditor::applyTest(const TestSource& test)
+{
+    m_test = test;
+    emit fieldChanged(-1, Field::Title);
+    emit timeLimitChanged();
+    emit questionsChanged(m_test.questions.isEmpty() ? -1 : 0);
 }
 
 void TestEditor::applyField(int question, Field field, const QString& value)

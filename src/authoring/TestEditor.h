@@ -34,6 +34,9 @@ public:
     void removeQuestion(int at);
     void moveQuestion(int from, int to);
     void duplicateQuestion(int at);
+    // The whole test at once (its test-wide fields, type, time and the
+    // questions a change of type rewrote), one step named `stepName`.
+    void replaceTest(const TestSource& test, const QString& stepName);
 
     void undo() { m_undo.undo(); }
     void redo() { m_undo.redo(); }
@@ -44,6 +47,7 @@ public:
     void applyInsert(int at, const SourceQuestion& question);
     void applyRemove(int at);
     void applyMove(int from, int to);
+    void applyTest(const TestSource& test);
 
 signals:
     // A value changed (question -1: a test-wide one or the time limit).

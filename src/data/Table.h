@@ -134,6 +134,12 @@ public:
     // changed (the files or their journal may only be read by this program,
     // a damaged index...); empty when it would be carried out.
     QString WriteRefusal() const;
+    // Takes on disk, now, the room a change of one existing row needs later
+    // (its journal record, and the growth of an index over the row's
+    // fields), so that a table opened on a full disk is refused when it
+    // opens rather than at its first change.  Throws EDatabaseError naming
+    // the file that found no room; nothing of the table changes either way.
+    void ReserveRowChangeRoom();
 
 signals:
     void activeChanged(bool active);

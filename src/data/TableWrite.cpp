@@ -1,9 +1,32 @@
 // Changing rows through the cursor: Edit, Insert, Post, Delete.
 #include "data/TableImpl.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+
 namespace vedomec::data {
 
 namespace {
+
+// Blocks of `bytes` from the start of the file (or, keeping its size, past
+// its end) taken on disk; false with the errno value in *error.
+bool takeRoom(int fd, int mode, qint64 from, qint64 bytes, int* error)
+{
+    if (fd < 0 || bytes <= 0)
+        return true;
+    int r = 0;
+    while ((r = ::fallocate(fd, mode, off_t(from), off_t(bytes))) != 0 && errno == EINTR) {
+    }
+    if (r == 0)
+        return true;
+    // A file system that cannot reserve (EOPNOTSUPP) is not a full one; its
+    // writes are found out as they come, as before.
+    if (errno == EOPNOTSUPP || errno == ENOSYS)
+        return true;
+    *error = errno;
+    return false;
+}
 
 QString stateError()
 {
@@ -203,6 +226,28 @@ bool TTable::TakeBack(const WrittenChange& change)
     d->reload(false);
     emit dataChanged();
     return true;
+}
+
+void TTable::ReserveRowChangeRoom()
+{
+    requireActive(this);
+    if (!d->journal || !d->journal->writable())
+        return;
+    // The journal record of a change holds the bytes it replaces, with a
+    // few words for the record and for each range: a few header bytes and
+    // one row, and where an index is kept at most every page of the index
+    // as it stands, two ranges a page, counting the pages a change that
+    // splits blocks adds (at most as many again).  The journal is never
+    // shortened, so the room stays its own for every later change.
+    const qint64 index = d->mdx ? d->mdx->file().size() : 0;
+    const qint64 record = std::max<qint64>(4096, 512 + d->dbf->recordLength() + index + index / 4);
+    int error = 0;
+    if (!takeRoom(d->journal->fd(), 0, 0, record, &error))
+        throw EDatabaseError(QStringLiteral("Cannot write the journal %1: %2")
+                                 .arg(d->journal->path(), QString::fromLocal8Bit(std::strerror(error))));
+    if (d->mdx && !takeRoom(d->mdx->file().fd(), FALLOC_FL_KEEP_SIZE, index, index, &error))
+        throw EDatabaseError(QStringLiteral("Cannot write the index %1: %2")
+                                 .arg(d->mdx->file().path(), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 } // namespace vedomec::data

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -89,6 +88,8 @@ void EditorWindow::buildActions()
     add(edit, QStringLiteral("MoveQuestionDown"), QStringLiteral("Otázku &dolů"), QKeySequence(Qt::ALT | Qt::Key_Down),
         [this] { m_editor.moveQuestion(m_question, m_question + 1); });
     edit->addSeparator();
+    add(edit, QStringLiteral("TestProperties"), QStringLiteral("&Vlastnosti testu…"), QKeySequence(Qt::CTRL | Qt::Key_T),
+        [this] { editProperties(); });
     add(edit, QStringLiteral("Password"), QStringLiteral("&Heslo pro editaci…"), QKeySequence(Qt::CTRL | Qt::Key_H),
         [this] { setPassword(); });
 
@@ -296,26 +297,14 @@ void EditorWindow::newTest()
 {
     if (!closeTest())
         return;
-    const std::optional<QString> kind = prompts().item(this, QStringLiteral("Nový test"), QStringLiteral("Druh testu:"),
-                                                       m_folder.kinds(), selectedKind(), true);
-    if (!kind || kind->trimmed().isEmpty())
-        return;
-    const std::optional<QString> title =
-        prompts().text(this, QStringLiteral("Nový test"), QStringLiteral("Název testu:"), QString());
-    if (!title || title->trimmed().isEmpty())
-        return;
-    const QStringList types = {QStringLiteral("A – otázky s odpověďmi a) b) c) d)"),
-                               QStringLiteral("B – otázky s odpovědí ano / ne"),
-                               QStringLiteral("C – otázky s odpovědí, kterou žák doplní")};
-    const std::optional<QString> type =
-        prompts().item(this, QStringLiteral("Nový test"), QStringLiteral("Typ testu:"), types, types.first(), false);
-    if (!type || type->isEmpty())
-        return;
     TestSource t;
-    t.kind = kind->trimmed();
-    t.title = title->trimmed();
-    t.type = type->at(0);
-    t.questions << emptyQuestion(t.type);
+    t.kind = selectedKind();
+    t.type = u'A';
+    const std::optional<TestSource> asked = prompts().testProperties(this, t, m_folder.kinds(), true);
+    if (!asked)
+        return;
+    t = *asked;
+    t.questions = {emptyQuestion(t.type)};
     m_file.clear();
     m_hasTest = true;
     m_viewOnly = false;
@@ -323,7 +312,18 @@ void EditorWindow::newTest()
     showTest();
     updateTitle();
     updateEnabled();
-    m_edits[Field::Author]->setFocus();
+    m_edits[Field::Question]->setFocus();
+}
+
+void EditorWindow::editProperties()
+{
+    if (!m_hasTest || m_viewOnly)
+        return;
+    applyTimeText();
+    const std::optional<TestSource> changed = prompts().testProperties(this, m_editor.test(), m_folder.kinds(), false);
+    if (changed)
+        m_editor.replaceTest(*changed, QStringLiteral("Změna vlastností testu"));
+    updateEnabled();
 }
 
 void EditorWindow::setPassword()
@@ -436,11 +436,11 @@ void EditorWindow::print(bool answerKey)
     if (!m_hasTest)
         return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(m_editor.test().title);
-    QPrintDialog dialog(&printer, this);
-    dialog.setObjectName(QStringLiteral("PrintDialog"));
-    dialog.setWindowTitle(answerKey ? QStringLiteral("Tisk klíče správných odpovědí") : QStringLiteral("Tisk testu"));
-    if (dialog.exec() != QDialog::Accepted)
+    // The name a PDF file is offered under: the key never takes the test's.
+    printer.setDocName(answerKey ? m_editor.test().title + QStringLiteral(" – klíč správných odpovědí")
+                                 : m_editor.test().title);
+    if (!prompts().choosePrinter(this, printer,
+                                 answerKey ? QStringLiteral("Tisk klíče správných odpovědí") : QStringLiteral("Tisk testu")))
         return;
     QTextDocument doc;
     doc.setHtml(answerKey ? answerKeyHtml(m_editor.test()) : paperTestHtml(m_editor.test()));

@@ -1,9 +1,13 @@
 #include "EditorPrompts.h"
 
+#include "editor/TestPropertiesDialog.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace vedomec::editor {
@@ -87,6 +91,23 @@ QString EditorPrompts::folder(QWidget* parent, const QString& title)
 QString EditorPrompts::saveFile(QWidget* parent, const QString& title, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+std::optional<authoring::TestSource> EditorPrompts::testProperties(QWidget* parent, const authoring::TestSource& test,
+                                                                  const QStringList& kinds, bool isNew)
+{
+    TestPropertiesDialog dialog(test, kinds, isNew, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.test();
+}
+
+bool EditorPrompts::choosePrinter(QWidget* parent, QPrinter& printer, const QString& title)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    dialog.setWindowTitle(title);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace vedomec::editor

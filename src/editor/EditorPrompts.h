@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "authoring/TestRules.h"
+
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace vedomec::editor {
@@ -33,6 +36,13 @@ public:
     virtual QString folder(QWidget* parent, const QString& title);
     // A PDF file to write; empty when cancelled.
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter);
+    // The test's kind, title, author, type and time (TestPropertiesDialog);
+    // nullopt when cancelled.
+    virtual std::optional<authoring::TestSource> testProperties(QWidget* parent, const authoring::TestSource& test,
+                                                                const QStringList& kinds, bool isNew);
+    // Where paper goes: a printer or a PDF file, set up on `printer`; false
+    // when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer, const QString& title);
 };
 
 } // namespace vedomec::editor

@@ -1,6 +1,7 @@
 #include "EditorWindow.h"
 
-#include "editor/FieldEdit.h"
+#include "authoring/TestProperties.h"
+#include "editor/FieldRow.h"
 #include "platform/Errors.h"
 
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -47,12 +47,6 @@ QString typeCaption(const QString& type)
     if (type == QLatin1String("C"))
         return QStringLiteral("doplňte");
     return type;
-}
-
-void name(QWidget* w, const QString& objectName, const QString& accessible)
-{
-    w->setObjectName(objectName);
-    w->setAccessibleName(accessible);
 }
 
 } // namespace
@@ -97,10 +91,15 @@ EditorWindow::EditorWindow(const QString& appFolder, QWidget* parent) : QMainWin
     refreshTree();
     updateTitle();
     updateEnabled();
-    resize(1000, 680);
+    resize(1150, 700);
 }
 
-EditorWindow::~EditorWindow() = default;
+EditorWindow::~EditorWindow()
+{
+    // The undo stack outlives the widgets and tells of its clearing.
+    m_editor.undoStack()->disconnect(this);
+    m_editor.disconnect(this);
+}
 
 QAction* EditorWindow::action(const QString& objectName) const
 {
@@ -125,7 +124,7 @@ void EditorWindow::buildWidgets()
     setCentralWidget(split);
 
     m_tree = new QTreeWidget(split);
-    name(m_tree, QStringLiteral("TestTree"), QStringLiteral("Testy podle druhu"));
+    nameControl(m_tree, QStringLiteral("TestTree"), QStringLiteral("Testy podle druhu"));
     m_tree->setHeaderLabels({QStringLiteral("Druh / název"), QStringLiteral("Typ"), QStringLiteral("Otázek"),
                              QStringLiteral("Chráněno"), QStringLiteral("Autor")});
     m_tree->setRootIsDecorated(true);
@@ -145,40 +144,26 @@ void EditorWindow::buildWidgets()
     auto* testBox = new QGroupBox(QStringLiteral("Test"), m_testPanel);
     testBox->setObjectName(QStringLiteral("TestBox"));
     auto* form = new QFormLayout(testBox);
-    auto addField = [this, form, testBox](Field field, const QString& objectName, const QString& caption) {
-        auto* edit = new FieldEdit(testBox);
-        name(edit, objectName, caption);
-        auto* counter = new QLabel(testBox);
-        counter->setObjectName(objectName + QStringLiteral("Counter"));
-        counter->setTextFormat(Qt::RichText);
-        auto* row = new QHBoxLayout;
-        row->addWidget(edit, 1);
-        row->addWidget(counter);
-        auto* label = new QLabel(caption + QStringLiteral(":"), testBox);
-        label->setBuddy(edit);
-        form->addRow(label, row);
-        m_edits[field] = edit;
-        m_counters[field] = counter;
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
+    // A field of the test, or of the current question, typed into as one
+    // step of the undo stack per field.
+    auto addField = [this](QWidget* box, QFormLayout* layout, Field field, const QString& objectName,
+                           const QString& caption) {
+        const FieldRow row = addFieldRow(layout, box, objectName, caption);
+        m_edits[field] = row.edit;
+        m_counters[field] = row.counter;
+        connect(row.edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
             m_showing = true;
-            m_editor.setField(-1, field, text);
+            m_editor.setField(isTestWide(field) ? -1 : m_question, field, text);
             m_showing = false;
             updateCounter(field);
         });
     };
     m_kind = new QComboBox(testBox);
     m_kind->setEditable(true);
-    name(m_kind, QStringLiteral("KindEdit"), QStringLiteral("Druh testu"));
+    nameControl(m_kind, QStringLiteral("KindEdit"), QStringLiteral("Druh testu"));
     {
-        auto* label = new QLabel(QStringLiteral("&Druh testu:"), testBox);
-        label->setBuddy(m_kind);
-        auto* counter = new QLabel(testBox);
-        counter->setObjectName(QStringLiteral("KindEditCounter"));
-        m_counters[Field::Kind] = counter;
-        auto* row = new QHBoxLayout;
-        row->addWidget(m_kind, 1);
-        row->addWidget(counter);
-        form->addRow(label, row);
+        m_counters[Field::Kind] = newSideLabel(testBox, QStringLiteral("KindEditCounter"));
+        addSideRow(form, testBox, QStringLiteral("&Druh testu"), m_kind, m_counters[Field::Kind]);
         connect(m_kind, &QComboBox::editTextChanged, this, [this](const QString& text) {
             if (m_showing || !m_hasTest)
                 return;
@@ -188,25 +173,33 @@ void EditorWindow::buildWidgets()
             updateCounter(Field::Kind);
         });
     }
-    addField(Field::Title, QStringLiteral("TitleEdit"), QStringLiteral("&Název testu"));
-    addField(Field::Author, QStringLiteral("AuthorEdit"), QStringLiteral("&Jméno autora"));
-    addField(Field::Address, QStringLiteral("AddressEdit"), QStringLiteral("&Adresa autora"));
-    addField(Field::Email, QStringLiteral("EmailEdit"), QStringLiteral("&E-mail autora"));
-    addField(Field::Http, QStringLiteral("HttpEdit"), QStringLiteral("&WWW autora"));
+    addField(testBox, form, Field::Title, QStringLiteral("TitleEdit"), QStringLiteral("&Název testu"));
+    addField(testBox, form, Field::Author, QStringLiteral("AuthorEdit"), QStringLiteral("&Jméno autora"));
+    addField(testBox, form, Field::Address, QStringLiteral("AddressEdit"), QStringLiteral("&Adresa autora"));
+    addField(testBox, form, Field::Email, QStringLiteral("EmailEdit"), QStringLiteral("&E-mail autora"));
+    addField(testBox, form, Field::Http, QStringLiteral("HttpEdit"), QStringLiteral("&WWW autora"));
     m_time = new FieldEdit(testBox);
-    name(m_time, QStringLiteral("TimeLimitEdit"), QStringLiteral("Povolený čas (h:mm:ss, prázdné = neomezeno)"));
+    nameControl(m_time, QStringLiteral("TimeLimitEdit"), QStringLiteral("Povolený čas (h:mm:ss, prázdné = neomezeno)"));
     m_time->setPlaceholderText(QStringLiteral("neomezeno"));
     connect(m_time, &QLineEdit::editingFinished, this, [this] { applyTimeText(); });
-    {
-        auto* label = new QLabel(QStringLiteral("&Povolený čas:"), testBox);
-        label->setBuddy(m_time);
-        form->addRow(label, m_time);
-    }
+    auto* timeHint = newSideLabel(testBox, QStringLiteral("TimeLimitHint"));
+    timeHint->setText(QStringLiteral("h:mm:ss"));
+    addSideRow(form, testBox, QStringLiteral("&Povolený čas"), m_time, timeHint);
     m_typeLabel = new QLabel(testBox);
-    name(m_typeLabel, QStringLiteral("TypeLabel"), QStringLiteral("Typ testu"));
-    form->addRow(QStringLiteral("Typ testu:"), m_typeLabel);
+    nameControl(m_typeLabel, QStringLiteral("TypeLabel"), QStringLiteral("Typ testu"));
+    {
+        // The type changes with the other test-wide fields, as one step.
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_typeLabel, 1);
+        auto* properties = new QPushButton(QStringLiteral("Vlastnosti testu…"), testBox);
+        nameControl(properties, QStringLiteral("TestPropertiesButton"),
+                    QStringLiteral("Vlastnosti testu, typ a povolený čas (Ctrl+T)"));
+        connect(properties, &QPushButton::clicked, this, [this] { editProperties(); });
+        row->addWidget(properties);
+        form->addRow(QStringLiteral("Typ testu:"), row);
+    }
     m_protection = new QLabel(testBox);
-    name(m_protection, QStringLiteral("ProtectionLabel"), QStringLiteral("Chráněno pro editaci"));
+    nameControl(m_protection, QStringLiteral("ProtectionLabel"), QStringLiteral("Chráněno pro editaci"));
     form->addRow(QStringLiteral("Chráněno pro editaci ?"), m_protection);
     right->addWidget(testBox);
 
@@ -217,9 +210,11 @@ void EditorWindow::buildWidgets()
     listLayout->setContentsMargins(0, 0, 0, 0);
     auto* listLabel = new QLabel(QStringLiteral("&Otázky:"), listBox);
     m_list = new QListWidget(listBox);
-    name(m_list, QStringLiteral("QuestionList"), QStringLiteral("Otázky"));
+    nameControl(m_list, QStringLiteral("QuestionList"), QStringLiteral("Otázky"));
     // One line each: a changed question does not lay out the whole list again.
     m_list->setUniformItemSizes(true);
+    // Wide enough to tell the questions apart beside the question's fields.
+    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("10. Které město je hlavní")));
     listLabel->setBuddy(m_list);
     listLayout->addWidget(listLabel);
     listLayout->addWidget(m_list, 1);
@@ -231,31 +226,7 @@ void EditorWindow::buildWidgets()
     auto* qBox = new QGroupBox(QStringLiteral("Otázka"), questions);
     qBox->setObjectName(QStringLiteral("QuestionBox"));
     auto* qForm = new QFormLayout(qBox);
-    auto addQuestionField = [this, qForm, qBox](QWidget* parentBox, QFormLayout* layout, Field field,
-                                                const QString& objectName, const QString& caption) {
-        auto* edit = new FieldEdit(parentBox);
-        name(edit, objectName, caption);
-        auto* counter = new QLabel(parentBox);
-        counter->setObjectName(objectName + QStringLiteral("Counter"));
-        counter->setTextFormat(Qt::RichText);
-        auto* row = new QHBoxLayout;
-        row->addWidget(edit, 1);
-        row->addWidget(counter);
-        auto* label = new QLabel(caption + QStringLiteral(":"), parentBox);
-        label->setBuddy(edit);
-        layout->addRow(label, row);
-        m_edits[field] = edit;
-        m_counters[field] = counter;
-        connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
-            m_showing = true;
-            m_editor.setField(m_question, field, text);
-            m_showing = false;
-            updateCounter(field);
-        });
-        Q_UNUSED(qBox);
-        Q_UNUSED(qForm);
-    };
-    addQuestionField(qBox, qForm, Field::Question, QStringLiteral("QuestionEdit"), QStringLiteral("&Text otázky"));
+    addField(qBox, qForm, Field::Question, QStringLiteral("QuestionEdit"), QStringLiteral("&Text otázky"));
 
     m_answersA = new QWidget(qBox);
     m_answersA->setObjectName(QStringLiteral("AnswersA"));
@@ -263,13 +234,13 @@ void EditorWindow::buildWidgets()
     aForm->setContentsMargins(0, 0, 0, 0);
     const Field answers[4] = {Field::AnswerA, Field::AnswerB, Field::AnswerC, Field::AnswerD};
     for (int i = 0; i < 4; ++i)
-        addQuestionField(m_answersA, aForm, answers[i], QStringLiteral("Answer%1").arg(QChar(u'A' + i)),
+        addField(m_answersA, aForm, answers[i], QStringLiteral("Answer%1").arg(QChar(u'A' + i)),
                          QStringLiteral("Odpověď &%1)").arg(QChar(u'a' + i)));
     auto* correctRow = new QHBoxLayout;
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
         m_correct[i] = new QRadioButton(QStringLiteral("%1)").arg(QChar(u'a' + i)), m_answersA);
-        name(m_correct[i], QStringLiteral("Correct%1").arg(QChar(u'A' + i)),
+        nameControl(m_correct[i], QStringLiteral("Correct%1").arg(QChar(u'A' + i)),
              QStringLiteral("Správná odpověď %1)").arg(QChar(u'a' + i)));
         group->addButton(m_correct[i], i);
         correctRow->addWidget(m_correct[i]);
@@ -286,9 +257,9 @@ void EditorWindow::buildWidgets()
     bRow->setContentsMargins(0, 0, 0, 0);
     bRow->addWidget(new QLabel(QStringLiteral("Správná odpověď:"), m_answersB));
     m_yes = new QRadioButton(QStringLiteral("ANO"), m_answersB);
-    name(m_yes, QStringLiteral("CorrectAno"), QStringLiteral("Správná odpověď ANO"));
+    nameControl(m_yes, QStringLiteral("CorrectAno"), QStringLiteral("Správná odpověď ANO"));
     m_no = new QRadioButton(QStringLiteral("NE"), m_answersB);
-    name(m_no, QStringLiteral("CorrectNe"), QStringLiteral("Správná odpověď NE"));
+    nameControl(m_no, QStringLiteral("CorrectNe"), QStringLiteral("Správná odpověď NE"));
     bRow->addWidget(m_yes);
     bRow->addWidget(m_no);
     bRow->addStretch();
@@ -300,13 +271,13 @@ void EditorWindow::buildWidgets()
     m_answersC->setObjectName(QStringLiteral("AnswersC"));
     auto* cForm = new QFormLayout(m_answersC);
     cForm->setContentsMargins(0, 0, 0, 0);
-    addQuestionField(m_answersC, cForm, Field::Correct, QStringLiteral("CorrectEdit"), QStringLiteral("&Správná odpověď"));
+    addField(m_answersC, cForm, Field::Correct, QStringLiteral("CorrectEdit"), QStringLiteral("&Správná odpověď"));
     qForm->addRow(m_answersC);
 
     auto* buttons = new QHBoxLayout;
     auto addButton = [this, buttons, qBox](const QString& objectName, const QString& caption) {
         auto* b = new QPushButton(caption, qBox);
-        name(b, objectName + QStringLiteral("Button"), QString(caption).remove(u'&'));
+        nameControl(b, objectName + QStringLiteral("Button"), QString(caption).remove(u'&'));
         buttons->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, objectName] {
             if (QAction* a = action(objectName))
@@ -321,6 +292,17 @@ void EditorWindow::buildWidgets()
     addButton(QStringLiteral("MoveQuestionUp"), QStringLiteral("Nahoru"));
     addButton(QStringLiteral("MoveQuestionDown"), QStringLiteral("Dolů"));
     qForm->addRow(buttons);
+    // The answers' forms sit inside the question's: one label column for all.
+    int labelWidth = 0;
+    QList<QWidget*> labels;
+    for (QFormLayout* f : {qForm, aForm, cForm})
+        for (int r = 0; r < f->rowCount(); ++r)
+            if (QLayoutItem* item = f->itemAt(r, QFormLayout::LabelRole); item && item->widget()) {
+                labels << item->widget();
+                labelWidth = std::max(labelWidth, item->widget()->sizeHint().width());
+            }
+    for (QWidget* label : std::as_const(labels))
+        label->setMinimumWidth(labelWidth);
 
     questions->addWidget(listBox);
     questions->addWidget(qBox);
@@ -331,7 +313,7 @@ void EditorWindow::buildWidgets()
     split->addWidget(m_tree);
     split->addWidget(m_testPanel);
     split->setStretchFactor(1, 2);
-    split->setSizes({400, 700});
+    split->setSizes({330, 820});
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
 }
 
@@ -426,29 +408,8 @@ void EditorWindow::updateCounter(Field field)
         return;
     }
     const QString value = fieldValue(t, isTestWide(field) ? -1 : m_question, field);
-    const int left = fieldWidth(field, t.type) - storedLength(value);
-    const QList<int> bad = unstorablePositions(value);
     QWidget* edit = field == Field::Kind ? static_cast<QWidget*>(m_kind) : m_edits.value(field);
-    if (!bad.isEmpty()) {
-        // The character is shown where it stands in the text, marked.
-        const int at = bad.first();
-        const int from = std::max(0, at - 12);
-        const QString before = value.mid(from, at - from).toHtmlEscaped();
-        const QString ch = value.mid(at, value.at(at).isHighSurrogate() ? 2 : 1).toHtmlEscaped();
-        const QString after = value.mid(at + ch.size(), 12).toHtmlEscaped();
-        counter->setText(QStringLiteral("<span style=\"color:#b00000\">%1<b style=\"background:#ffd0d0\">[%2]</b>%3 – "
-                                        "tento znak nelze uložit (místo %4)</span>")
-                             .arg(before, ch, after)
-                             .arg(at + 1));
-        if (edit)
-            edit->setStyleSheet(QStringLiteral("background:#ffe0e0"));
-    } else {
-        counter->setText(left < 0 ? QStringLiteral("<span style=\"color:#b00000\">o %1 znaků navíc</span>").arg(-left)
-                                  : QStringLiteral("zbývá %1").arg(left));
-        if (edit)
-            edit->setStyleSheet(left < 0 ? QStringLiteral("background:#ffe0e0") : QString());
-    }
-    counter->setAccessibleName(QString(counter->text()).remove(QRegularExpression(QStringLiteral("<[^>]*>"))));
+    showCounter(counter, edit, value, fieldWidth(field, t.type));
 }
 
 void EditorWindow::showQuestionList(int current)
@@ -556,6 +517,7 @@ void EditorWindow::updateEnabled()
     set("PrintTest", m_hasTest);
     set("PrintKey", m_hasTest && !m_viewOnly);
     set("Password", edit);
+    set("TestProperties", edit);
     set("Undo", edit && m_editor.undoStack()->canUndo());
     set("Redo", edit && m_editor.undoStack()->canRedo());
     set("AddQuestion", edit);
@@ -590,20 +552,12 @@ void EditorWindow::applyTimeText()
 {
     if (!m_hasTest || m_viewOnly || m_showing)
         return;
-    const QString text = m_time->text().trimmed();
     int h = 0, m = 0, s = 0;
-    if (!text.isEmpty() && text != QLatin1String("neomezeno")) {
-        static const QRegularExpression re(QStringLiteral("^(\\d{1,5}):(\\d{1,2})(?::(\\d{1,2}))?$"));
-        const QRegularExpressionMatch match = re.match(text);
-        if (!match.hasMatch() || match.captured(2).toInt() > 59 || match.captured(3).toInt() > 59) {
-            prompts().message(this, QStringLiteral("Povolený čas pište jako hodiny:minuty:sekundy (například 0:30:00); "
-                                                   "prázdné pole znamená čas neomezený."), true);
-            m_time->setText(m_editor.test().hasTimeLimit() ? timeLimitText(m_editor.test()) : QString());
-            return;
-        }
-        h = match.captured(1).toInt();
-        m = match.captured(2).toInt();
-        s = match.captured(3).toInt();
+    if (!parseTimeLimit(m_time->text(), h, m, s)) {
+        prompts().message(this, QStringLiteral("Povolený čas pište jako hodiny:minuty:sekundy (například 0:30:00); "
+                                               "prázdné pole znamená čas neomezený."), true);
+        m_time->setText(m_editor.test().hasTimeLimit() ? timeLimitText(m_editor.test()) : QString());
+        return;
     }
     m_showing = true;
     m_editor.setTimeLimit(h, m, s);

@@ -68,6 +68,7 @@ private:
     void buildActions();
     void buildWidgets();
     void newTest();
+    void editProperties();
     void importTest();
     void exportTest();
     // Imports every test of a file into the folder, asking for what it

@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QDir>
 #include <QMessageBox>
 
@@ -96,6 +99,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vedomec – editor testů"));
     QApplication::setDesktopFileName(QStringLiteral("cz.nivella.vedomec.editor"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cz.nivella.vedomec.editor")));
+    // Qt's own dialogs (the print dialog, the standard buttons) speak Czech
+    // as the rest of the window does, where the translations are installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Czech, QLocale::CzechRepublic), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     vedomec::TSettings settings;
     const QStringList problems = settings.readFiles(vedomec::configurationFiles());

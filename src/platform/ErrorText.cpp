@@ -65,16 +65,63 @@ bool ownFolder(const QString& name)
     return name.contains(QLatin1String("/vedomec/work")) || name.contains(QLatin1String("/.local/"));
 }
 
+// What went wrong, as far as the store's English text tells it.
+enum class Cause { Space, CreateFolder, CreateFile, InUse, ReadOnly, Damaged, System, Other };
+
+struct Failure {
+    Cause cause = Cause::Other;
+    int error = 0;
+    QString reason; // the system's reason in Czech, when the text has one
+    QString name;   // the file or folder named
+};
+
+Failure failureOf(const QString& message)
+{
+    Failure f;
+    f.error = reasonIn(message, &f.reason);
+    f.name = nameIn(message);
+    const bool rights = f.error == EACCES || f.error == EPERM || f.error == EROFS;
+    if (f.error == ENOSPC || f.error == EDQUOT)
+        f.cause = Cause::Space;
+    else if (message.startsWith(QLatin1String("Cannot create folder")))
+        f.cause = Cause::CreateFolder;
+    else if (message.startsWith(QLatin1String("Cannot create file")) || message.startsWith(QLatin1String("Cannot open the journal")))
+        f.cause = Cause::CreateFile;
+    else if (message.contains(QLatin1String("is in use by another program")) || message.contains(QLatin1String("is open in another program")))
+        f.cause = Cause::InUse;
+    else if (message.contains(QLatin1String("read-only")) || message.contains(QLatin1String("for reading only"))
+             || message.contains(QLatin1String("cannot be written")) || rights)
+        f.cause = Cause::ReadOnly;
+    else if (message.contains(QLatin1String("damaged")) || message.contains(QLatin1String("not valid"))
+             || message.contains(QLatin1String("mismatch")) || message.contains(QLatin1String("not found")))
+        f.cause = Cause::Damaged;
+    else if (f.error != 0)
+        f.cause = Cause::System;
+    return f;
+}
+
+// Whether a text is one of the tools' own Czech messages rather than the
+// store's English: names in English quotes and paths left aside, it has
+// Czech letters, Czech quotes or the words the tools' messages use.
+bool alreadyCzech(QString message)
+{
+    static const QRegularExpression names(QStringLiteral("'[^']*'|[^\\s„“]*[/\\\\][^\\s„“]*"));
+    message.remove(names);
+    static const QRegularExpression czech(QStringLiteral(
+        "[ěščřžýáíéůúňťďĚŠČŘŽÝÁÍÉŮÚŇŤĎ„“]|\\b(?:soubor|tabulk|slo[zž]k|neexistuje|nelze)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return message.contains(czech);
+}
+
 } // namespace
 
 QString czechErrorText(const QString& message)
 {
-    QString reason;
-    const int error = reasonIn(message, &reason);
-    const QString name = nameIn(message);
+    const Failure f = failureOf(message);
+    const QString& name = f.name;
+    const QString& reason = f.reason;
     const QString where = quotedName(name);
     const QString unchanged = QStringLiteral("Nic se tím nezměnilo.");
-    const bool rights = error == EACCES || error == EPERM || error == EROFS;
     // What the user can do: his own folders are the administrator's to
     // mend, the class's folder the teacher's too.
     const auto askFor = [&](bool forRights) {
@@ -88,36 +135,72 @@ QString czechErrorText(const QString& message)
                       : QStringLiteral("Zkuste to prosím znovu; pokud chyba trvá, ukažte tuto zprávu učiteli nebo "
                                        "správci počítače.");
     };
+    const bool rights = f.error == EACCES || f.error == EPERM || f.error == EROFS;
     const QString ask = askFor(rights);
 
-    if (error == ENOSPC || error == EDQUOT)
+    switch (f.cause) {
+    case Cause::Space:
         return QStringLiteral("Vedomec nemůže zapsat%1: %2. %3 Uvolněte prosím místo na disku (nebo požádejte "
                               "správce počítače) a zkuste to znovu.")
             .arg(name.isEmpty() ? QString() : QStringLiteral(" do souboru") + where, reason, unchanged);
-    if (message.startsWith(QLatin1String("Cannot create folder")))
+    case Cause::CreateFolder:
         return QStringLiteral("Vedomec nemůže vytvořit složku%1%2. %3")
             .arg(where, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason, ask);
-    if (message.startsWith(QLatin1String("Cannot create file")) || message.startsWith(QLatin1String("Cannot open the journal")))
+    case Cause::CreateFile:
         return QStringLiteral("Vedomec nemůže vytvořit soubor%1%2. %3")
             .arg(where, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason, ask);
-    if (message.contains(QLatin1String("is in use by another program")) || message.contains(QLatin1String("is open in another program")))
+    case Cause::InUse:
         return QStringLiteral("Soubor%1 právě používá jiný program. %2 Zkuste to prosím za chvíli znovu.")
             .arg(where, unchanged);
-    if (message.contains(QLatin1String("read-only")) || message.contains(QLatin1String("for reading only"))
-        || message.contains(QLatin1String("cannot be written")) || rights)
+    case Cause::ReadOnly:
         return QStringLiteral("Vedomec nesmí zapisovat do souboru%1%2. %3 %4")
             .arg(where, reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'), unchanged,
                  askFor(true));
-    if (message.contains(QLatin1String("damaged")) || message.contains(QLatin1String("not valid"))
-        || message.contains(QLatin1String("mismatch")) || message.contains(QLatin1String("not found")))
+    case Cause::Damaged:
         return QStringLiteral("Soubor%1 je poškozený nebo chybí, a tak s ním Vedomec nemůže pracovat. Ukažte prosím "
                               "tuto zprávu učiteli.\r(%2)")
             .arg(where, message);
-    if (error != 0)
+    case Cause::System:
         return QStringLiteral("Vedomec nemůže pracovat se souborem%1: %2. %3 %4").arg(where, reason, unchanged, ask);
+    case Cause::Other:
+        break;
+    }
     return QStringLiteral("Při práci s daty nastala chyba, a tak se poslední krok neprovedl. Zkuste ho prosím "
                           "zopakovat; pokud chyba trvá, ukažte tuto zprávu učiteli.\r(%1)")
         .arg(message);
+}
+
+QString czechToolErrorText(const QString& message)
+{
+    const Failure f = failureOf(message);
+    if (f.cause == Cause::Other && alreadyCzech(message))
+        return message;
+    const QString where = quotedName(f.name);
+    const QString reason = f.reason.isEmpty() ? QString() : QStringLiteral(": ") + f.reason;
+    // The store's own text follows where it says more than the sentence:
+    // what is damaged in a file, or a failure without a known cause.
+    const QString detail = QStringLiteral(" (%1)").arg(message);
+    switch (f.cause) {
+    case Cause::Space:
+        return QStringLiteral("nelze zapsat%1%2; nic se nezměnilo")
+            .arg(f.name.isEmpty() ? QString() : QStringLiteral(" do souboru") + where, reason);
+    case Cause::CreateFolder:
+        return QStringLiteral("nelze vytvořit složku%1%2").arg(where, reason);
+    case Cause::CreateFile:
+        return QStringLiteral("nelze vytvořit soubor%1%2").arg(where, reason);
+    case Cause::InUse:
+        return QStringLiteral("soubor%1 právě používá jiný program; nic se nezměnilo, zkuste to za chvíli znovu")
+            .arg(where);
+    case Cause::ReadOnly:
+        return QStringLiteral("do souboru%1 nelze zapisovat%2; nic se nezměnilo").arg(where, reason);
+    case Cause::Damaged:
+        return QStringLiteral("soubor%1 je poškozený nebo chybí%2").arg(where, detail);
+    case Cause::System:
+        return QStringLiteral("se souborem%1 nelze pracovat%2; nic se nezměnilo").arg(where, reason);
+    case Cause::Other:
+        break;
+    }
+    return QStringLiteral("při práci s tabulkou nastala chyba%1").arg(detail);
 }
 
 } // namespace vedomec

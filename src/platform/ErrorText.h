@@ -8,5 +8,9 @@
 namespace vedomec {
 
 QString czechErrorText(const QString& message);
+// The same failure in one line for a command-line tool, after its name: the
+// cause in Czech, with the store's own text after it where that says more
+// (what is damaged in a file).  A tool's own Czech message passes as it is.
+QString czechToolErrorText(const QString& message);
 
 } // namespace vedomec

@@ -191,6 +191,9 @@ void TTestSession::openWorkingCopy(const QString& file)
         // the first answer.
         if (const QString refused = m_table->WriteRefusal(); !refused.isEmpty())
             throw EDatabaseError(refused);
+        // Nor is a pupil to start answering on a disk with no room for his
+        // answers: the room every answer needs is taken now.
+        m_table->ReserveRowChangeRoom();
         eraseLeftAnswers();
     } catch (...) {
         m_table->Close();

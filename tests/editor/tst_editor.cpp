@@ -5,11 +5,19 @@
 #include "authoring/Formats.h"
 #include "authoring/TestFolder.h"
 #include "editor/EditorWindow.h"
+#include "editor/TestPropertiesDialog.h"
 #include "gradebook/RecordStore.h"
 #include "results/ResultsView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,11 +27,13 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <cstring>
 #include <deque>
+#include <functional>
 
 using namespace vedomec;
 using namespace vedomec::authoring;
@@ -38,6 +48,10 @@ public:
     std::deque<std::optional<QString>> answers;
     QStringList messages;
     bool confirmWith = true;
+    // Fills the test's properties dialog by its keys (it is shown, not run).
+    std::function<void(TestPropertiesDialog&)> fillProperties;
+    // Where paper goes: this PDF file; none, the print is cancelled.
+    QString pdf;
 
     void message(QWidget*, const QString& text, bool) override { messages << text; }
     void report(QWidget*, const QString& text, const QStringList& details) override
@@ -61,6 +75,30 @@ public:
     }
     QString openFile(QWidget*, const QString&, const QString&) override { return next().value_or(QString()); }
     QString folder(QWidget*, const QString&) override { return next().value_or(QString()); }
+    std::optional<TestSource> testProperties(QWidget* parent, const TestSource& test, const QStringList& kinds,
+                                             bool isNew) override
+    {
+        TestPropertiesDialog d(test, kinds, isNew, parent);
+        d.show();
+        // The arrows among the type's buttons move the application's focus.
+        QApplication::setActiveWindow(&d);
+        if (fillProperties)
+            fillProperties(d);
+        d.hide();
+        if (parent)
+            QApplication::setActiveWindow(parent->window());
+        if (d.result() != QDialog::Accepted)
+            return std::nullopt;
+        return d.test();
+    }
+    bool choosePrinter(QWidget*, QPrinter& printer, const QString&) override
+    {
+        if (pdf.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    }
 
 private:
     std::optional<QString> next()
@@ -110,6 +148,53 @@ void choose(QWidget* w, const char* name)
     QTest::keyClick(r, Qt::Key_Space);
 }
 
+// A key on the dialog's focused control (Enter: its default button).
+void press(QWidget* dialog, Qt::Key key)
+{
+    QWidget* f = dialog->focusWidget();
+    QTest::keyClick(f ? f : dialog, key);
+}
+
+// The new-test dialog answered by keys: kind, title, and the type by arrows
+// from A (0: A, 1: B, 2: C).
+std::function<void(TestPropertiesDialog&)> newTestKeys(const QString& kind, const QString& title, int typeSteps)
+{
+    return [=](TestPropertiesDialog& d) {
+        QLineEdit* kindLine = child<QComboBox>(&d, "PropertiesKind")->lineEdit();
+        kindLine->setFocus();
+        kindLine->selectAll();
+        keys(kindLine, kind);
+        type(&d, "PropertiesTitle", title);
+        auto* a = child<QRadioButton>(&d, "PropertiesTypeA");
+        a->setFocus();
+        for (int i = 0; i < typeSteps; ++i)
+            press(&d, Qt::Key_Down);
+        press(&d, Qt::Key_Return);
+    };
+}
+
+// Every file below `root` with a digest of its bytes.
+QMap<QString, QByteArray> snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> out;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next();
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            out[QDir(root).relativeFilePath(path)] = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+    }
+    return out;
+}
+
+QString pdfText(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        qWarning("pdftotext: %s", p.readAllStandardError().constData());
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 TestSource sampleA(int n)
 {
     TestSource t;
@@ -152,8 +237,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.windowTitle(), QStringLiteral("Vedomec – editor testů"));
 
-        m_prompts->answers = {QStringLiteral("Zeměpis"), QStringLiteral("Hlavní města"),
-                              QStringLiteral("A – otázky s odpověďmi a) b) c) d)")};
+        m_prompts->fillProperties = newTestKeys(QStringLiteral("Zeměpis"), QStringLiteral("Hlavní města"), 0);
         QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
         QVERIFY(w.hasTest());
         QVERIFY(child<QWidget>(&w, "AnswersA")->isVisible());
@@ -362,7 +446,7 @@ private slots:
     {
         AppFolder app;
         EditorWindow w(app.path());
-        m_prompts->answers = {QStringLiteral("Zeměpis"), QStringLiteral("Mapa"), QStringLiteral("A – otázky")};
+        m_prompts->fillProperties = newTestKeys(QStringLiteral("Zeměpis"), QStringLiteral("Mapa"), 0);
         w.action(QStringLiteral("NewTest"))->trigger();
         for (int i = 0; i < 4; ++i) {
             if (i > 0)
@@ -396,6 +480,246 @@ private slots:
         QCOMPARE(pupil->ask(QStringLiteral("results")), QStringLiteral("score 3 1"));
         QCOMPARE(pupil->ask(QStringLiteral("close")), QStringLiteral("closed"));
         QVERIFY(pupil->quit());
+    }
+
+    // The new-test dialog asks every field of the test: the kind chosen or
+    // new, title, author's name, address, e-mail, web, type and time; each
+    // field shows what it may still hold, and what cannot be stored keeps
+    // the dialog open with the reason.  The saved table and catalogue row
+    // carry all of it.
+    void newTestAsksEveryField()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        folder.create(sampleA(1));
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        int rounds = 0;
+        m_prompts->fillProperties = [&](TestPropertiesDialog& d) {
+            auto* kind = child<QComboBox>(&d, "PropertiesKind");
+            // Every control is named and on the way of Tab.
+            QStringList reached;
+            kind->lineEdit()->setFocus();
+            for (int i = 0; i < 12; ++i) {
+                QWidget* f = d.focusWidget();
+                QVERIFY2(!f->accessibleName().isEmpty(), qPrintable(f->objectName()));
+                reached << (f->objectName().isEmpty() ? f->parentWidget()->objectName() : f->objectName());
+                press(&d, Qt::Key_Tab);
+            }
+            for (const char* name : {"PropertiesKind", "PropertiesTitle", "PropertiesAuthor", "PropertiesAddress",
+                                     "PropertiesEmail", "PropertiesHttp", "PropertiesTypeA", "PropertiesTimeLimit",
+                                     "PropertiesOk", "PropertiesCancel"})
+                QVERIFY2(reached.contains(QLatin1String(name)), qPrintable(reached.join(u' ')));
+            QCOMPARE(kind->count(), 1); // the folder's kinds to choose from
+            QCOMPARE(kind->itemText(0), QStringLiteral("Zeměpis"));
+            kind->lineEdit()->setFocus();
+            kind->lineEdit()->selectAll();
+            keys(kind->lineEdit(), QStringLiteral("Dějepis"));
+            QCOMPARE(child<QLabel>(&d, "PropertiesKindCounter")->text(), QStringLiteral("zbývá 43"));
+            type(&d, "PropertiesTitle", QStringLiteral("Husité ≠ křižáci"));
+            QVERIFY2(child<QLabel>(&d, "PropertiesTitleCounter")->text().contains(QStringLiteral("[≠]")),
+                     qPrintable(child<QLabel>(&d, "PropertiesTitleCounter")->text()));
+            type(&d, "PropertiesAuthor", QStringLiteral("Jan Žižka"));
+            QCOMPARE(child<QLabel>(&d, "PropertiesAuthorCounter")->text(), QStringLiteral("zbývá 41"));
+            type(&d, "PropertiesAddress", QStringLiteral("Trocnov 1, Borovany"));
+            type(&d, "PropertiesEmail", QStringLiteral("zizka@skola.cz"));
+            type(&d, "PropertiesHttp", QString(60, u'w'));
+            QVERIFY(child<QLabel>(&d, "PropertiesHttpCounter")->text().contains(QStringLiteral("o 10 znaků navíc")));
+            child<QRadioButton>(&d, "PropertiesTypeA")->setFocus();
+            press(&d, Qt::Key_Down);
+            press(&d, Qt::Key_Down);
+            QVERIFY(child<QRadioButton>(&d, "PropertiesTypeC")->isChecked());
+            type(&d, "PropertiesTimeLimit", QStringLiteral("0:75:00"));
+            // Refused one reason at a time, the dialog stays open.
+            press(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("název testu")), qPrintable(m_prompts->messages.last()));
+            type(&d, "PropertiesTitle", QStringLiteral("Husité"));
+            press(&d, Qt::Key_Return);
+            QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("WWW autora")), qPrintable(m_prompts->messages.last()));
+            type(&d, "PropertiesHttp", QStringLiteral("www.skola.cz/dejepis"));
+            press(&d, Qt::Key_Return);
+            QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("Povolený čas")), qPrintable(m_prompts->messages.last()));
+            QCOMPARE(d.focusWidget(), child<QWidget>(&d, "PropertiesTimeLimit"));
+            type(&d, "PropertiesTimeLimit", QStringLiteral("0:45:00"));
+            press(&d, Qt::Key_Return);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            ++rounds;
+        };
+        QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(rounds, 1);
+        QVERIFY(w.hasTest());
+        QVERIFY(child<QWidget>(&w, "AnswersC")->isVisible());
+        type(&w, "QuestionEdit", QStringLiteral("Kdy byla bitva u Lipan?"));
+        type(&w, "CorrectEdit", QStringLiteral("1434"));
+        QVERIFY(w.save());
+        const TestEntry e = folder.entry(w.currentFile());
+        QCOMPARE(e.kind, QStringLiteral("Dějepis"));
+        QCOMPARE(e.author, QStringLiteral("Jan Žižka"));
+        QCOMPARE(e.type, QStringLiteral("C"));
+        const TestSource saved = folder.load(w.currentFile());
+        QCOMPARE(saved.title, QStringLiteral("Husité"));
+        QCOMPARE(saved.address, QStringLiteral("Trocnov 1, Borovany"));
+        QCOMPARE(saved.email, QStringLiteral("zizka@skola.cz"));
+        QCOMPARE(saved.http, QStringLiteral("www.skola.cz/dejepis"));
+        QCOMPARE(saved.hours * 3600 + saved.minutes * 60 + saved.seconds, 45 * 60);
+        QVERIFY(folder.kinds().contains(QStringLiteral("Dějepis")));
+
+        // Cancelled, nothing is made.
+        QVERIFY(w.closeTest());
+        m_prompts->fillProperties = [](TestPropertiesDialog& d) {
+            press(&d, Qt::Key_Escape);
+            QVERIFY(!d.isVisible());
+        };
+        QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(!w.hasTest());
+    }
+
+    // The open test's properties change as one step, its type too when
+    // every question keeps a correct answer (A to C: the text of the chosen
+    // answer); a type a question cannot take is refused by its number.
+    void changeTestProperties()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        TestSource t = sampleA(3);
+        t.questions[1].answers[1] = QStringLiteral("ano"); // the correct b)
+        const QString file = folder.create(t);
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(w.openTest(file));
+
+        m_prompts->fillProperties = [](TestPropertiesDialog& d) {
+            QCOMPARE(child<QLineEdit>(&d, "PropertiesTitle")->text(), QStringLiteral("Mapa"));
+            child<QRadioButton>(&d, "PropertiesTypeA")->setFocus();
+            press(&d, Qt::Key_Down); // B
+            press(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            press(&d, Qt::Key_Escape);
+        };
+        QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(!m_prompts->messages.isEmpty());
+        QVERIFY2(m_prompts->messages.last().contains(QStringLiteral("otázky 1")), qPrintable(m_prompts->messages.last()));
+        QVERIFY(!w.editor().modified());
+
+        m_prompts->fillProperties = [](TestPropertiesDialog& d) {
+            type(&d, "PropertiesAuthor", QStringLiteral("Eva Malá"));
+            type(&d, "PropertiesTimeLimit", QStringLiteral("1:05"));
+            child<QRadioButton>(&d, "PropertiesTypeA")->setFocus();
+            press(&d, Qt::Key_Down);
+            press(&d, Qt::Key_Down); // C
+            press(&d, Qt::Key_Return);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        };
+        child<QPushButton>(&w, "TestPropertiesButton")->click();
+        const TestSource& now = w.editor().test();
+        QCOMPARE(now.type, QChar(u'C'));
+        QCOMPARE(now.author, QStringLiteral("Eva Malá"));
+        QCOMPARE(now.hours, 1);
+        QCOMPARE(now.minutes, 5);
+        QCOMPARE(now.questions[0].correct, QStringLiteral("0a"));
+        QCOMPARE(now.questions[1].correct, QStringLiteral("ano"));
+        QVERIFY(child<QWidget>(&w, "AnswersC")->isVisible());
+        QCOMPARE(child<QLineEdit>(&w, "CorrectEdit")->text(), QStringLiteral("0a"));
+        QCOMPARE(child<QLineEdit>(&w, "TimeLimitEdit")->text(), QStringLiteral("1:05:00"));
+        // One step back restores all of it.
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(exchange::sameContent(w.editor().test(), t));
+        QVERIFY(child<QWidget>(&w, "AnswersA")->isVisible());
+        QVERIFY(!w.editor().modified());
+        QTest::keyClick(&w, Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(w.save());
+        const TestSource saved = folder.load(file);
+        QCOMPARE(saved.type, QChar(u'C'));
+        QCOMPARE(saved.questions[2].correct, QStringLiteral("2c"));
+        QCOMPARE(folder.entry(file).type, QStringLiteral("C"));
+        QCOMPARE(folder.entry(file).author, QStringLiteral("Eva Malá"));
+    }
+
+    // "Vyzkoušet" starts the pupil's program on a scratch folder holding the
+    // test, which is gone when the program ends, the class's folder as it
+    // was; "Tisk" to a PDF gives the numbered questions without the correct
+    // answers, and the key gives them.
+    void tryOutAndPrint()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        TestSource t;
+        t.kind = QStringLiteral("Zeměpis");
+        t.title = QStringLiteral("Řeky");
+        t.author = QStringLiteral("Eva Malá");
+        t.type = u'C';
+        const QString rivers[3] = {QStringLiteral("Vltava"), QStringLiteral("Labe"), QStringLiteral("Morava")};
+        for (int i = 0; i < 3; ++i) {
+            SourceQuestion q;
+            q.text = QStringLiteral("Řeka číslo %1?").arg(i + 1);
+            q.correct = rivers[i];
+            t.questions << q;
+        }
+        const QString file = folder.create(t);
+        EditorWindow w(app.path());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(w.openTest(file));
+
+        QTemporaryDir scratchNotes;
+        const QString launcher = scratchNotes.filePath(QStringLiteral("vedomec"));
+        const QString seen = scratchNotes.filePath(QStringLiteral("seen.txt"));
+        {
+            QFile f(launcher);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("#!/bin/sh\n[ \"$1\" = --data-folder ] || exit 2\n"
+                                   "{ echo \"$2\"; cd \"$2\" && find . -type f | sort; } > '%1'\n")
+                        .arg(seen)
+                        .toUtf8());
+            f.close();
+            f.setPermissions(f.permissions() | QFile::ExeOwner);
+        }
+        EditorWindow::setPupilProgram(launcher);
+        const auto before = snapshot(app.path());
+        QTest::keyClick(&w, Qt::Key_F9);
+        auto* process = w.findChild<QProcess*>(QStringLiteral("TryOutProcess"));
+        QVERIFY(process);
+        QVERIFY(process->waitForFinished(10000));
+        QCOMPARE(process->exitCode(), 0);
+        QFile notes(seen);
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(notes.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QString root = lines.value(0);
+        QVERIFY(!root.isEmpty());
+        QVERIFY(!QDir(root).canonicalPath().startsWith(QDir(app.path()).canonicalPath()));
+        QVERIFY2(lines.contains(QStringLiteral("./Testy/") + file), qPrintable(lines.join(u' ')));
+        QVERIFY(lines.contains(QStringLiteral("./Data/Testy.DBF")));
+        QTRY_VERIFY(!QFileInfo::exists(root));
+        QCOMPARE(snapshot(app.path()), before);
+        EditorWindow::setPupilProgram(QString());
+
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QFAIL("pdftotext (poppler-utils, scripts/deps.sh) is missing");
+        QTemporaryDir paper;
+        m_prompts->pdf = paper.filePath(QStringLiteral("test.pdf"));
+        QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+        const QString sheet = pdfText(m_prompts->pdf);
+        QVERIFY2(sheet.contains(QStringLiteral("Řeky")) && sheet.contains(QStringLiteral("Eva Malá")), qPrintable(sheet));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(sheet.contains(QStringLiteral("%1. Řeka číslo %1?").arg(i + 1)), qPrintable(sheet));
+            QVERIFY2(!sheet.contains(rivers[i]), qPrintable(sheet));
+        }
+        m_prompts->pdf = paper.filePath(QStringLiteral("klic.pdf"));
+        QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+        const QString key = pdfText(m_prompts->pdf);
+        QVERIFY2(key.contains(QStringLiteral("Klíč správných odpovědí")), qPrintable(key));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(key.contains(QRegularExpression(QStringLiteral("%1\\.\\s+Řeka číslo %1\\?\\s+%2")
+                                                           .arg(i + 1)
+                                                           .arg(rivers[i]))),
+                     qPrintable(key));
+        // A cancelled print writes nothing.
+        m_prompts->pdf.clear();
+        QTest::keyClick(&w, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(QDir(paper.path()).entryList(QDir::Files).size(), 2);
     }
 
     // A GIFT file of the school's platform that mixes the three types

@@ -282,6 +282,45 @@ private slots:
         QCOMPARE(runTool("vedomec-mktest", {}).code, 2);
     }
 
+    // A damaged question table is told in Czech by both tools, with the
+    // store's detail after it, and the command fails without writing.
+    void damagedTableIsToldInCzech()
+    {
+        QTemporaryDir dir;
+        const QString table = dir.filePath(QStringLiteral("c.dbf"));
+        writeQuestionTable(parseTestSource(SourceC), table);
+        const QByteArray sound = dbftest::readFile(table);
+        struct Damage {
+            std::function<void(QByteArray&)> patch;
+            QString says;
+        };
+        const Damage damages[] = {
+            {[](QByteArray& b) { dbftest::put16(b, 8, 5); }, "header length 5 is too small"},
+            {[](QByteArray& b) { b.chop(b.size() / 3); }, "records but holds only"},
+        };
+        const QString text = dir.filePath(QStringLiteral("c.txt"));
+        const QString gift = dir.filePath(QStringLiteral("c.gift"));
+        for (const Damage& d : damages) {
+            QByteArray bytes = sound;
+            d.patch(bytes);
+            QVERIFY(dbftest::writeFile(table, bytes));
+            const QString czech = QStringLiteral("soubor „%1“ je poškozený nebo chybí (").arg(table);
+            const Run checked = runTool("vedomec-table", {QStringLiteral("check"), table});
+            QCOMPARE(checked.code, 1);
+            QVERIFY2(checked.err.startsWith(QStringLiteral("vedomec-table: ") + czech) && checked.err.contains(d.says),
+                     qPrintable(checked.err));
+            for (const QStringList& args : {QStringList {QStringLiteral("--text"), table, text},
+                                            QStringList {QStringLiteral("--format"), QStringLiteral("gift"), table, gift}}) {
+                const Run made = runTool("vedomec-mktest", args);
+                QCOMPARE(made.code, 1);
+                QVERIFY2(made.err.startsWith(QStringLiteral("vedomec-mktest: ") + czech) && made.err.contains(d.says),
+                         qPrintable(made.err));
+            }
+            QCOMPARE(entries(dir.path()), QStringList {"c.dbf"});
+            QCOMPARE(dbftest::readFile(table), bytes);
+        }
+    }
+
     void tableCommand()
     {
         QTemporaryDir dir;
@@ -432,6 +471,7 @@ private slots:
             Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
             QCOMPARE(r.code, 1);
             QVERIFY2(r.out.contains(d.says), qPrintable(r.out));
+            QVERIFY2(r.out.contains(QStringLiteral(": index Testy.MDX je poškozený (")), qPrintable(r.out));
             r = runTool("vedomec-table", {QStringLiteral("reindex"), catalogue});
             QVERIFY2(r.code == 0, qPrintable(r.err));
             ++rebuilt;
@@ -458,7 +498,7 @@ private slots:
         });
         QCOMPARE(status, -SIGKILL);
         Run r = runTool("vedomec-table", {QStringLiteral("check"), catalogue});
-        const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal recorded an unfinished change; it is undone\n"));
+        const qsizetype said = r.out.indexOf(QStringLiteral("Testy.DBF-journal zaznamenal nedokončenou změnu; je vrácena\n"));
         QVERIFY2(r.code == 0 && said >= 0 && said < r.out.indexOf(QStringLiteral(": v pořádku, ")), qPrintable(r.out + r.err));
         r = runTool("vedomec-table", {QStringLiteral("walk"), catalogue, QStringLiteral("DRUHJMENO")});
         QCOMPARE(r.out.count(u'\n'), 2);
@@ -515,7 +555,7 @@ private slots:
                 const Run r = runTool("vedomec-table", command);
                 QVERIFY2(r.code == 0, qPrintable(at + u' ' + r.out + r.err));
                 if (command.first() == QLatin1String("check"))
-                    QVERIFY2(r.out.contains(QStringLiteral("unfinished change")) == unfinished
+                    QVERIFY2(r.out.contains(QStringLiteral("nedokončenou změnu")) == unfinished
                                  && r.out.contains(QStringLiteral(": v pořádku, ")),
                              qPrintable(at + u' ' + r.out));
                 const Run dump = runTool("vedomec-table", {QStringLiteral("dump"), catalogue});
