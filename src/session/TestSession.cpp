@@ -59,6 +59,9 @@ void writeNewFile(const QString& path, const QByteArray& bytes)
             QStringLiteral("Cannot write file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
+// The shared table's disk cannot take the answers of a test.
+struct NoRoomForAnswers {};
+
 } // namespace
 
 std::optional<QString> AnswerToStore(TestType type, const ScreenAnswer& answer, bool emptyWhenNoneChosen)
@@ -140,6 +143,9 @@ void TTestSession::Open(const QString& file)
         // Another copy of the program holds it, or this account may only
         // read it (the teacher's folder, a read-only medium): this pupil
         // takes the test on a copy of his own.
+    } catch (const NoRoomForAnswers&) {
+        // The shared folder's disk is full: the answers go where there is
+        // room, to a copy of his own.
     }
     openWorkingCopy(file);
 }
@@ -154,6 +160,12 @@ void TTestSession::openShared(const QString& file)
         // Not this account's to write: taken like a table another copy holds.
         m_table->Close();
         throw data::ETableInUse(refused);
+    }
+    try {
+        m_table->ReserveRowChangeRoom();
+    } catch (const EDatabaseError&) {
+        m_table->Close();
+        throw NoRoomForAnswers();
     }
     try {
         eraseLeftAnswers();

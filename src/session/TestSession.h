@@ -64,8 +64,9 @@ public:
     TTestSession& operator=(const TTestSession&) = delete;
 
     // Opens the question table at `file` and stands on its first row with no
-    // answer in any row: the table itself when it is free and this account
-    // may write it, else a working copy of it.  Throws EDatabaseError (a damaged file, a wrong layout, a
+    // answer in any row: the table itself when it is free, this account
+    // may write it and its disk has room for the answers, else a working
+    // copy of it, which takes that room when it is made.  Throws EDatabaseError (a damaged file, a wrong layout, a
     // folder that cannot be written) with the table closed and nothing left
     // behind.
     void Open(const QString& file);
