@@ -107,6 +107,16 @@ QStringList filesOf(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// An editor that has the test open, killed: how its process ended.
+int killedWhileOpen(const AppFolder& app, const QString& file)
+{
+    return inChild([&] {
+        TestFolder f(app.path());
+        OpenTest open(f, file);
+        ::raise(SIGKILL);
+    });
+}
+
 // What the folder must show after a change failed at a write, was killed at
 // one (and recovered), or went through: empty when right, else what is wrong.
 using FolderCheck = std::function<QString(const AppFolder& app, TestFolder& folder, bool changed)>;
@@ -442,12 +452,7 @@ private slots:
         }
         QCOMPARE(folder.entry(file).openMark, QString());
 
-        const int status = inChild([&] {
-            TestFolder f(app.path());
-            OpenTest open(f, file);
-            ::raise(SIGKILL);
-        });
-        QCOMPARE(status, -SIGKILL);
+        QCOMPARE(killedWhileOpen(app, file), -SIGKILL);
         QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
         QCOMPARE(folder.recover(), 1);
         QCOMPARE(folder.entry(file).openMark, QString());
@@ -464,12 +469,7 @@ private slots:
         const QString file = folder.create(sample(u'A'));
         data::setLockHook([](int) { return ENOLCK; });
         const auto restore = qScopeGuard([] { data::setLockHook({}); });
-        const int status = inChild([&] {
-            TestFolder f(app.path());
-            OpenTest open(f, file);
-            ::raise(SIGKILL);
-        });
-        QCOMPARE(status, -SIGKILL);
+        QCOMPARE(killedWhileOpen(app, file), -SIGKILL);
         QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
         QCOMPARE(folder.recover(), 0);
         QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
