@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSysInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -215,6 +216,9 @@ void Intent::begin(const QJsonObject& what, bool sync)
     fs::takeFolderRights(m_fd, m_data, 0644);
     QJsonObject rest = what;
     rest.remove(QStringLiteral("committed"));
+    // Who writes it, for a folder that keeps no locks (see recover()).
+    rest.insert(QStringLiteral("host"), QSysInfo::machineHostName());
+    rest.insert(QStringLiteral("pid"), qint64(::getpid()));
     const QByteArray json = kCommittedHead + "false" + (rest.isEmpty() ? QByteArray("}")
                                                                        : "," + QJsonDocument(rest).toJson(QJsonDocument::Compact).mid(1));
     if (!fs::writeAt(m_fd, json.constData(), json.size(), 0, &error) || (sync && !fs::syncData(m_fd, &error))) {

@@ -11,7 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSysInfo>
 
+#include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,6 +22,21 @@ namespace vedomec::authoring {
 
 using namespace vedomec::data;
 using namespace detail;
+
+namespace {
+
+// Where the folder keeps no locks, an intent is known to be left behind only
+// when the editor that wrote it ran on this computer and is gone; another
+// computer's is left for an editor there.
+bool ownerGone(const QJsonObject& o)
+{
+    const qint64 pid = o.value(QStringLiteral("pid")).toInteger();
+    if (pid <= 0 || o.value(QStringLiteral("host")).toString() != QSysInfo::machineHostName())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
 
 int TestFolder::recover()
 {
@@ -31,7 +49,8 @@ int TestFolder::recover()
         if (fd < 0)
             continue;
         int error = 0;
-        if (!tryLock(fd, 0, LockMode::Exclusive, &error)) {
+        const LockAnswer answer = tryLockAnswer(fd, 0, LockMode::Exclusive, &error);
+        if (answer == LockAnswer::Busy) {
             ::close(fd); // its editor is still at it
             continue;
         }
@@ -41,6 +60,10 @@ int TestFolder::recover()
             bytes = f.readAll();
         f.close();
         const QJsonObject o = QJsonDocument::fromJson(bytes).object();
+        if (answer != LockAnswer::Granted && !ownerGone(o)) {
+            ::close(fd); // no lock tells, and its editor may still be at it
+            continue;
+        }
         const QString file = o.value(QStringLiteral("file")).toString();
         const QString temp = o.value(QStringLiteral("temp")).toString();
         bool done = true;

@@ -66,9 +66,10 @@ public:
     QString testPath(const QString& fileName) const; // empty when missing
 
     // Takes back or finishes what an editor that was killed left half done
-    // and clears the open marks no editor holds any more (where the folder
-    // keeps no locks, none: see EMarkUnproven).  Returns how many marks it
-    // cleared.
+    // and clears the open marks no editor holds any more.  Where the folder
+    // keeps no locks it clears no mark (see EMarkUnproven) and acts only on
+    // what an editor of this computer that is gone left.  Returns how many
+    // marks it cleared.
     int recover();
 
     // The catalogue in its index order (kind, then title), with question counts.

@@ -493,6 +493,35 @@ private slots:
             QCOMPARE(folder.recover(), 0);
         }
         QCOMPARE(folder.entry(file).openMark, QString());
+
+        // Nor does a lock tell whether the editor of a change in flight is
+        // alive: its intent is acted on once that editor, on this computer,
+        // is gone, and not before.
+        const State before = stateOf(folder, file);
+        TestSource changed = sample(u'A', 2);
+        changed.title = QStringLiteral("Jiný název");
+        {
+            ForkedChild editor([&] {
+                int writes = 0;
+                fs::setWriteHook([&writes](fs::WriteOp, qint64, qint64) {
+                    if (++writes == 3)
+                        ::raise(SIGSTOP);
+                    return fs::WriteOutcome{};
+                });
+                TestFolder(app.path()).save(file, changed);
+            });
+            int wstatus = 0;
+            QCOMPARE(::waitpid(editor.pid(), &wstatus, WUNTRACED), editor.pid());
+            QVERIFY(WIFSTOPPED(wstatus));
+            QCOMPARE(intentsIn(app).size(), 1);
+            folder.recover();
+            QCOMPARE(intentsIn(app).size(), 1);
+            QCOMPARE(editor.kill(), -SIGKILL);
+        }
+        folder.recover();
+        QCOMPARE(intentsIn(app), QStringList());
+        QVERIFY(stateOf(folder, file) == before);
+        QCOMPARE(filesOf(app.testy()), QStringList{file});
     }
 
     void testsAndKinds()
