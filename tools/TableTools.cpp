@@ -1,5 +1,6 @@
 #include "TableTools.h"
 
+#include "catalogue/CatalogueTables.h"
 #include "data/Data.h"
 #include "data/Dbf.h"
 #include "data/Mdx.h"
@@ -379,18 +380,9 @@ AddedTest addTestToCatalogue(const QString& dataFolder, const QString& testFile)
 
     // The same transaction as the program's import, with the file registered
     // where it lies.
-    TTable cat;
-    cat.SetDatabaseName(dataFolder);
-    cat.SetTableName(QStringLiteral("Testy.DBF"));
-    cat.SetFieldDefs(catalogueLayout());
-    cat.SetIndexName(QStringLiteral("DRUHJMENO"));
-    cat.SetSyncWrites(true);
-    TTable kinds;
-    kinds.SetDatabaseName(dataFolder);
-    kinds.SetTableName(QStringLiteral("TestD.DBF"));
-    kinds.SetFieldDefs(kindLayout());
-    kinds.SetIndexName(QStringLiteral("DRUH"));
-    kinds.SetSyncWrites(true);
+    TTable cat, kinds;
+    catalogue::configureCatalogue(cat, dataFolder, true);
+    catalogue::configureKinds(kinds, dataFolder);
     importing::ImportedTest test;
     test.fileName = added.fileName;
     test.kind = added.kind;

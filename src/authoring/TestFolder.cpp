@@ -1,118 +1,34 @@
 #include "TestFolder.h"
 
+#include "FolderRows.h"
 #include "TableTools.h"
+#include "catalogue/CatalogueTables.h"
 #include "data/Data.h"
 #include "data/Dbf.h"
-#include "data/Locks.h"
 #include "data/Table.h"
 #include "import/ImportLogic.h"
-#include "platform/Cp1250.h"
 #include "platform/FileSystem.h"
-#include "platform/SharedFolder.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vedomec::authoring {
 
 using namespace vedomec::data;
+using namespace detail;
+using catalogue::configureCatalogue;
+using catalogue::configureKinds;
+using catalogue::findCatalogueRow;
 
 namespace {
-
-// The editor's hold lies beside the store's own lock bytes, beyond anything
-// a dBASE program reads or locks.
-constexpr qint64 kEditLockByte = 0x7FFFFFF3;
-
-const QString kIntentPrefix = QStringLiteral(".vedomec-editor-");
-
-struct Row {
-    QString nazev, druh, jmeno, test, heslo, otevreno, autor;
-    bool operator==(const Row&) const = default;
-};
-
-// What a text field of `width` keeps of a value.
-QString stored(const QString& value, int width)
-{
-    QByteArray bytes = unicodeToCp1250(value).left(width);
-    while (bytes.endsWith(' '))
-        bytes.chop(1);
-    return cp1250ToUnicode(bytes);
-}
-
-Row storedRow(const Row& r)
-{
-    return {stored(r.nazev, 50), stored(r.druh, 50),    stored(r.jmeno, 50), stored(r.test, 1),
-            stored(r.heslo, 254), stored(r.otevreno, 1), stored(r.autor, 50)};
-}
-
-// `sync`: the change is flushed before it counts.  The open mark is not:
-// after a power cut a lost mark is cleared anyway, and a kept one is
-// recognised as stale.
-void configureCatalogue(TTable& t, const QString& dataFolder, bool indexed, bool sync = true)
-{
-    t.SetDatabaseName(dataFolder);
-    t.SetTableName(QStringLiteral("Testy.DBF"));
-    t.SetFieldDefs(catalogueLayout());
-    if (indexed)
-        t.SetIndexName(QStringLiteral("DRUHJMENO"));
-    t.SetSyncWrites(sync);
-}
-
-void configureKinds(TTable& t, const QString& dataFolder)
-{
-    t.SetDatabaseName(dataFolder);
-    t.SetTableName(QStringLiteral("TestD.DBF"));
-    t.SetFieldDefs(kindLayout());
-    t.SetIndexName(QStringLiteral("DRUH"));
-    t.SetSyncWrites(true);
-}
-
-Row readRow(const TTable& t)
-{
-    auto f = [&t](const char* n) { return t.FieldAsString(QLatin1String(n)); };
-    return {f("NAZEV"), f("DRUH"), f("JMENO"), f("TEST"), f("HESLO"), f("OTEVRENO"), f("AUTOR")};
-}
-
-void writeRow(TTable& t, const Row& r)
-{
-    t.Edit();
-    t.SetFieldAsString(QStringLiteral("NAZEV"), r.nazev);
-    t.SetFieldAsString(QStringLiteral("DRUH"), r.druh);
-    t.SetFieldAsString(QStringLiteral("JMENO"), r.jmeno);
-    t.SetFieldAsString(QStringLiteral("TEST"), r.test);
-    t.SetFieldAsString(QStringLiteral("HESLO"), r.heslo);
-    t.SetFieldAsString(QStringLiteral("OTEVRENO"), r.otevreno);
-    t.SetFieldAsString(QStringLiteral("AUTOR"), r.autor);
-    try {
-        t.Post();
-    } catch (...) {
-        t.Cancel();
-        throw;
-    }
-}
-
-// Puts the cursor on the row of the file; false when there is none.
-bool findRow(TTable& t, const QString& fileName)
-{
-    if (t.IsEmpty())
-        return false;
-    for (t.First(); !t.Eof(); t.Next())
-        if (t.FieldAsString(QStringLiteral("NAZEV")).compare(fileName, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
 
 Row rowOf(const TestSource& test, const Row& before)
 {
@@ -125,10 +41,6 @@ Row rowOf(const TestSource& test, const Row& before)
     return r;
 }
 
-QString notInCatalogue(const QString& fileName)
-{
-    return QStringLiteral("Test „%1“ není v seznamu testů.").arg(fileName);
-}
 
 // The count of a question table that has not changed since it was last
 // counted: the tree of tests is read again after every save, and reading a
@@ -197,120 +109,9 @@ int countRows(const QString& path)
     }
 }
 
-// The record of a change in flight (see TestFolder.h), held locked by its
-// editor until the change is over.
-class Intent {
-public:
-    explicit Intent(const QString& dataFolder) : m_data(dataFolder) {}
-    ~Intent() { finish(); }
+} // namespace
 
-    static QString pathFor(const QString& dataFolder, const QString& fileName)
-    {
-        const QByteArray h =
-            QCryptographicHash::hash(fileName.toLower().toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-        return QDir(dataFolder).filePath(kIntentPrefix + QString::fromLatin1(h) + QStringLiteral(".json"));
-    }
-
-    // `sync`: flushed before the change goes on (needed when the intent is
-    // what puts a catalogue row back after a power cut).
-    void begin(const QJsonObject& what, bool sync = true)
-    {
-        m_path = pathFor(m_data, what.value(QStringLiteral("file")).toString());
-        const QByteArray name = QFile::encodeName(m_path);
-        m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
-        if (m_fd < 0) {
-            const int e = errno;
-            m_path.clear();
-            if (e == EEXIST)
-                throw ETestBusy(QStringLiteral("Test „%1“ právě mění jiný editor; zkuste to prosím za chvíli znovu.")
-                                    .arg(what.value(QStringLiteral("file")).toString()));
-            throw EInOutError(QStringLiteral("Soubor %1 nelze vytvořit: %2").arg(m_path, QString::fromLocal8Bit(strerror(e))));
-        }
-        int error = 0;
-        struct stat a {}, b {};
-        if (!tryLock(m_fd, 0, LockMode::Exclusive, &error) || ::fstat(m_fd, &a) != 0
-            || ::stat(name.constData(), &b) != 0 || a.st_ino != b.st_ino) {
-            ::close(m_fd);
-            m_fd = -1;
-            m_path.clear();
-            throw ETestBusy(QStringLiteral("Test právě mění jiný editor; zkuste to prosím za chvíli znovu."));
-        }
-        // Another teacher's editor of the class must be able to take it back.
-        fs::takeFolderRights(m_fd, m_data, 0644);
-        const QByteArray json = QJsonDocument(what).toJson(QJsonDocument::Compact);
-        if (!fs::writeAt(m_fd, json.constData(), json.size(), 0, &error) || (sync && !fs::syncData(m_fd, &error))) {
-            finish();
-            throw EInOutError(QStringLiteral("Do souboru %1 nelze zapisovat: %2")
-                                  .arg(QDir(m_data).filePath(QStringLiteral("Data")), QString::fromLocal8Bit(strerror(error))));
-        }
-    }
-
-    // Lets go of the intent without removing it, for recover() to act on.
-    void leave()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        m_path.clear();
-    }
-
-    void finish()
-    {
-        if (m_fd < 0)
-            return;
-        QFile::remove(m_path);
-        ::close(m_fd);
-        m_fd = -1;
-        m_path.clear();
-    }
-
-private:
-    QString m_data;
-    QString m_path;
-    int m_fd = -1;
-};
-
-QJsonObject rowJson(const Row& r)
-{
-    return {{QStringLiteral("NAZEV"), r.nazev},   {QStringLiteral("DRUH"), r.druh},
-            {QStringLiteral("JMENO"), r.jmeno},   {QStringLiteral("TEST"), r.test},
-            {QStringLiteral("HESLO"), r.heslo},   {QStringLiteral("OTEVRENO"), r.otevreno},
-            {QStringLiteral("AUTOR"), r.autor}};
-}
-
-Row rowFromJson(const QJsonObject& o)
-{
-    auto f = [&o](const char* n) { return o.value(QLatin1String(n)).toString(); };
-    return {f("NAZEV"), f("DRUH"), f("JMENO"), f("TEST"), f("HESLO"), f("OTEVRENO"), f("AUTOR")};
-}
-
-bool renameOver(const QString& from, const QString& to)
-{
-    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
-
-void addKindRow(const QString& dataFolder, const QString& kind)
-{
-    TTable kinds;
-    configureKinds(kinds, dataFolder);
-    kinds.Open();
-    if (!kinds.IsEmpty()) {
-        kinds.First();
-        if (kinds.FindKey({kind}) && kinds.FieldAsString(QStringLiteral("DRUH")) == kind) {
-            kinds.Close();
-            return;
-        }
-    }
-    kinds.Insert();
-    kinds.SetFieldAsString(QStringLiteral("DRUH"), kind);
-    try {
-        kinds.Post();
-    } catch (...) {
-        kinds.Cancel();
-        throw;
-    }
-    kinds.Close();
-}
+namespace detail {
 
 // Writes the question table of `test` to the new file `path` as
 // tools::writeQuestionTable does (the same layout, values and checks), but
@@ -393,43 +194,7 @@ void writeTestTable(const TestSource& test, const QString& path)
     }
 }
 
-} // namespace
-
-// --- EditLock ----------------------------------------------------------------
-
-bool EditLock::acquire(const QString& path)
-{
-    release();
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        throw EInOutError(QStringLiteral("Test %1 nelze otevřít pro úpravy: %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
-    int error = 0;
-    if (!tryLock(fd, kEditLockByte, LockMode::Exclusive, &error)) {
-        ::close(fd);
-        return false;
-    }
-    m_fd = fd;
-    return true;
-}
-
-void EditLock::release()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
-bool EditLock::heldByAnyone(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int error = 0;
-    const bool free = tryLock(fd, kEditLockByte, LockMode::Shared, &error);
-    ::close(fd);
-    return !free;
-}
+} // namespace detail
 
 // --- TestFolder --------------------------------------------------------------
 
@@ -453,97 +218,6 @@ QString TestFolder::testPath(const QString& fileName) const
         return {};
     const QString p = fs::resolve(fs::join(testsFolder(), fileName));
     return QFileInfo(p).isFile() ? p : QString();
-}
-
-int TestFolder::recover()
-{
-    const QString data = dataFolder();
-    const QStringList intents =
-        QDir(data).entryList({kIntentPrefix + QStringLiteral("*.json")}, QDir::Files | QDir::Hidden);
-    for (const QString& name : intents) {
-        const QString path = QDir(data).filePath(name);
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        int error = 0;
-        if (!tryLock(fd, 0, LockMode::Exclusive, &error)) {
-            ::close(fd); // its editor is still at it
-            continue;
-        }
-        QFile f;
-        QByteArray bytes;
-        if (f.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            bytes = f.readAll();
-        f.close();
-        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
-        const QString file = o.value(QStringLiteral("file")).toString();
-        const QString temp = o.value(QStringLiteral("temp")).toString();
-        bool done = true;
-        try {
-            if (!temp.isEmpty() && fs::isPlainFileName(temp)) {
-                const QString tempPath = QDir(testsFolder()).filePath(temp);
-                if (QFileInfo::exists(tempPath)) {
-                    // The new table never took the old one's place: the row goes back.
-                    if (o.contains(QStringLiteral("row"))) {
-                        TTable cat;
-                        configureCatalogue(cat, data, false);
-                        cat.Open();
-                        const Row before = rowFromJson(o.value(QStringLiteral("row")).toObject());
-                        if (findRow(cat, file) && storedRow(readRow(cat)) != storedRow(before))
-                            writeRow(cat, before);
-                        cat.Close();
-                    }
-                    QFile::remove(tempPath);
-                }
-            }
-            if (o.value(QStringLiteral("created")).toBool() || o.value(QStringLiteral("deleted")).toBool()) {
-                // A table without its catalogue row is the half of a new test
-                // or of a removed one: it goes.
-                TTable cat;
-                configureCatalogue(cat, data, false);
-                cat.Open();
-                const bool listed = findRow(cat, file);
-                cat.Close();
-                const QString p = testPath(file);
-                if (!listed && !p.isEmpty())
-                    QFile::remove(p);
-            }
-        } catch (const std::exception& e) {
-            Q_UNUSED(e);
-            done = false; // tried again next time
-        }
-        // What writing a table leaves when it is killed half way: its own
-        // temporary files beside the name it was to get.
-        if (done)
-            for (const QString& n : {file, temp})
-                if (!n.isEmpty() && fs::isPlainFileName(n))
-                    for (const QString& left : QDir(testsFolder()).entryList({QStringLiteral(".%1.*.tmp*").arg(n)},
-                                                                             QDir::Files | QDir::Hidden))
-                        QFile::remove(QDir(testsFolder()).filePath(left));
-        if (done)
-            QFile::remove(path);
-        ::close(fd);
-    }
-
-    int cleared = 0;
-    TTable cat;
-    configureCatalogue(cat, data, false);
-    cat.Open();
-    if (!cat.IsEmpty()) {
-        for (cat.First(); !cat.Eof(); cat.Next()) {
-            if (cat.FieldAsString(QStringLiteral("OTEVRENO")) != QLatin1String("A"))
-                continue;
-            const QString p = testPath(cat.FieldAsString(QStringLiteral("NAZEV")));
-            if (!p.isEmpty() && EditLock::heldByAnyone(p))
-                continue;
-            Row r = readRow(cat);
-            r.otevreno.clear();
-            writeRow(cat, r);
-            ++cleared;
-        }
-    }
-    cat.Close();
-    return cleared;
 }
 
 QList<TestEntry> TestFolder::tests() const
@@ -570,7 +244,7 @@ TestEntry TestFolder::entry(const QString& fileName) const
     configureCatalogue(cat, dataFolder(), false);
     cat.Open();
     TestEntry e;
-    if (findRow(cat, fileName)) {
+    if (findCatalogueRow(cat, fileName)) {
         const Row r = readRow(cat);
         e = {r.nazev, r.druh, r.jmeno, r.test, r.heslo, r.otevreno, r.autor};
         e.questions = countQuestions(testPath(r.nazev));
@@ -629,8 +303,13 @@ QString TestFolder::create(const TestSource& in, const QString& preferredName)
     else
         name = newFileName(testsFolder(), test.title, taken);
 
+    // A kind the test brings in goes with it when the test is taken back.
+    const bool newKind = !hasKindRow(dataFolder(), test.kind);
     Intent intent(dataFolder());
-    intent.begin({{QStringLiteral("file"), name}, {QStringLiteral("created"), true}});
+    QJsonObject what{{QStringLiteral("file"), name}, {QStringLiteral("created"), true}};
+    if (newKind)
+        what.insert(QStringLiteral("newKind"), test.kind);
+    intent.begin(what);
     const QString path = QDir(testsFolder()).filePath(name);
     writeTestTable(test, path);
     try {
@@ -647,6 +326,13 @@ QString TestFolder::create(const TestSource& in, const QString& preferredName)
         importing::acceptImport(cat, kinds, it, {testsFolder(), testsFolder()});
     } catch (...) {
         QFile::remove(path);
+        if (newKind) {
+            try {
+                removeUnusedKindRow(dataFolder(), test.kind);
+            } catch (...) {
+                intent.leave(); // the next editor's recover() takes it back
+            }
+        }
         throw;
     }
     intent.finish();
@@ -666,24 +352,27 @@ void TestFolder::save(const QString& fileName, const TestSource& in, EditLock* l
     TTable cat;
     configureCatalogue(cat, dataFolder(), false);
     cat.Open();
-    if (!findRow(cat, fileName))
+    if (!findCatalogueRow(cat, fileName))
         throw EVedomecError(notInCatalogue(fileName));
     const Row before = readRow(cat);
     const Row after = rowOf(test, before);
     const bool rowChanges = storedRow(before) != storedRow(after);
-    if (rowChanges && before.druh != test.kind)
-        addKindRow(dataFolder(), test.kind);
+    const bool newKind = rowChanges && before.druh != test.kind && !hasKindRow(dataFolder(), test.kind);
 
     const QString temp = tools::temporarySibling(path);
     Intent intent(dataFolder());
     QJsonObject what{{QStringLiteral("file"), fileName}, {QStringLiteral("temp"), QFileInfo(temp).fileName()}};
     if (rowChanges)
         what.insert(QStringLiteral("row"), rowJson(before));
+    if (newKind)
+        what.insert(QStringLiteral("newKind"), test.kind);
     intent.begin(what, rowChanges);
-    writeTestTable(test, temp);
     bool rowWritten = false;
     EditLock newHold;
     try {
+        if (newKind)
+            addKindRow(dataFolder(), test.kind);
+        writeTestTable(test, temp);
         if (rowChanges) {
             writeRow(cat, after);
             rowWritten = true;
@@ -702,12 +391,9 @@ void TestFolder::save(const QString& fileName, const TestSource& in, EditLock* l
         if (rowChanges) {
             try {
                 cat.Close();
-                TTable again;
-                configureCatalogue(again, dataFolder(), false);
-                again.Open();
-                if (findRow(again, fileName) && storedRow(readRow(again)) != storedRow(before))
-                    writeRow(again, before);
-                again.Close();
+                putRowBack(dataFolder(), fileName, before);
+                if (newKind)
+                    removeUnusedKindRow(dataFolder(), test.kind);
             } catch (...) {
                 restored = false;
             }
@@ -773,7 +459,7 @@ void TestFolder::remove(const QString& fileName)
     TTable cat;
     configureCatalogue(cat, dataFolder(), false);
     cat.Open();
-    if (!findRow(cat, fileName))
+    if (!findCatalogueRow(cat, fileName))
         throw EVedomecError(notInCatalogue(fileName));
     Intent intent(dataFolder());
     intent.begin({{QStringLiteral("file"), fileName}, {QStringLiteral("deleted"), true}});
@@ -784,68 +470,12 @@ void TestFolder::remove(const QString& fileName)
     intent.finish();
 }
 
-void TestFolder::addKind(const QString& kind)
-{
-    const QString k = kind.trimmed();
-    if (k.isEmpty())
-        throw EVedomecError(QStringLiteral("Druh testu nesmí být prázdný."));
-    if (storedLength(k) > exchange::width::Druh || !unstorablePositions(k).isEmpty())
-        throw EVedomecError(QStringLiteral("Druh testu smí mít nejvýš %1 znaků z kódování Windows-1250.").arg(exchange::width::Druh));
-    if (kinds().contains(k))
-        throw EVedomecError(QStringLiteral("Druh „%1“ už existuje.").arg(k));
-    addKindRow(dataFolder(), k);
-}
-
-void TestFolder::renameKind(const QString& from, const QString& to)
-{
-    const QString k = to.trimmed();
-    if (k.isEmpty() || storedLength(k) > exchange::width::Druh || !unstorablePositions(k).isEmpty())
-        throw EVedomecError(QStringLiteral("Druh testu musí mít 1 až %1 znaků z kódování Windows-1250.").arg(exchange::width::Druh));
-    if (k == from)
-        return;
-    addKindRow(dataFolder(), k);
-    for (const TestEntry& e : tests())
-        if (e.kind == from)
-            move(e.fileName, k);
-    removeKind(from);
-}
-
-void TestFolder::removeKind(const QString& kind)
-{
-    int count = 0;
-    for (const TestEntry& e : tests())
-        count += e.kind == kind;
-    if (count > 0)
-        throw EVedomecError(QStringLiteral("Druh „%1“ nelze smazat: patří k němu %2 %3.")
-                                .arg(kind)
-                                .arg(count)
-                                .arg(count == 1 ? QStringLiteral("test") : count < 5 ? QStringLiteral("testy")
-                                                                                      : QStringLiteral("testů")));
-    TTable kinds;
-    configureKinds(kinds, dataFolder());
-    kinds.Open();
-    // Physical order: every row of exactly this kind goes, one change each.
-    kinds.SetIndexName(QString());
-    if (!kinds.IsEmpty()) {
-        kinds.First();
-        while (!kinds.IsEmpty() && !kinds.Eof()) {
-            if (kinds.FieldAsString(QStringLiteral("DRUH")) == kind) {
-                kinds.Delete();
-                kinds.First();
-            } else {
-                kinds.Next();
-            }
-        }
-    }
-    kinds.Close();
-}
-
 void TestFolder::setOpenMark(const QString& fileName, bool open)
 {
     TTable cat;
     configureCatalogue(cat, dataFolder(), false, false);
     cat.Open();
-    if (!findRow(cat, fileName))
+    if (!findCatalogueRow(cat, fileName))
         throw EVedomecError(notInCatalogue(fileName));
     Row r = readRow(cat);
     const QString mark = open ? QStringLiteral("A") : QString();
@@ -854,37 +484,6 @@ void TestFolder::setOpenMark(const QString& fileName, bool open)
         writeRow(cat, r);
     }
     cat.Close();
-}
-
-// --- OpenTest ----------------------------------------------------------------
-
-OpenTest::OpenTest(TestFolder& folder, const QString& fileName) : m_folder(folder), m_file(fileName)
-{
-    const QString p = folder.testPath(fileName);
-    if (p.isEmpty())
-        throw EVedomecError(QStringLiteral("Soubor s testem „%1“ ve složce Testy chybí.").arg(fileName));
-    if (!m_lock.acquire(p))
-        throw ETestBusy(QStringLiteral("Test „%1“ už je otevřen v jiném editoru.").arg(fileName));
-    folder.setOpenMark(fileName, true);
-    m_marked = true;
-}
-
-OpenTest::~OpenTest()
-{
-    try {
-        close();
-    } catch (const std::exception&) {
-        // The next editor clears a mark nobody holds.
-    }
-}
-
-void OpenTest::close()
-{
-    if (m_marked) {
-        m_marked = false;
-        m_folder.setOpenMark(m_file, false);
-    }
-    m_lock.release();
 }
 
 // --- helpers -----------------------------------------------------------------

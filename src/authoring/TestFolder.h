@@ -6,14 +6,16 @@
 // they were before it or as they are after it.
 //
 // A change that touches a question table and its catalogue row together
-// (saving a test whose title, kind, type, password or author changed) keeps
-// a small intent file in Data while it runs: the new table is written
-// beside the old one, the intent records the catalogue row as it was, the
+// (saving a test whose title, kind, type, password or author changed,
+// creating one, renaming a kind with all its tests) keeps a small intent
+// file in Data while it runs: the new table is written beside the old one,
+// the intent records the catalogue row as it was, the
 // row is written through the catalogue's journal, and renaming the new
 // table over the old one is the moment the change happens.  An editor that
 // finds an intent nobody holds (its editor was killed) takes the change
 // back when the new table was never renamed, and only removes the intent
-// when it was.
+// when it was.  A change of several tables is committed by one write into
+// its intent instead, and finished by recover() once committed.
 #include "authoring/TestRules.h"
 
 #include <QList>
@@ -43,6 +45,14 @@ public:
     using EVedomecError::EVedomecError;
 };
 
+// The test is marked open, and its folder keeps no locks that could tell
+// whether an editor still has it: the teacher decides, and clears the mark
+// with setOpenMark() when its editor is gone.
+class EMarkUnproven : public ETestBusy {
+public:
+    using ETestBusy::ETestBusy;
+};
+
 class EditLock;
 
 class TestFolder {
@@ -56,7 +66,9 @@ public:
     QString testPath(const QString& fileName) const; // empty when missing
 
     // Takes back or finishes what an editor that was killed left half done
-    // and clears the open marks no editor holds any more.  Returns how many
+    // and clears the open marks no editor holds any more.  Where the folder
+    // keeps no locks it clears no mark (see EMarkUnproven) and acts only on
+    // what an editor of this computer that is gone left.  Returns how many
     // marks it cleared.
     int recover();
 
@@ -87,13 +99,14 @@ public:
     void remove(const QString& fileName);
 
     void addKind(const QString& kind);
-    // Every test of the kind follows; each test is one change, so a rename
-    // stopped half way is finished by renaming again.
+    // Every test of the kind follows, all in one change; refused while
+    // any of them is open in an editor.
     void renameKind(const QString& from, const QString& to);
     // Refused, naming how many, while tests of the kind exist.
     void removeKind(const QString& kind);
 
-    // Sets or clears OTEVRENO of the row (used by OpenTest).
+    // Sets or clears OTEVRENO of the row (used by OpenTest, and by the
+    // teacher for a mark no lock can prove stale).
     void setOpenMark(const QString& fileName, bool open);
 
 private:
@@ -127,7 +140,8 @@ private:
 // by the next editor's recover() after a kill).
 class OpenTest {
 public:
-    // Throws ETestBusy when another editor has it open.
+    // Throws ETestBusy when another editor has it open, EMarkUnproven when
+    // nobody can tell.
     OpenTest(TestFolder& folder, const QString& fileName);
     ~OpenTest();
     OpenTest(const OpenTest&) = delete;

@@ -2,6 +2,7 @@
 // opens its test as a session and hands it to the main window.
 #include "assistant/oaAssist.h"
 #include "catalogue/AllowedTime.h"
+#include "catalogue/OpenMark.h"
 #include "catalogue/Otevrit.h"
 #include "controls/DBControls.h"
 #include "data/Data.h"
@@ -30,15 +31,17 @@ void TOtevritDialog::OpenSelectedTest(bool doubleClick)
         message(QStringLiteral("Nebyl vybrán žádný test!"), mtError);
         return;
     }
-    if (DBEdit2->Text() == QLatin1String("A")) {
-        message(QStringLiteral("Tento test je již otevřen!"), mtError);
-        return;
-    }
-
     // Only a plain file inside Testy is ever opened: a name with a path in it
     // or naming a folder counts as missing, like a deleted file.
     const QString testsFolder = fs::locate(TAppPath::Path(), QStringLiteral("Testy"));
     const QString file = fs::isPlainFileName(nazev) ? fs::resolve(fs::join(testsFolder, nazev)) : QString();
+    // The mark of an editor that was killed is seen by its missing hold and
+    // passed over; it stays in the catalogue for the next editor to clear,
+    // as the pupil never writes the shared folder.
+    if (catalogue::openMarkShuts(DBEdit2->Text(), file)) {
+        message(QStringLiteral("Tento test je již otevřen!"), mtError);
+        return;
+    }
     if (file.isEmpty() || !fs::isFile(file)) {
         message(QStringLiteral("Soubor s tímto testem byl smazán nebo přesunut! Odstraňte prosím tento test "
                                "ze seznamu testů."),

@@ -29,6 +29,9 @@ constexpr qint64 kChangeLockByte = 0x7FFFFFF0;
 constexpr qint64 kHoldLockByte = 0x7FFFFFF1;
 // Held on the catalogue for the whole of one import.
 constexpr qint64 kImportLockByte = 0x7FFFFFF2;
+// Held on a question table by the teacher's editor while it has the test
+// open (see catalogue/OpenMark.h).
+constexpr qint64 kEditLockByte = 0x7FFFFFF3;
 
 enum class LockMode { Shared, Exclusive };
 

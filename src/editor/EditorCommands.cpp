@@ -175,7 +175,15 @@ bool EditorWindow::openTest(const QString& fileName)
     }
     if (!viewOnly) {
         try {
-            m_open = std::make_unique<OpenTest>(m_folder, fileName);
+            try {
+                m_open = std::make_unique<OpenTest>(m_folder, fileName);
+            } catch (const EMarkUnproven& e) {
+                // Only the teacher can tell that the editor which marked it is gone.
+                if (!prompts().confirm(this, e.message() + QStringLiteral("\n\nZrušit označení a otevřít test pro úpravy?")))
+                    throw;
+                m_folder.setOpenMark(fileName, false);
+                m_open = std::make_unique<OpenTest>(m_folder, fileName);
+            }
         } catch (const ETestBusy& e) {
             prompts().message(this, e.message() + QStringLiteral(" Test bude otevřen pouze pro prohlížení."), false);
             viewOnly = true;

@@ -1,5 +1,6 @@
 #include "import/ImportLogic.h"
 
+#include "catalogue/CatalogueTables.h"
 #include "data/Dbf.h"
 #include "data/Locks.h"
 #include "data/Table.h"
@@ -100,11 +101,7 @@ bool inCatalogue(TTable& catalogue, const QString& fileName)
 {
     catalogue.Close();
     catalogue.Open();
-    bool found = false;
-    if (!catalogue.IsEmpty()) {
-        for (catalogue.First(); !catalogue.Eof() && !found; catalogue.Next())
-            found = catalogue.FieldAsString(QStringLiteral("NAZEV")).compare(fileName, Qt::CaseInsensitive) == 0;
-    }
+    const bool found = vedomec::catalogue::findCatalogueRow(catalogue, fileName);
     catalogue.Close();
     return found;
 }

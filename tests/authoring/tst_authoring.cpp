@@ -7,11 +7,17 @@
 #include "authoring/PaperTest.h"
 #include "authoring/TestEditor.h"
 #include "authoring/TestFolder.h"
+#include "catalogue/OpenMark.h"
+#include "data/Locks.h"
 
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
+#include <functional>
 
 using namespace vedomec;
 using namespace vedomec::authoring;
@@ -73,6 +79,129 @@ struct State {
 State stateOf(TestFolder& f, const QString& file)
 {
     return {f.load(file), f.entry(file)};
+}
+
+// The kind of each named test in its catalogue row and in its question
+// table ("-" where it has none), and the rows of the kind table, sorted.
+QString kindsOf(TestFolder& f, const AppFolder& app, const QStringList& files)
+{
+    QStringList out;
+    for (const QString& file : files) {
+        const TestEntry e = f.entry(file);
+        out << QStringLiteral("%1:%2/%3").arg(file, e.fileName.isEmpty() ? QStringLiteral("-") : e.kind,
+                                               f.testPath(file).isEmpty() ? QStringLiteral("-") : f.load(file).kind);
+    }
+    QStringList kinds = readColumn(app.path() + QStringLiteral("Data/TestD.DBF"), QStringLiteral("DRUH"));
+    kinds.sort();
+    return out.join(u' ') + QStringLiteral(" | ") + kinds.join(u',');
+}
+
+QStringList intentsIn(const AppFolder& app)
+{
+    return QDir(app.path() + QStringLiteral("Data")).entryList({QStringLiteral(".vedomec-editor-*")},
+                                                               QDir::Files | QDir::Hidden);
+}
+
+QStringList filesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// An editor that has the test open, killed: how its process ended.
+int killedWhileOpen(const AppFolder& app, const QString& file)
+{
+    return inChild([&] {
+        TestFolder f(app.path());
+        OpenTest open(f, file);
+        ::raise(SIGKILL);
+    });
+}
+
+// What the folder must show after a change failed at a write, was killed at
+// one (and recovered), or went through: empty when right, else what is wrong.
+using FolderCheck = std::function<QString(const AppFolder& app, TestFolder& folder, bool changed)>;
+
+// What every change leaves: no intent, sound catalogue and kind table.
+QString soundAfterwards(const AppFolder& app)
+{
+    if (!intentsIn(app).isEmpty())
+        return QStringLiteral("intent left: %1").arg(intentsIn(app).join(u' '));
+    for (const char* table : {"Data/Testy.DBF", "Data/TestD.DBF"})
+        if (checkTable(app.path() + QLatin1String(table)) != 0)
+            return QStringLiteral("%1 damaged").arg(QLatin1String(table));
+    return {};
+}
+
+// `change` on a folder made by `prepare`, with its Nth write failing (on a
+// full disk for every other N), for every N until it reaches no failure.
+// A reported failure must have changed nothing.
+QString atEveryFailedWrite(const std::function<void(AppFolder&)>& prepare,
+                           const std::function<void(TestFolder&)>& change, const FolderCheck& check)
+{
+    for (int n = 1; n < 300; ++n) {
+        AppFolder app;
+        prepare(app);
+        TestFolder folder(app.path());
+        bool failed = false;
+        bool triggered = false;
+        {
+            WriteFaults faults(n, n % 2 ? WriteFaults::Kind::Io : WriteFaults::Kind::FullDisk);
+            try {
+                change(folder);
+            } catch (const std::exception&) {
+                failed = true;
+            }
+            triggered = faults.triggered();
+        }
+        QString problem = check(app, folder, !failed);
+        if (problem.isEmpty())
+            problem = soundAfterwards(app);
+        if (!problem.isEmpty())
+            return QStringLiteral("write %1 %2: %3").arg(n).arg(failed ? "failed" : "went through", problem);
+        if (!triggered)
+            return {};
+    }
+    return QStringLiteral("no end");
+}
+
+// `change` in a child process killed at its Nth write (after the part of it
+// a full disk takes, for every other N), then recovered by the next editor,
+// for every N until the change runs through.  `check` is asked whether the
+// change happened; it must have happened whole or not at all.
+QString atEveryKilledWrite(const std::function<void(AppFolder&)>& prepare,
+                           const std::function<void(TestFolder&)>& change,
+                           const std::function<bool(TestFolder&)>& happened, const FolderCheck& check)
+{
+    for (int n = 1; n < 300; ++n) {
+        AppFolder app;
+        prepare(app);
+        const int status = inChild([&] {
+            DeathAtWrite death(n, n % 2 == 0);
+            try {
+                TestFolder f(app.path());
+                change(f);
+            } catch (...) {
+                death.finish();
+                throw;
+            }
+            death.finish();
+        });
+        if (status != 0 && status != -SIGKILL)
+            return QStringLiteral("write %1: status %2").arg(n).arg(status);
+        TestFolder folder(app.path());
+        folder.recover();
+        const bool changed = happened(folder);
+        QString problem = status == 0 && !changed ? QStringLiteral("went through, yet nothing changed") : QString();
+        if (problem.isEmpty())
+            problem = check(app, folder, changed);
+        if (problem.isEmpty())
+            problem = soundAfterwards(app);
+        if (!problem.isEmpty())
+            return QStringLiteral("killed at write %1: %2").arg(n).arg(problem);
+        if (status == 0)
+            return {};
+    }
+    return QStringLiteral("no end");
 }
 
 } // namespace
@@ -244,7 +373,10 @@ private slots:
             }
             const State now = stateOf(folder, file);
             if (failed)
-                QVERIFY2(now == before, qPrintable(QStringLiteral("write %1 failed, yet the test changed").arg(n)));
+                QVERIFY2(now == before
+                             && !readColumn(app.path() + QStringLiteral("Data/TestD.DBF"), QStringLiteral("DRUH"))
+                                     .contains(changed.kind),
+                         qPrintable(QStringLiteral("write %1 failed, yet the test or the kinds changed").arg(n)));
             else
                 QVERIFY2(now == (State{changed, folder.entry(file)}) && now.entry.kind == changed.kind,
                          qPrintable(QStringLiteral("write %1").arg(n)));
@@ -323,16 +455,73 @@ private slots:
         }
         QCOMPARE(folder.entry(file).openMark, QString());
 
-        const int status = inChild([&] {
-            TestFolder f(app.path());
-            OpenTest open(f, file);
-            ::raise(SIGKILL);
-        });
-        QCOMPARE(status, -SIGKILL);
+        QCOMPARE(killedWhileOpen(app, file), -SIGKILL);
         QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
         QCOMPARE(folder.recover(), 1);
         QCOMPARE(folder.entry(file).openMark, QString());
         QCOMPARE(checkTable(app.path() + QStringLiteral("Data/Testy.DBF")), 0);
+    }
+
+    // On a folder that keeps no locks a killed editor's mark looks like a
+    // living one's: recover() keeps it, pupils are refused, and an editor
+    // opens the test only once the teacher has cleared the mark.
+    void markOnFolderWithoutLocks()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        const QString file = folder.create(sample(u'A'));
+        data::setLockHook([](int) { return ENOLCK; });
+        const auto restore = qScopeGuard([] { data::setLockHook({}); });
+        QCOMPARE(killedWhileOpen(app, file), -SIGKILL);
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        QCOMPARE(folder.recover(), 0);
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        QVERIFY(catalogue::openMarkShuts(QStringLiteral("A"), folder.testPath(file)));
+        try {
+            OpenTest second(folder, file);
+            QFAIL("opened a test marked open where no lock can tell");
+        } catch (const EMarkUnproven& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("zrušte označení")), qPrintable(e.message()));
+        }
+        folder.setOpenMark(file, false);
+        {
+            OpenTest open(folder, file);
+            QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+            // The mark is what keeps a second editor out here.
+            QVERIFY_THROWS_EXCEPTION(EMarkUnproven, OpenTest(folder, file));
+            QVERIFY_THROWS_EXCEPTION(ETestBusy, folder.renameKind(QStringLiteral("Zeměpis"), QStringLiteral("Jiný")));
+            QCOMPARE(folder.recover(), 0);
+        }
+        QCOMPARE(folder.entry(file).openMark, QString());
+
+        // Nor does a lock tell whether the editor of a change in flight is
+        // alive: its intent is acted on once that editor, on this computer,
+        // is gone, and not before.
+        const State before = stateOf(folder, file);
+        TestSource changed = sample(u'A', 2);
+        changed.title = QStringLiteral("Jiný název");
+        {
+            ForkedChild editor([&] {
+                int writes = 0;
+                fs::setWriteHook([&writes](fs::WriteOp, qint64, qint64) {
+                    if (++writes == 3)
+                        ::raise(SIGSTOP);
+                    return fs::WriteOutcome{};
+                });
+                TestFolder(app.path()).save(file, changed);
+            });
+            int wstatus = 0;
+            QCOMPARE(::waitpid(editor.pid(), &wstatus, WUNTRACED), editor.pid());
+            QVERIFY(WIFSTOPPED(wstatus));
+            QCOMPARE(intentsIn(app).size(), 1);
+            folder.recover();
+            QCOMPARE(intentsIn(app).size(), 1);
+            QCOMPARE(editor.kill(), -SIGKILL);
+        }
+        folder.recover();
+        QCOMPARE(intentsIn(app), QStringList());
+        QVERIFY(stateOf(folder, file) == before);
+        QCOMPARE(filesOf(app.testy()), QStringList{file});
     }
 
     void testsAndKinds()
@@ -373,6 +562,114 @@ private slots:
         QCOMPARE(folder.tests().size(), 2);
         QCOMPARE(checkTable(app.path() + QStringLiteral("Data/Testy.DBF")), 0);
         QCOMPARE(checkTable(app.path() + QStringLiteral("Data/TestD.DBF")), 0);
+    }
+
+    // Renaming a kind moves every test of it in one change: a failed write
+    // at any point leaves every test under the old kind (and says so), a
+    // kill at any point leaves every test under the old kind or every test
+    // under the new one once the next editor has recovered.  A test of
+    // another kind, an empty kind and a catalogue row whose table is gone
+    // come through as they should.
+    void kindRenameIsOneChange()
+    {
+        AppFolder base;
+        QStringList files;
+        {
+            TestFolder f(base.path());
+            files << f.create(sample(u'A', 3));
+            TestSource b = sample(u'B', 2);
+            b.title = QStringLiteral("Hory");
+            files << f.create(b);
+            TestSource c = sample(u'C', 2);
+            c.title = QStringLiteral("Města");
+            c.kind = QStringLiteral("Dějepis");
+            files << f.create(c);
+            TestSource gone = sample(u'A', 1);
+            gone.title = QStringLiteral("Smazaný");
+            files << f.create(gone);
+            QVERIFY(QFile::remove(f.testPath(files.last())));
+            f.addKind(QStringLiteral("Hudba"));
+        }
+        const QString geo = QStringLiteral("Geografie");
+        auto fresh = [&](AppFolder& app) {
+            copyFolder(base.path() + QStringLiteral("Data"), app.path() + QStringLiteral("Data"));
+            copyFolder(base.testy(), app.testy());
+        };
+        QString before, after;
+        {
+            AppFolder app;
+            fresh(app);
+            TestFolder f(app.path());
+            before = kindsOf(f, app, files);
+            // Refused whole while one of its tests is open in an editor.
+            {
+                OpenTest open(f, files[1]);
+                QVERIFY_THROWS_EXCEPTION(ETestBusy, f.renameKind(QStringLiteral("Zeměpis"), geo));
+            }
+            QCOMPARE(kindsOf(f, app, files), before);
+            f.renameKind(QStringLiteral("Zeměpis"), geo);
+            after = kindsOf(f, app, files);
+        }
+        QCOMPARE(after, QStringLiteral("%1:Geografie/Geografie %2:Geografie/Geografie %3:Dějepis/Dějepis %4:Geografie/- "
+                                       "| Dějepis,Geografie,Hudba")
+                            .arg(files[0], files[1], files[2], files[3]));
+        const QStringList tables = filesOf(base.testy());
+
+        const auto rename = [&](TestFolder& f) { f.renameKind(QStringLiteral("Zeměpis"), geo); };
+        const FolderCheck check = [&](const AppFolder& app, TestFolder& folder, bool changed) {
+            const QString now = kindsOf(folder, app, files);
+            if (now != (changed ? after : before))
+                return now;
+            if (filesOf(app.testy()) != tables)
+                return filesOf(app.testy()).join(u' ');
+            for (const QString& t : tables)
+                if (checkTable(app.testy() + t) != 0)
+                    return QStringLiteral("%1 damaged").arg(t);
+            return QString();
+        };
+        const QString failed = atEveryFailedWrite(fresh, rename, check);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        const QString killed = atEveryKilledWrite(
+            fresh, rename, [&](TestFolder& f) { return f.entry(files[0]).kind == geo; }, check);
+        QVERIFY2(killed.isEmpty(), qPrintable(killed));
+    }
+
+    // A new test of a new kind: a failed write leaves neither the test nor
+    // its kind, a kill leaves both or, once recovered, neither.
+    void createIsOneChange()
+    {
+        AppFolder base;
+        TestFolder(base.path()).addKind(QStringLiteral("Hudba"));
+        TestSource t = sample(u'B', 3);
+        t.kind = QStringLiteral("Nový druh");
+        const QStringList kindsBefore{QStringLiteral("Hudba")};
+        const QStringList kindsAfter{QStringLiteral("Hudba"), QStringLiteral("Nový druh")};
+        auto fresh = [&](AppFolder& app) { copyFolder(base.path() + QStringLiteral("Data"), app.path() + QStringLiteral("Data")); };
+        auto kindRows = [](const AppFolder& app) {
+            QStringList k = readColumn(app.path() + QStringLiteral("Data/TestD.DBF"), QStringLiteral("DRUH"));
+            k.sort();
+            return k;
+        };
+        // Either nothing of the test, or all of it.
+        const FolderCheck check = [&](const AppFolder& app, TestFolder& folder, bool changed) {
+            const QList<TestEntry> tests = folder.tests();
+            const QString seen = QStringLiteral("kinds %1, tests %2, files %3")
+                                     .arg(kindRows(app).join(u','))
+                                     .arg(tests.size())
+                                     .arg(filesOf(app.testy()).join(u' '));
+            if (!changed)
+                return tests.isEmpty() && kindRows(app) == kindsBefore && filesOf(app.testy()).isEmpty() ? QString() : seen;
+            return tests.size() == 1 && kindRows(app) == kindsAfter && filesOf(app.testy()) == QStringList{tests[0].fileName}
+                    && exchange::sameContent(folder.load(tests[0].fileName), t) && tests[0].kind == t.kind
+                ? QString()
+                : seen;
+        };
+        const auto create = [&](TestFolder& f) { f.create(t); };
+        const QString failed = atEveryFailedWrite(fresh, create, check);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        const QString killed =
+            atEveryKilledWrite(fresh, create, [](TestFolder& f) { return !f.tests().isEmpty(); }, check);
+        QVERIFY2(killed.isEmpty(), qPrintable(killed));
     }
 
     // Exported on one computer, imported on another: the same test.

@@ -18,9 +18,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QHelpEvent>
+#include <QScopeGuard>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace vedomec;
 using namespace vedomec::testdata;
@@ -127,6 +131,30 @@ void standardCatalogue(AppFolder& a)
     a.addTest("optika1.dbf", named("A", 1, "Fyzika", "Optika"));
     a.addTest("optika2.dbf", named("B", 1, "Fyzika", "Optika"));
 }
+
+// The teacher's editor holding a question table, in this process: the
+// lock it takes while it has the test open.
+class EditorHold {
+public:
+    explicit EditorHold(const QString& table)
+        : m_fd(::open(QFile::encodeName(table).constData(), O_RDWR | O_CLOEXEC))
+    {
+        int error = 0;
+        m_held = m_fd >= 0 && data::tryLock(m_fd, data::kEditLockByte, data::LockMode::Exclusive, &error);
+    }
+    ~EditorHold()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    EditorHold(const EditorHold&) = delete;
+    EditorHold& operator=(const EditorHold&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    int m_fd = -1;
+    bool m_held = false;
+};
 
 } // namespace
 
@@ -371,6 +399,12 @@ private slots:
             writeQuestionTable(a.import() + "jiny.dbf", named("A", 2, "Zeměpis", "Jiný"));
             a.addCatalogueRow({nazev, "Zeměpis", "Mapa", type, "", otevreno, ""});
         });
+        // A mark shuts the test while an editor holds it.
+        std::optional<EditorHold> editor;
+        if (otevreno == QLatin1String("A")) {
+            editor.emplace(s.f.folder.testy() + "mapa.dbf");
+            QVERIFY(editor->held());
+        }
         s.show();
         s.choose("Zeměpis", "Mapa");
         s.pressOpen();
@@ -449,6 +483,59 @@ private slots:
         s.pressOpen();
         QVERIFY(s.f.messages.empty());
         QVERIFY(!s.f.open->isVisible());
+    }
+
+    // The teacher's editor in another process has the test open: its mark
+    // shuts the test.  Once that editor is killed, its mark, still in the
+    // catalogue, is passed over and the test opens as usual, with nothing
+    // of the shared folder written.  Where the folder keeps no locks nobody
+    // can tell a killed editor's mark from a living one's, and it shuts.
+    void editorMarkShutsOnlyWhileHeld()
+    {
+        Session s([](AppFolder& a) {
+            writeQuestionTable(a.testy() + "mapa.dbf", named("A", 2, "Zeměpis", "Mapa"));
+            a.addCatalogueRow({"mapa.dbf", "Zeměpis", "Mapa", "A", "", "A", ""});
+        });
+        const QString table = s.f.folder.testy() + "mapa.dbf";
+        int ready[2];
+        QCOMPARE(::pipe(ready), 0);
+        ForkedChild editor([&] {
+            const EditorHold hold(table);
+            const char c = hold.held() ? '1' : '0';
+            if (::write(ready[1], &c, 1) != 1)
+                return;
+            for (;;)
+                ::pause();
+        });
+        char held = 0;
+        QCOMPARE(::read(ready[0], &held, 1), ssize_t(1));
+        ::close(ready[0]);
+        ::close(ready[1]);
+        QCOMPARE(held, '1');
+        const QString data = s.f.folder.path() + "Data/";
+        const QByteArray catalogue = bytesOf(data + "Testy.DBF") + bytesOf(data + "Testy.MDX");
+        s.show();
+        s.choose("Zeměpis", "Mapa");
+        s.pressOpen();
+        s.expectRefusal("Tento test je již otevřen!", mtError, "Chyba.wav");
+
+        {
+            data::setLockHook([](int) { return ENOLCK; });
+            const auto restore = qScopeGuard([] { data::setLockHook({}); });
+            QCOMPARE(editor.kill(), -SIGKILL);
+            s.pressOpen();
+            QCOMPARE(s.f.messageTexts(), QStringList(2, "Tento test je již otevřen!"));
+            QVERIFY(s.f.open->isVisible());
+        }
+
+        s.pressOpen();
+        QCOMPARE(s.f.messages.size(), size_t(2));
+        QVERIFY(s.f.errors.isEmpty());
+        QVERIFY(!s.f.open->isVisible());
+        QVERIFY(s.f.main->TestA->isVisibleTo(s.f.main));
+        QCOMPARE(s.f.main->Label10->text(), QStringLiteral("2"));
+        QCOMPARE(bytesOf(data + "Testy.DBF") + bytesOf(data + "Testy.MDX"), catalogue);
+        QCOMPARE(readColumn(data + "Testy.DBF", "OTEVRENO"), QStringList{"A"});
     }
 
     void fileMatchedWithoutLetterCase()

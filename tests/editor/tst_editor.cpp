@@ -4,6 +4,7 @@
 #include "TestData.h"
 #include "authoring/Formats.h"
 #include "authoring/TestFolder.h"
+#include "data/Locks.h"
 #include "editor/EditorWindow.h"
 #include "editor/TestPropertiesDialog.h"
 #include "gradebook/RecordStore.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -310,6 +312,34 @@ private slots:
         const QString file = w.currentFile();
         QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier);
         QVERIFY(!w.hasTest());
+        QCOMPARE(folder.entry(file).openMark, QString());
+    }
+
+    // Where the folder keeps no locks, a mark a killed editor left looks
+    // like a living editor's: it is cleared only when the teacher agrees,
+    // and declined, the test is only shown.
+    void markOnFolderWithoutLocks()
+    {
+        AppFolder app;
+        TestFolder folder(app.path());
+        const QString file = folder.create(sampleA(2));
+        folder.setOpenMark(file, true);
+        data::setLockHook([](int) { return ENOLCK; });
+        const auto restore = qScopeGuard([] { data::setLockHook({}); });
+        EditorWindow w(app.path());
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        m_prompts->confirmWith = false;
+        QVERIFY(w.openTest(file));
+        QVERIFY(w.viewOnly());
+        QVERIFY2(m_prompts->messages.join(u'\n').contains(QStringLiteral("Zrušit označení")),
+                 qPrintable(m_prompts->messages.join(u'\n')));
+        QVERIFY(w.closeTest());
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        m_prompts->confirmWith = true;
+        QVERIFY(w.openTest(file));
+        QVERIFY(!w.viewOnly());
+        QCOMPARE(folder.entry(file).openMark, QStringLiteral("A"));
+        QVERIFY(w.closeTest());
         QCOMPARE(folder.entry(file).openMark, QString());
     }
 
