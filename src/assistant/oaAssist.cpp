@@ -266,8 +266,10 @@ void TAssistant::wireDirector()
     });
     connect(m_director, &TAssistantDirector::animationDamaged, this, [this](int index, const QString& reason) {
         const TAnimationRecord* a = m_director->actor()->animation(index);
+        // A copy of the name: the owner may put the library away (and its
+        // animations with it) before it has done with the name.
         if (!m_destroying && a)
-            emit OnAnimationDamaged(this, a->name, reason);
+            emit OnAnimationDamaged(this, QString(a->name), reason);
     });
     connect(m_director->engine(), &TAssistantEngine::frameChanged, this, [this](const QImage& frame) {
         m_currentFrame = frame;
