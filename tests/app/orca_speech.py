@@ -299,6 +299,23 @@ def drive(program):
     check(f is not None and showing(f), "  and the keyboard is on a control shown (%s)"
           % (f.name if f is not None else None))
 
+    # --- ANO / NE -------------------------------------------------------------------
+    since = open_test("Přírodověda", "Živá a neživá příroda")
+    if since is None:
+        return 1
+    ok = hears(since, "Otázka 1 z 14", "Netopýr je savec.", "ANO")
+    if not check(ok, "opening a test of ANO/NE reads question 1 and its answer"):
+        show("opening B", since)
+    quiet(since)
+    heard("Down", ["NE"], "Down reads the other answer, NE", "Down B")
+    heard("F7", ["Otázka 2 z 14", "Pavouk má šest nohou."], "F7 reads the next ANO/NE question", "F7 B")
+    heard("F6", ["Otázka 1 z 14", "Netopýr je savec.", "NE"], "F6 reads question 1 with the answer chosen", "F6 B")
+    heard(("Ctrl", "z"), ["Opravdu chcete ukončit tento test?"], "Ctrl+Z in ANO/NE reads the question", "Ctrl+Z B")
+    since = mark()
+    key("Return")
+    quiet(since, settle=3)
+    check("Netopýr" not in said(since), "  and after Ano no question of it is heard")
+
     problems = bad(0)
     check(not problems, "Orca was never given anything but text to speak (%s)" % problems[:3])
     return 1 if FAILURES else 0
