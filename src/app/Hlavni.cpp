@@ -400,6 +400,9 @@ bool THlavniDialog::eventFilter(QObject* watched, QEvent* e)
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason
             || reason == Qt::MenuBarFocusReason)
             break;
+        // The box is read with its state as focused right after.
+        const controls::QuietChecks quiet {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5,
+                                           RadioButton6};
         if (watched == RadioButton1) guarded([this] { RadioButton1Enter(); });
         else if (watched == RadioButton2) guarded([this] { RadioButton2Enter(); });
         else if (watched == RadioButton3) guarded([this] { RadioButton3Enter(); });

@@ -5,6 +5,7 @@
 #include "app/Hlavni.h"
 
 #include "assistant/oaAssist.h"
+#include "controls/Accessible.h"
 #include "controls/DBControls.h"
 #include "controls/Edit97.h"
 #include "controls/ToolbarButton.h"
@@ -91,6 +92,10 @@ void THlavniDialog::showStoredAnswer()
     if (!boxes)
         return;
     const bool typeA = m_session->Type() == results::TestType::A;
+    // The box with the keyboard is read with its state when the question
+    // has been shown.
+    const controls::QuietChecks quiet {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5,
+                                       RadioButton6};
     QCheckBox* const shown[] = {typeA ? RadioButton1 : RadioButton5, typeA ? RadioButton2 : RadioButton6,
                                 typeA ? RadioButton3 : nullptr, typeA ? RadioButton4 : nullptr};
     for (size_t i = 0; i < 4; ++i) {

@@ -460,19 +460,32 @@ namespace {
 // speak()" and says nothing.  There such changes are kept from the bridge
 // (what must be heard goes out as a focus or a showing, see Announce); the
 // name and the description are read by whoever asks.
-void passUpdate(QAccessibleEvent* event)
-{
-    if (event->type() == QAccessible::NameChanged || event->type() == QAccessible::DescriptionChanged)
-        return;
-    if (QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration())
-        if (QPlatformAccessibility* a = platform->accessibility())
-            a->notifyAccessibilityUpdate(event);
-}
-
 bool bridgeSendsChangesAsObjects()
 {
     const QVersionNumber qt = QVersionNumber::fromString(QLatin1String(qVersion()));
     return qt.majorVersion() == 6 && qt.minorVersion() == 4;
+}
+
+// Boxes whose checked state changes quietly (see QuietChecks), with how many
+// guards hold each.
+QHash<QObject*, int>& quietBoxes()
+{
+    static QHash<QObject*, int> boxes;
+    return boxes;
+}
+
+void passUpdate(QAccessibleEvent* event)
+{
+    static const bool changesAsObjects = bridgeSendsChangesAsObjects();
+    if (changesAsObjects
+        && (event->type() == QAccessible::NameChanged || event->type() == QAccessible::DescriptionChanged))
+        return;
+    if (event->type() == QAccessible::StateChanged && quietBoxes().contains(event->object())
+        && static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().checked)
+        return;
+    if (QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration())
+        if (QPlatformAccessibility* a = platform->accessibility())
+            a->notifyAccessibilityUpdate(event);
 }
 
 } // namespace
@@ -486,10 +499,26 @@ void InstallAccessibility()
         return;
     installed = true;
     QAccessible::installFactory(&kitFactory);
-    if (bridgeSendsChangesAsObjects()) {
-        // One who listens already (an in-process probe) keeps listening.
-        if (QAccessible::UpdateHandler listening = QAccessible::installUpdateHandler(&passUpdate))
-            QAccessible::installUpdateHandler(listening);
+    // One who listens already (an in-process probe) keeps listening.
+    if (QAccessible::UpdateHandler listening = QAccessible::installUpdateHandler(&passUpdate))
+        QAccessible::installUpdateHandler(listening);
+}
+
+QuietChecks::QuietChecks(std::initializer_list<QWidget*> boxes)
+{
+    for (QWidget* box : boxes)
+        if (box) {
+            m_boxes.append(box);
+            ++quietBoxes()[box];
+        }
+}
+
+QuietChecks::~QuietChecks()
+{
+    for (QWidget* box : std::as_const(m_boxes)) {
+        auto at = quietBoxes().find(box);
+        if (at != quietBoxes().end() && --*at <= 0)
+            quietBoxes().erase(at);
     }
 }
 

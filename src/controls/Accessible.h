@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 
 class QAction;
 class QObject;
@@ -82,6 +83,22 @@ void Notify(QWidget* within, const QString& name, const QString& text);
 // told to readers as newly focused, read with what lies between it and
 // `context`; false when the keyboard is elsewhere.
 bool AnnounceFocus(QWidget* context);
+
+// While one lives, a change of the checked state of these boxes is kept
+// from screen readers: for a change the reader learns right after, with the
+// box announced as focused.  Orca reads the state of such an event off the
+// object it knew, as it was before, and so said "checked" of an answer just
+// cleared.
+class QuietChecks {
+public:
+    explicit QuietChecks(std::initializer_list<QWidget*> boxes);
+    ~QuietChecks();
+    QuietChecks(const QuietChecks&) = delete;
+    QuietChecks& operator=(const QuietChecks&) = delete;
+
+private:
+    QList<QWidget*> m_boxes;
+};
 
 // Gives `widget` a new accessible interface: readers keep what they learnt
 // of an object (its role, whether it shows) as long as it lives, so an

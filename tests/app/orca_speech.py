@@ -307,8 +307,12 @@ def drive(program):
     if not check(ok, "opening a test of ANO/NE reads question 1 and its answer"):
         show("opening B", since)
     quiet(since)
-    heard("Down", ["NE"], "Down reads the other answer, NE", "Down B")
-    heard("F7", ["Otázka 2 z 14", "Pavouk má šest nohou."], "F7 reads the next ANO/NE question", "F7 B")
+    # The state said is the state the box has: Orca once said "not checked"
+    # of the box just chosen and "checked" of one just cleared.
+    since = heard("Down", ["NE"], "Down reads the other answer, NE", "Down B")
+    check("not checked" not in said(since), "  checked, and nothing else said of it (%r)" % said(since))
+    since = heard("F7", ["Otázka 2 z 14", "Pavouk má šest nohou."], "F7 reads the next ANO/NE question", "F7 B")
+    check("\nchecked" not in "\n" + said(since), "  with its answers not checked (%r)" % said(since))
     heard("F6", ["Otázka 1 z 14", "Netopýr je savec.", "NE"], "F6 reads question 1 with the answer chosen", "F6 B")
     heard(("Ctrl", "z"), ["Opravdu chcete ukončit tento test?"], "Ctrl+Z in ANO/NE reads the question", "Ctrl+Z B")
     since = mark()
