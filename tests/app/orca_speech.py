@@ -157,6 +157,18 @@ def open_test(kind, test):
     return since
 
 
+def opens(kind, test, texts, what, title):
+    """Opens `test` of `kind` by ear (open_test) and checks that every text is
+    heard as it opens.  Returns the mark before Enter, or None."""
+    since = open_test(kind, test)
+    if since is None:
+        return None
+    if not check(hears(since, *texts), what):
+        show(title, since)
+    quiet(since)
+    return since
+
+
 def main():
     if not wait_for(lambda: any(l.startswith("SPEAK ") for l in lines()), 120):
         print("SKIP: Orca did not start (it said nothing in 120 s)")
@@ -183,13 +195,10 @@ def drive(program):
     quiet(0)
 
     # --- A test of four answers ------------------------------------------------
-    since = open_test("Zeměpis", "Zeměpis České republiky")
-    if since is None:
+    if opens("Zeměpis", "Zeměpis České republiky",
+             ["Otázka 1 z 14", "Která hora je nejvyšší horou České republiky?", "a) Praděd"],
+             "opening reads question 1, its number and answer a)", "opening") is None:
         return 1
-    ok = hears(since, "Otázka 1 z 14", "Která hora je nejvyšší horou České republiky?", "a) Praděd")
-    if not check(ok, "opening reads question 1, its number and answer a)"):
-        show("opening", since)
-    quiet(since)
 
     heard("F7", ["Otázka 2 z 14", "nejdelší řeka", "Labe", "Morava", "Vltava", "Odra"], "F7 reads question 2, its number and its four answers", "F7")
 
@@ -203,7 +212,7 @@ def drive(program):
         step = mark()
         key("F7")
         wait_for(lambda: "Otázka" in said(step), 30)
-    quiet(since)
+    quiet(step)
     heard(("Ctrl", "v"), ["Ještě nebyly zodpovězeny všechny otázky!"], "Ctrl+V with one question unanswered reads the message", "Ctrl+V")
     since = mark()
     key("Return")
@@ -263,13 +272,9 @@ def drive(program):
     quiet(mark())
 
     # --- A typed answer ------------------------------------------------------------
-    since = open_test("Český jazyk", "Vyjmenovaná slova")
-    if since is None:
+    if opens("Český jazyk", "Vyjmenovaná slova", ["Otázka 1 z 14", "b_lina"],
+             "opening a typed test reads question 1", "opening C") is None:
         return 1
-    ok = hears(since, "Otázka 1 z 14", "b_lina")
-    if not check(ok, "opening a typed test reads question 1"):
-        show("opening C", since)
-    quiet(since)
     key("y")
     heard("F7", ["Otázka 2 z 14", "m_š"], "F7 reads the next question to be typed", "F7 C")
     heard("F6", ["Otázka 1 z 14", "b_lina"], "F6 reads question 1 with the answer typed", "F6 C")
@@ -300,13 +305,9 @@ def drive(program):
           % (f.name if f is not None else None))
 
     # --- ANO / NE -------------------------------------------------------------------
-    since = open_test("Přírodověda", "Živá a neživá příroda")
-    if since is None:
+    if opens("Přírodověda", "Živá a neživá příroda", ["Otázka 1 z 14", "Netopýr je savec.", "ANO"],
+             "opening a test of ANO/NE reads question 1 and its answer", "opening B") is None:
         return 1
-    ok = hears(since, "Otázka 1 z 14", "Netopýr je savec.", "ANO")
-    if not check(ok, "opening a test of ANO/NE reads question 1 and its answer"):
-        show("opening B", since)
-    quiet(since)
     # The state said is the state the box has: Orca once said "not checked"
     # of the box just chosen and "checked" of one just cleared.
     since = heard("Down", ["NE"], "Down reads the other answer, NE", "Down B")
